@@ -1,0 +1,17 @@
+# Cross compilation for 64-bit Windows with Debian's MinGW-w64 (posix threads).
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+
+set(ZELLORA_MINGW_PREFIX x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER ${ZELLORA_MINGW_PREFIX}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${ZELLORA_MINGW_PREFIX}-g++-posix)
+set(CMAKE_RC_COMPILER ${ZELLORA_MINGW_PREFIX}-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${ZELLORA_MINGW_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+
+# Executables are linked statically so that they run on a bare Windows or Wine.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+
