@@ -9,7 +9,9 @@
 
 namespace {
 
-unsigned char* DefaultAllocate(std::size_t n) { return new unsigned char[n]; }
+unsigned char* DefaultAllocate(std::size_t n) {
+  return new unsigned char[n];
+}
 
 CBinary::Allocator g_allocate = DefaultAllocate;
 
@@ -75,7 +77,9 @@ void CBinary::Reset() {
   owner = this;
 }
 
-void CBinary::Free() { Reset(); }
+void CBinary::Free() {
+  Reset();
+}
 
 // ---------------------------------------------------------------- size and storage
 
@@ -116,14 +120,18 @@ bool CBinary::Rebuild(long long newLength, long long at, const unsigned char* so
   return true;
 }
 
-bool CBinary::SetLength(int n) { return Rebuild(n, 0, nullptr, 0); }
+bool CBinary::SetLength(int n) {
+  return Rebuild(n, 0, nullptr, 0);
+}
 
 bool CBinary::SetFocusedLength(int n) {
   if (n < 0) return false;
   return Rebuild(static_cast<long long>(n) + GetFocusOffset(), 0, nullptr, 0);
 }
 
-bool CBinary::Clear() { return SetLength(0); }
+bool CBinary::Clear() {
+  return SetLength(0);
+}
 
 unsigned char* CBinary::SetData(const void* source, int count) {
   if (count < 0) return nullptr;
@@ -132,7 +140,9 @@ unsigned char* CBinary::SetData(const void* source, int count) {
   return GetData();
 }
 
-unsigned char* CBinary::GetBufferSetLength(int n) { return SetFocusedLength(n) ? GetData() : nullptr; }
+unsigned char* CBinary::GetBufferSetLength(int n) {
+  return SetFocusedLength(n) ? GetData() : nullptr;
+}
 
 unsigned char* CBinary::GetBuffer(int minimum) {
   if (minimum > 0 && GetLength() < minimum) return GetBufferSetLength(minimum);
@@ -141,9 +151,13 @@ unsigned char* CBinary::GetBuffer(int minimum) {
 
 // ---------------------------------------------------------------- state and effective range
 
-bool CBinary::IsVirtual() const { return focusOffset != -1; }
+bool CBinary::IsVirtual() const {
+  return focusOffset != -1;
+}
 
-bool CBinary::IsBounded() const { return focusLength != -1; }
+bool CBinary::IsBounded() const {
+  return focusLength != -1;
+}
 
 void CBinary::SetFocus(int offset, int focus) {
   focusOffset = offset < -1 ? -1 : offset;
@@ -165,15 +179,25 @@ int CBinary::GetLength() const {
   return focusLength == -1 ? available : std::min(focusLength, available);
 }
 
-int CBinary::GetFocusOffset() const { return IsVirtual() ? focusOffset : 0; }
+int CBinary::GetFocusOffset() const {
+  return IsVirtual() ? focusOffset : 0;
+}
 
-bool CBinary::IsEmpty() const { return BlockLength() == 0; }
+bool CBinary::IsEmpty() const {
+  return BlockLength() == 0;
+}
 
-bool CBinary::IsLocked() const { return locked != 0; }
+bool CBinary::IsLocked() const {
+  return locked != 0;
+}
 
-bool CBinary::IsFree() const { return locked == 0; }
+bool CBinary::IsFree() const {
+  return locked == 0;
+}
 
-void CBinary::Lock() { locked = 1; }
+void CBinary::Lock() {
+  locked = 1;
+}
 
 bool CBinary::Unlock() {
   if (IsVirtual() && IsBounded()) return true;
@@ -186,7 +210,9 @@ unsigned char* CBinary::LockBuffer() {
   return GetData();
 }
 
-bool CBinary::UnlockBuffer() { return Unlock(); }
+bool CBinary::UnlockBuffer() {
+  return Unlock();
+}
 
 unsigned char CBinary::GetAt(int i) const {
   if (i < 0 || i >= GetLength()) return 0;
@@ -199,11 +225,17 @@ bool CBinary::SetAt(int i, unsigned char byte) {
   return true;
 }
 
-unsigned char CBinary::GetFirstByte() const { return GetAt(0); }
+unsigned char CBinary::GetFirstByte() const {
+  return GetAt(0);
+}
 
-CBinary::operator unsigned char*() const { return GetData(); }
+CBinary::operator unsigned char*() const {
+  return GetData();
+}
 
-CBinary::operator int() const { return GetLength(); }
+CBinary::operator int() const {
+  return GetLength();
+}
 
 CBinary CBinary::Focus(int n) const {
   if (n < 0) n = 0;
@@ -276,30 +308,80 @@ bool CBinary::Append(const void* source, int count) {
   return Rebuild(at + count, at, static_cast<const unsigned char*>(source), count);
 }
 
-bool CBinary::Append(unsigned char byte) { return Append(&byte, 1); }
+bool CBinary::Append(unsigned char byte) {
+  return Append(&byte, 1);
+}
 
-CBinary& CBinary::operator=(signed char value) { AssignFill(value, 1); return *this; }
-CBinary& CBinary::operator=(unsigned char value) { AssignFill(value, 1); return *this; }
-CBinary& CBinary::operator=(short value) { AssignFill(value, 1); return *this; }
-CBinary& CBinary::operator=(unsigned short value) { AssignFill(value, 1); return *this; }
-CBinary& CBinary::operator=(int value) { AssignFill(value, 1); return *this; }
-CBinary& CBinary::operator=(unsigned int value) { AssignFill(static_cast<int>(value & 0xFFu), 1); return *this; }
-CBinary& CBinary::operator=(long value) { AssignFill(static_cast<int>(value & 0xFF), 1); return *this; }
-CBinary& CBinary::operator=(unsigned long value) { AssignFill(static_cast<int>(value & 0xFFu), 1); return *this; }
+CBinary& CBinary::operator=(signed char value) {
+  AssignFill(value, 1);
+  return *this;
+}
+CBinary& CBinary::operator=(unsigned char value) {
+  AssignFill(value, 1);
+  return *this;
+}
+CBinary& CBinary::operator=(short value) {
+  AssignFill(value, 1);
+  return *this;
+}
+CBinary& CBinary::operator=(unsigned short value) {
+  AssignFill(value, 1);
+  return *this;
+}
+CBinary& CBinary::operator=(int value) {
+  AssignFill(value, 1);
+  return *this;
+}
+CBinary& CBinary::operator=(unsigned int value) {
+  AssignFill(static_cast<int>(value & 0xFFu), 1);
+  return *this;
+}
+CBinary& CBinary::operator=(long value) {
+  AssignFill(static_cast<int>(value & 0xFF), 1);
+  return *this;
+}
+CBinary& CBinary::operator=(unsigned long value) {
+  AssignFill(static_cast<int>(value & 0xFFu), 1);
+  return *this;
+}
 
 CBinary& CBinary::operator=(const CBinary& source) {
   Assign(source);
   return *this;
 }
 
-CBinary& CBinary::operator+=(signed char value) { Append(static_cast<unsigned char>(value)); return *this; }
-CBinary& CBinary::operator+=(unsigned char value) { Append(value); return *this; }
-CBinary& CBinary::operator+=(short value) { Append(static_cast<unsigned char>(value)); return *this; }
-CBinary& CBinary::operator+=(unsigned short value) { Append(static_cast<unsigned char>(value)); return *this; }
-CBinary& CBinary::operator+=(int value) { Append(static_cast<unsigned char>(value)); return *this; }
-CBinary& CBinary::operator+=(unsigned int value) { Append(static_cast<unsigned char>(value)); return *this; }
-CBinary& CBinary::operator+=(long value) { Append(static_cast<unsigned char>(value)); return *this; }
-CBinary& CBinary::operator+=(unsigned long value) { Append(static_cast<unsigned char>(value)); return *this; }
+CBinary& CBinary::operator+=(signed char value) {
+  Append(static_cast<unsigned char>(value));
+  return *this;
+}
+CBinary& CBinary::operator+=(unsigned char value) {
+  Append(value);
+  return *this;
+}
+CBinary& CBinary::operator+=(short value) {
+  Append(static_cast<unsigned char>(value));
+  return *this;
+}
+CBinary& CBinary::operator+=(unsigned short value) {
+  Append(static_cast<unsigned char>(value));
+  return *this;
+}
+CBinary& CBinary::operator+=(int value) {
+  Append(static_cast<unsigned char>(value));
+  return *this;
+}
+CBinary& CBinary::operator+=(unsigned int value) {
+  Append(static_cast<unsigned char>(value));
+  return *this;
+}
+CBinary& CBinary::operator+=(long value) {
+  Append(static_cast<unsigned char>(value));
+  return *this;
+}
+CBinary& CBinary::operator+=(unsigned long value) {
+  Append(static_cast<unsigned char>(value));
+  return *this;
+}
 
 CBinary& CBinary::operator+=(const CBinary& source) {
   Append(source);
@@ -356,8 +438,12 @@ int CBinary::FindIn(const unsigned char* pattern, int count, bool reverse) const
 int CBinary::Find(const void* pattern, int count) const {
   return FindIn(static_cast<const unsigned char*>(pattern), count, false);
 }
-int CBinary::Find(const CBinary& pattern) const { return Find(pattern.GetData(), pattern.GetLength()); }
-int CBinary::Find(unsigned char byte) const { return Find(&byte, 1); }
+int CBinary::Find(const CBinary& pattern) const {
+  return Find(pattern.GetData(), pattern.GetLength());
+}
+int CBinary::Find(unsigned char byte) const {
+  return Find(&byte, 1);
+}
 
 int CBinary::ReverseFind(const void* pattern, int count) const {
   return FindIn(static_cast<const unsigned char*>(pattern), count, true);
@@ -365,7 +451,9 @@ int CBinary::ReverseFind(const void* pattern, int count) const {
 int CBinary::ReverseFind(const CBinary& pattern) const {
   return ReverseFind(pattern.GetData(), pattern.GetLength());
 }
-int CBinary::ReverseFind(unsigned char byte) const { return ReverseFind(&byte, 1); }
+int CBinary::ReverseFind(unsigned char byte) const {
+  return ReverseFind(&byte, 1);
+}
 
 int CBinary::Count(const void* pattern, int count) const {
   const auto* q = static_cast<const unsigned char*>(pattern);
@@ -378,8 +466,12 @@ int CBinary::Count(const void* pattern, int count) const {
   }
   return found;
 }
-int CBinary::Count(const CBinary& pattern) const { return Count(pattern.GetData(), pattern.GetLength()); }
-int CBinary::Count(unsigned char byte) const { return Count(&byte, 1); }
+int CBinary::Count(const CBinary& pattern) const {
+  return Count(pattern.GetData(), pattern.GetLength());
+}
+int CBinary::Count(unsigned char byte) const {
+  return Count(&byte, 1);
+}
 
 // ---------------------------------------------------------------- slicing
 
@@ -413,7 +505,9 @@ CBinary CBinary::Mid(int offset) const {
   return Mid(offset, GetLength() - offset);
 }
 
-CBinary CBinary::Left(int n) const { return Mid(0, n); }
+CBinary CBinary::Left(int n) const {
+  return Mid(0, n);
+}
 
 CBinary CBinary::Right(int n) const {
   const int len = GetLength();
@@ -431,8 +525,9 @@ bool CBinary::GetString(std::string& out) const {
     return true;
   }
   const void* nul = std::memchr(p, 0, static_cast<std::size_t>(n));
-  const std::size_t used = nul != nullptr ? static_cast<std::size_t>(static_cast<const unsigned char*>(nul) - p)
-                                          : static_cast<std::size_t>(n);
+  const std::size_t used = nul != nullptr
+                               ? static_cast<std::size_t>(static_cast<const unsigned char*>(nul) - p)
+                               : static_cast<std::size_t>(n);
   out.assign(reinterpret_cast<const char*>(p), used);
   return true;
 }
@@ -479,11 +574,13 @@ std::string CBinary::DumpText(const char* title) const {
     char printable[17];
     MakePrintable(printable, row);
     // The address column has room for 32 bits; a 64-bit build shows the low half.
-    const auto address = static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(block + offset) & 0xFFFFFFFFu);
-    std::snprintf(line, sizeof line,
-                  "%08X  %08X  %02X %02X %02X %02X %02X %02X %02X %02X  %02X %02X %02X %02X %02X %02X %02X %02X  %s\n",
-                  address, static_cast<unsigned>(offset), row[0], row[1], row[2], row[3], row[4], row[5], row[6],
-                  row[7], row[8], row[9], row[10], row[11], row[12], row[13], row[14], row[15], printable);
+    const auto address =
+        static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(block + offset) & 0xFFFFFFFFu);
+    std::snprintf(
+        line, sizeof line,
+        "%08X  %08X  %02X %02X %02X %02X %02X %02X %02X %02X  %02X %02X %02X %02X %02X %02X %02X %02X  %s\n",
+        address, static_cast<unsigned>(offset), row[0], row[1], row[2], row[3], row[4], row[5], row[6],
+        row[7], row[8], row[9], row[10], row[11], row[12], row[13], row[14], row[15], printable);
     text.append(line);
   }
   return text;

@@ -47,6 +47,13 @@ TEST(CBinary, GrowsExactlyWithZeroFillAndShrinks) {
   EXPECT_EQ(b.GetLength(), 4);
   ASSERT_NE(b.GetBufferSetLength(1), nullptr);
   EXPECT_EQ(b.GetLength(), 1);
+  EXPECT_EQ(static_cast<int>(b), 1);
+  EXPECT_EQ(static_cast<unsigned char*>(b), b.GetData());
+
+  b.Lock();
+  b.Reset();  // releases the block it owns (the leak checker would see it otherwise)
+  EXPECT_EQ(b.GetData(), nullptr);
+  EXPECT_TRUE(b.IsFree());
 }
 
 TEST(CBinary, LockingRefusesLengthChanges) {
@@ -241,7 +248,7 @@ TEST(CBinary, CompareReadsAnExhaustedSideAsZero) {
   EXPECT_EQ(abc.Compare(Free("abd")), 'c' - 'd');
   EXPECT_EQ(abc.Compare(CBinary()), 'a');
   EXPECT_GT(Free("\xF0").Compare(Free("\x10")), 0);  // unsigned bytes
-  EXPECT_GT(abc.Compare(nullptr, 3), 0);              // null memory reads as zero bytes
+  EXPECT_GT(abc.Compare(nullptr, 3), 0);             // null memory reads as zero bytes
   EXPECT_EQ(abc.CompareMemory("abc", -4, nullptr, 0, 0), 0);
 }
 
@@ -344,10 +351,11 @@ TEST(CBinary, DumpShowsTheWholeBlockInRows) {
   std::snprintf(header, sizeof header, "buff = %p, length = %d, Locked, focus[0][20], virtual\n\n",
                 static_cast<const void*>(p), 20);
   char row1[160], row2[160];
-  std::snprintf(row1, sizeof row1,
-                "%08X  00000000  41 79 7A 7B 7C 7D 7E 7F  80 81 82 83 84 85 86 87  Ayz{|}~\x7F\xA5\xA5\xA5\xA5"
-                "\xA5\xA5\xA5\xA5\n",
-                static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(p) & 0xFFFFFFFFu));
+  std::snprintf(
+      row1, sizeof row1,
+      "%08X  00000000  41 79 7A 7B 7C 7D 7E 7F  80 81 82 83 84 85 86 87  Ayz{|}~\x7F\xA5\xA5\xA5\xA5"
+      "\xA5\xA5\xA5\xA5\n",
+      static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(p) & 0xFFFFFFFFu));
   std::snprintf(row2, sizeof row2,
                 "%08X  00000010  88 89 8A 8B 00 00 00 00  00 00 00 00 00 00 00 00  "
                 "\xA5\xA5\xA5\xA5\xA5\xA5\xA5\xA5\xA5\xA5\xA5\xA5\xA5\xA5\xA5\xA5\n",
@@ -362,7 +370,9 @@ TEST(CBinary, DumpShowsTheWholeBlockInRows) {
   char text[17];
   const unsigned char row[16] = {0x1F, 0x20, 0x7E, 0x7F, 0x80, 0xFF, 'a'};
   b.MakePrintable(text, row);
-  EXPECT_EQ(std::string(text, 17), std::string("\xA5 ~\x7F\xA5\xA5" "a\xA5\xA5\xA5\xA5\xA5\xA5\xA5\xA5\xA5", 17));
+  EXPECT_EQ(std::string(text, 17), std::string("\xA5 ~\x7F\xA5\xA5"
+                                               "a\xA5\xA5\xA5\xA5\xA5\xA5\xA5\xA5\xA5",
+                                               17));
 }
 
 // Fails every allocation after the first `budget` ones.
