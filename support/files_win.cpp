@@ -60,7 +60,11 @@ EveryoneSecurity::EveryoneSecurity() {
   char domain[80];
   DWORD domainSize = sizeof domain;
   SID_NAME_USE use;
-  if (!LookupAccountNameA(nullptr, "Everyone", sid_, &sidSize, domain, &domainSize, &use)) return;
+  if (!LookupAccountNameA(nullptr, "Everyone", sid_, &sidSize, domain, &domainSize, &use)) {
+    // Systems that translate the account's name still know its well-known identifier.
+    sidSize = sizeof sid_;
+    if (!CreateWellKnownSid(WinWorldSid, nullptr, sid_, &sidSize)) return;
+  }
   if (!AddAccessAllowedAce(acl, ACL_REVISION, GENERIC_ALL, sid_)) return;
   if (!SetSecurityDescriptorDacl(&descriptor_, TRUE, acl, FALSE)) return;
   attributes_.nLength = sizeof attributes_;

@@ -16,6 +16,11 @@ namespace {
 // The long name of the last component of path, "." and ".." excepted.
 bool LookUpLongName(const std::string& path, std::string& name) {
   if (path.empty() || path.size() >= kMaxPath) return false;
+  // The lookup takes wildcards; a name with them is no file's name and would match another's.
+  std::size_t from = sjis::StartsWith(path, "\\\\?\\") ? 4 : 0;
+  if (sjis::FindChar(path, '*', from) != std::string::npos || sjis::FindChar(path, '?', from) != std::string::npos) {
+    return false;
+  }
   WIN32_FIND_DATAA data;
   HANDLE find = FindFirstFileA(path.c_str(), &data);
   if (find == INVALID_HANDLE_VALUE) return false;

@@ -120,6 +120,8 @@ TEST(LongPathWin, UndoesShortNames) {
   longPath = "unchanged";
   EXPECT_FALSE(GetLongPath(longFolder + "\\missing.txt", longPath));
   EXPECT_FALSE(GetLongPath("", longPath));
+  EXPECT_FALSE(GetLongPath(scratch.Path() + "\\*", longPath));
+  EXPECT_FALSE(GetLongPath(longFolder.substr(0, longFolder.size() - 6) + "????", longPath));
   EXPECT_FALSE(GetLongPath("C:\\" + std::string(300, 'a'), longPath));
   EXPECT_EQ(longPath, "unchanged");
 }

@@ -12,7 +12,7 @@ TEST(OsNameWin, ClassifiesTheRunningSystem) {
   OsVersion version;
   ASSERT_TRUE(QueryOsVersion(version));
   EXPECT_EQ(version.platformId, kOsPlatformNt);
-  EXPECT_GE(version.major, 5u);
+  EXPECT_GE(version.major, 4u);
 
   std::string text;
   int code = GetOsName(text);
