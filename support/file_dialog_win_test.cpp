@@ -109,6 +109,24 @@ TEST(FileDialogWin, OpenWithoutExtensionOffersAllFiles) {
   RemoveDirectoryA(folder.c_str());
 }
 
+TEST(FileDialogWin, MultipleSelectionInTheDialogsOrder) {
+  std::string folder = Folder();
+  ASSERT_TRUE(WriteNewFile(folder + "\\b.txt", "b", 1));
+  ASSERT_TRUE(WriteNewFile(folder + "\\表.txt", "a", 1));
+  std::vector<std::string> results{"kept"};
+  DialogUser user("複数選択", "\"b.txt\" \"表.txt\"", true);
+  ASSERT_TRUE(FileDialog(nullptr, "複数選択", folder + "\\x.txt", results, "", "Text|*.txt||",
+                         kDialogAllowMultiSelect, true));
+  user.Join();
+  ASSERT_EQ(results.size(), 3u);
+  EXPECT_EQ(results[0], "kept");
+  EXPECT_TRUE(sjis::EqualsNoCase(results[1], folder + "\\b.txt")) << results[1];
+  EXPECT_TRUE(sjis::EqualsNoCase(results[2], folder + "\\表.txt")) << results[2];
+  RemoveFile(folder + "\\b.txt");
+  RemoveFile(folder + "\\表.txt");
+  RemoveDirectoryA(folder.c_str());
+}
+
 TEST(FileDialogWin, OverLongInitialNameIsRefusedWithoutADialog) {
   std::vector<std::string> results;
   std::string path = "C:\\" + std::string(300, 'n') + ".exe";
