@@ -542,6 +542,16 @@ TEST_F(Registry, DoubleByteNamesEndingIn0x5CAreNeverSplit) {
   EXPECT_FALSE(KeyExists("表"));
 }
 
+TEST_F(Registry, StrayHighBytesAreSingleCharacters) {
+  // 0xA0 and 0xFD are single bytes in code page 932: a backslash after them is a separator.
+  for (const char* key : {"\xA0", "\xFD"}) {
+    ASSERT_TRUE(reg_.WriteString(key, "v", "1")) << key;
+    EXPECT_TRUE(reg_.DeleteKey(std::string(key) + "\\v")) << key;
+    EXPECT_FALSE(reg_.ValueExists(key, "v")) << key;
+    EXPECT_TRUE(reg_.ValueExists(key, "")) << key;
+  }
+}
+
 TEST_F(Registry, DeleteKeyTreeHandlesChildNamesOfLongDoubleByteText) {
   std::string wide;
   for (int i = 0; i < 130; ++i) wide += "表";  // 130 characters, 260 bytes
