@@ -22,7 +22,9 @@ const PathMacro kPathMacros[14] = {
 
 namespace {
 
-bool EndsWithBackslash(const std::string& s) { return sjis::EndsWith(s, "\\"); }
+bool EndsWithBackslash(const std::string& s) {
+  return sjis::EndsWith(s, "\\");
+}
 
 bool IsDriveOnly(const std::string& s) {
   return s.size() == 2 && s[1] == ':' && ((s[0] >= 'A' && s[0] <= 'Z') || (s[0] >= 'a' && s[0] <= 'z'));
@@ -30,7 +32,9 @@ bool IsDriveOnly(const std::string& s) {
 
 }  // namespace
 
-bool CleanPath(std::string& path) { return CleanPathWith(path, PathAttributesReadable); }
+bool CleanPath(std::string& path) {
+  return CleanPathWith(path, PathAttributesReadable);
+}
 
 bool CleanPathWith(std::string& path, const std::function<bool(const std::string&)>& exists) {
   std::string_view in = sjis::TrimView(path);
@@ -107,9 +111,9 @@ bool ReplaceMacro(std::string& path, const std::string& macro, const FolderResol
   return true;
 }
 
-std::string ExpandPathMacrosWith(const std::string& path,
-                                 const std::function<bool(MacroFolder, std::string&)>& resolve,
-                                 const std::function<bool(const std::string&, std::string&)>& expandEnvironment) {
+std::string ExpandPathMacrosWith(
+    const std::string& path, const std::function<bool(MacroFolder, std::string&)>& resolve,
+    const std::function<bool(const std::string&, std::string&)>& expandEnvironment) {
   std::string result = path;
   CleanPath(result);
   for (const PathMacro& entry : kPathMacros) {

@@ -55,12 +55,13 @@ constexpr int kFolderCommonDesktopDirectory = 25;
 // ExpandPathMacros with the folder lookup and the environment expansion supplied by the caller:
 // the path is cleaned, the table's macros are replaced while a "%" remains, and what is left with
 // a "%" is handed to expandEnvironment (kept when that fails).
-std::string ExpandPathMacrosWith(const std::string& path,
-                                 const std::function<bool(MacroFolder, std::string&)>& resolve,
-                                 const std::function<bool(const std::string&, std::string&)>& expandEnvironment);
+std::string ExpandPathMacrosWith(
+    const std::string& path, const std::function<bool(MacroFolder, std::string&)>& resolve,
+    const std::function<bool(const std::string&, std::string&)>& expandEnvironment);
 
-// Long form of a cleaned path (one trailing backslash dropped), built from its end: lookUp gives the long name of the last component of
-// a path (false when nothing is found). The lookups stop at a drive ("X:"), at a network or
+// Long form of a cleaned path (one trailing backslash dropped), built from its end: lookUp gives the long
+// name of the last component of a path (false when nothing is found). The lookups stop at a drive ("X:"), at
+// a network or
 // "\\?\" root that cannot be looked up, or at the empty root of "\folder". False when any other
 // lookup fails or the result would not fit kMaxPath.
 bool GetLongPathWith(const std::string& path, std::string& longPath,
