@@ -89,13 +89,13 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
 bool ReplaceMacro(std::string& path, const std::string& macro, const FolderResolver& resolver) {
   CleanPath(path);
   if (macro.empty()) return false;
+  // Each search starts after the last inserted folder, so the loop ends even when a folder
+  // brings the macro back; the final check then fails the call.
   std::size_t at = sjis::Find(path, macro);
   while (at != std::string::npos) {
     std::string folder;
-    // A resolver that fails would leave the macro in place for ever; one whose folder contains
-    // the macro would make the path grow for ever.
+    // A failing resolver would otherwise be asked again for the same occurrence, for ever.
     if (!resolver || !resolver(folder)) return false;
-    if (sjis::Find(folder, macro) != std::string::npos) return false;
     std::string before = path.substr(0, at);
     std::string after = path.substr(at + macro.size());
     bool folderEnds = EndsWithBackslash(folder);
@@ -103,12 +103,13 @@ bool ReplaceMacro(std::string& path, const std::string& macro, const FolderResol
     std::string rebuilt = before + folder;
     if (!folderEnds && !afterStarts) rebuilt += '\\';
     if (folderEnds && afterStarts) after.erase(0, 1);
+    std::size_t resume = rebuilt.size();
     rebuilt += after;
     if (rebuilt == path) return false;
     path = rebuilt;
-    at = sjis::Find(path, macro);
+    at = sjis::Find(path, macro, resume);
   }
-  return true;
+  return sjis::Find(path, macro) == std::string::npos;
 }
 
 std::string ExpandPathMacrosWith(

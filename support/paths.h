@@ -33,8 +33,8 @@ using FolderResolver = std::function<bool(std::string& folder)>;
 
 // Replaces every occurrence of macro with the resolver's folder, with exactly one backslash
 // between the folder and what follows. Fails (the path keeps what was replaced so far) when the
-// resolver fails, when its folder contains the macro itself, or when a replacement changes
-// nothing; succeeds when the macro no longer occurs.
+// resolver fails, when a replacement changes nothing, or when the macro still occurs afterwards
+// (a folder that contains it); succeeds when the macro no longer occurs.
 bool ReplaceMacro(std::string& path, const std::string& macro, const FolderResolver& resolver);
 
 // The folders the path macros stand for.

@@ -125,13 +125,21 @@ TEST(ReplaceMacro, StopsInsteadOfLoopingForEver) {
   EXPECT_EQ(calls, 1);
   EXPECT_EQ(path, "%Desktop%\\a.txt");
 
-  // A folder that contains the macro again would grow the path without end.
+  // A folder that contains the macro again, or forms it at the join, would grow the path
+  // without end: each original occurrence is replaced once, then the call fails.
   calls = 0;
-  path = "%Temp%\\a";
+  path = "%Temp%\\a%Temp%";
   EXPECT_FALSE(ReplaceMacro(path, "%Temp%", Folder("C:\\%Temp%", &calls)));
+  EXPECT_EQ(calls, 2);
+  EXPECT_EQ(path, "C:\\%Temp%\\aC:\\%Temp%\\");
+  calls = 0;
+  path = "%T\\";
+  EXPECT_FALSE(ReplaceMacro(path, "%T\\", Folder("C:\\%T", &calls)));
   EXPECT_EQ(calls, 1);
+  EXPECT_EQ(path, "C:\\%T\\");
 
   EXPECT_FALSE(ReplaceMacro(path, "", Folder("x")));
+  path = "%Temp%";
   EXPECT_FALSE(ReplaceMacro(path, "%Temp%", nullptr));
 }
 
