@@ -45,7 +45,7 @@ std::string TestHttpServer::Encode(const std::string& bytes) {
   return out;
 }
 
-bool TestHttpServer::Start(bool useTls) {
+bool TestHttpServer::Launch(bool useTls) {
   Stop();
   tls = useTls;
   folder = UniqueFolder();
@@ -62,6 +62,13 @@ bool TestHttpServer::Start(bool useTls) {
     args.push_back(folder + "/tls");
   }
   if (!test_server_detail::Spawn(ZELLORA_PYTHON, args, process)) {
+    return false;
+  }
+  return true;
+}
+
+bool TestHttpServer::WaitUntilReady() {
+  if (folder.empty()) {
     return false;
   }
   // Making the certificates takes a moment; starting Python alone a fraction of a second.
@@ -93,8 +100,9 @@ void TestHttpServer::Stop() {
   }
 }
 
-std::string TestHttpServer::Url(const std::string& pathAndQuery) const {
-  return std::string(tls ? "https" : "http") + "://127.0.0.1:" + std::to_string(port) + pathAndQuery;
+std::string TestHttpServer::Url(const std::string& pathAndQuery, const std::string& host) const {
+  std::string name = !host.empty() ? host : tls ? "localhost" : "127.0.0.1";
+  return std::string(tls ? "https" : "http") + "://" + name + ":" + std::to_string(port) + pathAndQuery;
 }
 
 std::string TestHttpServer::Requests() const { return ReadFile(LocalPath(folder + "/requests")); }

@@ -59,16 +59,16 @@ def make_certificates(folder):
         subprocess.run(["openssl", *args], check=True, cwd=folder,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
-    run("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "ca.key", "-out", "ca.pem",
+    run("req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-keyout", "ca.key", "-out", "ca.pem",
         "-days", "2", "-subj", "/CN=Zellora Test CA %d" % os.getpid(),
         "-addext", "basicConstraints=critical,CA:TRUE",
         "-addext", "keyUsage=critical,keyCertSign,cRLSign")
     run("x509", "-in", "ca.pem", "-outform", "DER", "-out", "ca.der")
-    run("req", "-newkey", "rsa:2048", "-nodes", "-keyout", "server.key", "-out", "server.csr",
+    run("req", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-keyout", "server.key", "-out", "server.csr",
         "-subj", "/CN=localhost")
     with open(os.path.join(folder, "server.ext"), "w") as f:
         f.write("basicConstraints=CA:FALSE\n"
-                "keyUsage=digitalSignature,keyEncipherment\n"
+                "keyUsage=digitalSignature\n"
                 "extendedKeyUsage=serverAuth\n"
                 "subjectAltName=DNS:localhost,IP:127.0.0.1\n")
     run("x509", "-req", "-in", "server.csr", "-CA", "ca.pem", "-CAkey", "ca.key",
@@ -91,7 +91,17 @@ def query_bytes(query):
 class Handler(socketserver.BaseRequestHandler):
     def setup(self):
         self.conn = self.request
+        self.plain = True
         if self.server.tls_context is not None:
+            # A plain request on the TLS port may only stop the server (a test helper that has no
+            # TLS client of its own does so); everything else must come through TLS.
+            try:
+                first = self.request.recv(1, socket.MSG_PEEK)
+            except OSError:
+                first = b""
+            if first == b"G":
+                return
+            self.plain = False
             try:
                 self.conn = self.server.tls_context.wrap_socket(self.request, server_side=True)
             except (ssl.SSLError, OSError):
@@ -150,6 +160,8 @@ class Handler(socketserver.BaseRequestHandler):
             self.send_head(200, [("Content-Length", "0"), ("Connection", "close")])
             self.conn.close()
             os._exit(0)
+        if self.plain and self.server.tls_context is not None:
+            return False
         self.record(head)
         headers = {}
         for line in head.split(b"\r\n")[1:]:
