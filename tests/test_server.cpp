@@ -76,6 +76,8 @@ bool TestHttpServer::WaitUntilReady() {
     std::string text = ReadFile(LocalPath(folder + "/port"));
     if (!text.empty()) {
       port = std::atoi(text.c_str());
+      std::size_t second = text.find('\n');
+      if (second != std::string::npos) blackholePort = std::atoi(text.c_str() + second + 1);
       break;
     }
     test_server_detail::SleepMs(50);
@@ -92,6 +94,7 @@ void TestHttpServer::Stop() {
     test_server_detail::Quit(port, process);
   }
   port = 0;
+  blackholePort = 0;
   process = 0;
   if (!folder.empty()) {
     std::error_code error;

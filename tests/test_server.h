@@ -28,6 +28,8 @@ class TestHttpServer {
   void Stop();
 
   int Port() const { return port; }
+  // A port on 127.0.0.1 where connection attempts go unanswered (to test connect time-outs).
+  int BlackholePort() const { return blackholePort; }
   // "http://127.0.0.1:PORT" + path, or with another name for the host. A TLS server's address is
   // "https://localhost:PORT" + path: its certificate names both, but Wine's certificate check
   // matches host names only, not IP addresses.
@@ -54,6 +56,7 @@ class TestHttpServer {
  private:
   std::string folder;  // private folder, Linux path
   int port = 0;
+  int blackholePort = 0;
   bool tls = false;
   long long process = 0;
 };

@@ -3,7 +3,9 @@
 
 It binds 127.0.0.1 on the given port (0: a free one) and prints the port as its first line of
 standard output; with --port-file it also writes the port to that file (atomically, last of all),
-so a program that cannot read the server's output (a Windows test under Wine) can wait for it.
+followed by a second line with the port of a "black hole" that never completes a connection,
+so that a program that cannot read the server's output (a Windows test under Wine) can wait for it,
+and connect time-outs can be tested.
 
 Every request except the control ones is recorded verbatim (request line and header lines, up to
 and including the blank line) and appended to the --record file before the answer is sent, so
@@ -305,6 +307,21 @@ def main():
         context.load_cert_chain(cert, key)
         server.tls_context = context
 
+    # A port that never completes a connection: its one-entry queue is filled by ourselves, so
+    # the system drops every further attempt unanswered and a client's connect time-out must end it.
+    blackhole = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    blackhole.bind(("127.0.0.1", 0))
+    blackhole.listen(0)
+    fillers = []
+    for _ in range(3):
+        filler = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        filler.setblocking(False)
+        try:
+            filler.connect(blackhole.getsockname())
+        except BlockingIOError:
+            pass
+        fillers.append(filler)
+
     port = server.server_address[1]
     if args.record:
         open(args.record, "ab").close()
@@ -312,7 +329,7 @@ def main():
     if args.port_file:
         tmp = args.port_file + ".tmp"
         with open(tmp, "w") as f:
-            f.write("%d\n" % port)
+            f.write("%d\n%d\n" % (port, blackhole.getsockname()[1]))
         os.replace(tmp, args.port_file)
 
     started = time.monotonic()
