@@ -93,6 +93,7 @@ def query_bytes(query):
 class Handler(socketserver.BaseRequestHandler):
     def setup(self):
         self.conn = self.request
+        self.buffer = b""
         self.plain = True
         if self.server.tls_context is not None:
             # A plain request on the TLS port may only stop the server (a test helper that has no
@@ -108,7 +109,6 @@ class Handler(socketserver.BaseRequestHandler):
                 self.conn = self.server.tls_context.wrap_socket(self.request, server_side=True)
             except (ssl.SSLError, OSError):
                 self.conn = None  # the client refused our certificate
-        self.buffer = b""
 
     def read_head(self):
         while b"\r\n\r\n" not in self.buffer:
