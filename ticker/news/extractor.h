@@ -1,8 +1,9 @@
 // The headline extractor: one pass over a page's converted lines, as they arrive.
 //
-// There is no HTML parser. Tags are recognised by their literal upper-cased text, the text between
-// tags is collected into an accumulator, and every line end (and every <P> and <BR>) hands the
-// collected run to NewsList::AddItem, which keeps it when it reaches the page's extraction level.
+// There is no HTML parser. Tags are recognised by their literal text (letters in any case), the
+// text between tags is collected into an accumulator, and every line end (and every <P> and <BR>)
+// hands the collected run to NewsList::AddItem, which keeps it when it reaches the page's
+// extraction level.
 // The title is the text between the first "<TITLE>" and the first "</TITLE>" of the whole page.
 //
 // The extractor keeps only the current line, the accumulator, the head of an unfinished tag and the
@@ -52,31 +53,33 @@ class Extractor : public PageLineSink {
  private:
   enum class Skip { kNone, kScript, kHidden };
 
-  // Finds the needle in a stream of characters; the needle must not start again inside itself
-  // ("<TITLE>", "</TITLE>", "DISPLAY:NONE" do not), so a mismatch only has to look at the needle's
-  // first character. A double-byte character never matches.
+  // Finds an ASCII needle, letters in either case, in a stream of characters. The needle must not
+  // start again inside itself ("<TITLE>", "</TITLE>", "DISPLAY:NONE" do not), so a mismatch only
+  // has to look at the needle's first character. A double-byte character never matches.
   struct Matcher {
-    std::string_view needle;
+    std::string_view upper;  // the needle, and the same in lower case
+    std::string_view lower;
     std::size_t matched = 0;
-    // Takes the next single-byte character (already upper-cased); true when the needle ends here.
+    // Takes the next single-byte character; true when the needle ends with it.
     bool Single(char c) {
-      if (c == needle[matched]) {
-        if (++matched == needle.size()) {
-          matched = 0;
-          return true;
-        }
-        return false;
+      if (c == upper[matched] || c == lower[matched]) {
+        if (++matched < upper.size()) return false;
+        matched = 0;
+        return true;
       }
-      matched = (c == needle[0]) ? 1 : 0;
+      matched = (c == upper[0] || c == lower[0]) ? 1 : 0;
       return false;
     }
     void Double() { matched = 0; }
+    bool Idle() const { return matched == 0; }
   };
 
   void FeedLine(std::string_view line);
   void ScanTitle(std::string_view line);
-  // Scans line from pos; returns the position after the tag's ">" or npos when the line ends first.
+  // Scans the tag that starts at pos (or continues there from the last line); returns the position
+  // after its ">", or npos when the line ends first.
   std::size_t ScanTag(std::string_view line, std::size_t pos);
+  void WatchDisplayNone(std::string_view line, std::size_t from, std::size_t to);
   void EndTag();
   void Flush();
 
@@ -87,15 +90,14 @@ class Extractor : public PageLineSink {
   bool broken = false;  // a line failed; nothing more is extracted
 
   // Extraction state.
-  std::string upper;        // the current line, upper-cased once
   std::string accumulator;  // text collected since the last flush
   Skip skip = Skip::kNone;
-  std::string hiddenName;  // the tag name that ends the hidden mode
+  std::string hiddenName;  // the tag name that ends the hidden mode (any case)
   bool inTag = false;      // an unfinished tag continues on the next line
   bool tagLeadPending = false;  // the tag's last byte so far is a lead byte awaiting its partner
-  std::string tagHead;          // the upper-cased start of the current tag
+  std::string tagHead;          // the start of the current tag, as written
   bool tagDisplayNone = false;
-  Matcher displayNone{"DISPLAY:NONE"};
+  Matcher displayNone{"DISPLAY:NONE", "display:none"};
 
   // Title state, over the page's lines joined without separator.
   bool titleDecided = false;
@@ -104,6 +106,6 @@ class Extractor : public PageLineSink {
   std::uint64_t pageOffset = 0;       // bytes of the joined page before the current line
   std::uint64_t titleTextStart = 0;   // offset of the first byte after "<TITLE>"
   std::string titleText;
-  Matcher titleStart{"<TITLE>"};
-  Matcher titleEnd{"</TITLE>"};
+  Matcher titleStart{"<TITLE>", "<title>"};
+  Matcher titleEnd{"</TITLE>", "</title>"};
 };

@@ -34,6 +34,8 @@ int NewsList::AddItem(const std::string& text, int minLength) {
       break;
     }
   }
+  // Stripping only shortens: a text already too short needs no more work.
+  if (static_cast<std::int64_t>(t.size()) < minLength) return 0;
   // One walk over the characters finds the end of the last one that is neither a space nor an
   // ideographic space (a trail byte 0x81 followed by "@" is part of another character).
   std::size_t end = 0;
