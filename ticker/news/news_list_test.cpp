@@ -190,6 +190,14 @@ TEST(NewsListExtract, DisplayNoneIsFoundAnywhereInALongTag) {
               ElementsAre("shown"));
 }
 
+TEST(NewsListExtract, MarkersInAnyCase) {
+  NewsList list;
+  list.Extract(Page({"<Head><Title>Mixed</tItLe></hEaD>", "a<Br>b<ScRiPt>x</sCrIpT>c<div STYLE=Display:None>y</Div>z"}),
+               1);
+  EXPECT_EQ(list.title, "Mixed");
+  EXPECT_THAT(list.items, ElementsAre("a", "bcz"));
+}
+
 TEST(NewsListExtract, UnfinishedTagsJoinLines) {
   // The text before an unfinished tag waits for the text after it.
   EXPECT_THAT(Extract({"abc<a", "href=x>def"}), ElementsAre("abcdef"));
@@ -227,6 +235,10 @@ TEST(NewsListExtract, BadBytes) {
   EXPECT_THAT(items, ElementsAre(std::string("ab\0cd", 5), "e"));
   // A lone lead byte takes the "<" after it as its second byte: no tag starts there.
   EXPECT_THAT(Extract({"ab\x81<br>cd"}), ElementsAre("ab\x81<br>cd"));
+  // Runs of lead-range bytes pair up from the last byte that cannot lead: "＝" is 0x81 0x81.
+  EXPECT_THAT(Extract({"＝＝<br>x"}), ElementsAre("＝＝", "x"));
+  EXPECT_THAT(Extract({"＝＝\x81<br>x"}), ElementsAre("＝＝\x81<br>x"));
+  EXPECT_THAT(Extract({"<p style=\x81" "display:none>shown"}), ElementsAre("shown"));
   // At a line end inside a tag, it pairs with the next line's first byte.
   EXPECT_THAT(Extract({"<a \x81", ">still tag>x"}), ElementsAre("x"));
   // A lone lead byte ending the page is kept.
