@@ -53,6 +53,8 @@ class CDialog {
   HWND GetHwnd() const { return hwnd; }
   HWND GetItem(int id) const { return hwnd ? ::GetDlgItem(hwnd, id) : nullptr; }
   bool IsModal() const { return modal; }
+  // The module that holds the dialog's resources.
+  HINSTANCE GetInstance() const { return instance; }
 
   // Control helpers. Every getter leaves its output unchanged (or returns the stated failure
   // value) when the control is missing.
