@@ -1,6 +1,6 @@
-#include "support/ticker_address.h"
-
 #include <windows.h>
+
+#include "support/ticker_address.h"
 
 namespace ticker_address {
 

@@ -25,7 +25,9 @@ HWND Find(const char* title, const char* cls) {
   return ::FindWindowA(cls, std::string(title) == "-" ? nullptr : title);
 }
 
-unsigned long long Number(const char* text) { return std::strtoull(text, nullptr, 0); }
+unsigned long long Number(const char* text) {
+  return std::strtoull(text, nullptr, 0);
+}
 
 bool WaitFor(const char* title, bool present, DWORD timeoutMs) {
   const DWORD start = ::GetTickCount();
@@ -45,11 +47,21 @@ std::string Unescape(const char* text) {
     }
     ++p;
     switch (*p) {
-      case 'n': out += '\n'; break;
-      case 'r': out += '\r'; break;
-      case 'f': out += '\f'; break;
-      case 't': out += '\t'; break;
-      default: out += *p; break;
+      case 'n':
+        out += '\n';
+        break;
+      case 'r':
+        out += '\r';
+        break;
+      case 'f':
+        out += '\f';
+        break;
+      case 't':
+        out += '\t';
+        break;
+      default:
+        out += *p;
+        break;
     }
   }
   return out;
@@ -125,7 +137,8 @@ int main(int argc, char** argv) {
     cds.cbData = static_cast<DWORD>(text.size() + 1);
     cds.lpData = &text[0];
     DWORD_PTR result = 0;
-    if (!::SendMessageTimeoutA(wnd, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds), SMTO_NORMAL, 5000, &result)) {
+    if (!::SendMessageTimeoutA(wnd, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds), SMTO_NORMAL, 5000,
+                               &result)) {
       return 1;
     }
     std::printf("%llu\n", static_cast<unsigned long long>(result));

@@ -1,8 +1,7 @@
-#include "support/win/dialog.h"
-
 #include <climits>
 
 #include "support/sjis.h"
+#include "support/win/dialog.h"
 
 namespace win {
 
@@ -11,8 +10,7 @@ namespace {
 // Messages whose result a dialog procedure returns directly instead of through DWLP_MSGRESULT.
 bool ReturnsResultDirectly(UINT msg) {
   return (msg >= WM_CTLCOLORMSGBOX && msg <= WM_CTLCOLORSTATIC) || msg == WM_COMPAREITEM ||
-         msg == WM_VKEYTOITEM || msg == WM_CHARTOITEM || msg == WM_QUERYDRAGICON ||
-         msg == WM_INITDIALOG;
+         msg == WM_VKEYTOITEM || msg == WM_CHARTOITEM || msg == WM_QUERYDRAGICON || msg == WM_INITDIALOG;
 }
 
 enum class ListKind { kNone, kCombo, kList };
@@ -169,7 +167,8 @@ INT_PTR CDialog::Dispatch(UINT msg, WPARAM wParam, LPARAM lParam) {
       OnTimer(static_cast<UINT_PTR>(wParam));
       return TRUE;
     case WM_COPYDATA: {
-      bool taken = OnCopyData(reinterpret_cast<HWND>(wParam), reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+      bool taken =
+          OnCopyData(reinterpret_cast<HWND>(wParam), reinterpret_cast<const COPYDATASTRUCT*>(lParam));
       if (::IsWindow(wnd)) ::SetWindowLongPtrA(wnd, DWLP_MSGRESULT, taken ? TRUE : FALSE);
       return TRUE;
     }
@@ -231,7 +230,8 @@ bool CDialog::IsChecked(int id) const {
 }
 
 void CDialog::SetCheck(int id, bool checked) {
-  if (HWND control = GetItem(id)) ::SendMessageA(control, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+  if (HWND control = GetItem(id))
+    ::SendMessageA(control, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
 int CDialog::GetRadioIndex(int firstId) const {

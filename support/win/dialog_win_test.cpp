@@ -1,11 +1,10 @@
-#include "support/win/dialog.h"
-
 #include <gtest/gtest.h>
 
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "support/win/dialog.h"
 #include "support/win/dialog_test_res.h"
 
 namespace {
@@ -83,7 +82,7 @@ TEST(Dialog, ModelessIsBoundAtInitAndGetsCommands) {
   EXPECT_EQ(dlg.hwndAtInit, wnd);
   EXPECT_FALSE(dlg.IsModal());
   EXPECT_FALSE(::IsWindowVisible(wnd));  // the resource has no WS_VISIBLE
-  EXPECT_FALSE(dlg.Create());             // only once
+  EXPECT_FALSE(dlg.Create());            // only once
 
   char title[64] = {};
   ::GetWindowTextA(wnd, title, sizeof title);
@@ -231,12 +230,21 @@ TEST(DialogControls, TextAndIntegers) {
     int value;
   };
   const Case cases[] = {
-      {"42", true, 42},           {"  -7 ", true, -7},          {"+3", true, 3},
-      {"0", true, 0},             {"2147483647", true, 2147483647},
+      {"42", true, 42},
+      {"  -7 ", true, -7},
+      {"+3", true, 3},
+      {"0", true, 0},
+      {"2147483647", true, 2147483647},
       {"-2147483648", true, -2147483647 - 1},
-      {"2147483648", false, 0},   {"-2147483649", false, 0},    {"99999999999999999999", false, 0},
-      {"", false, 0},             {"   ", false, 0},            {"-", false, 0},
-      {"12x", false, 0},          {"1 2", false, 0},            {"１２", false, 0},
+      {"2147483648", false, 0},
+      {"-2147483649", false, 0},
+      {"99999999999999999999", false, 0},
+      {"", false, 0},
+      {"   ", false, 0},
+      {"-", false, 0},
+      {"12x", false, 0},
+      {"1 2", false, 0},
+      {"１２", false, 0},
   };
   for (const Case& c : cases) {
     ASSERT_TRUE(dlg.SetItemText(IDC_TEST_NUMBER, c.text));

@@ -1,9 +1,9 @@
-#include "support/win/handles.h"
-
 #include <gtest/gtest.h>
 
 #include <type_traits>
 #include <utility>
+
+#include "support/win/handles.h"
 
 namespace {
 
@@ -50,7 +50,8 @@ TEST(Handles, CloseOnScopeExitMoveAndDetach) {
   EXPECT_TRUE(IsOpen(d.Get()));
 
   // INVALID_HANDLE_VALUE is empty, never closed.
-  win::CKernelHandle file(::CreateFileA("Z:\\no\\such\\file", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  win::CKernelHandle file(
+      ::CreateFileA("Z:\\no\\such\\file", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
   EXPECT_FALSE(file.IsValid());
 }
 

@@ -26,11 +26,11 @@ class CWindowBase {
   // Registering a name twice succeeds. cursor null: the arrow; background null: none (the
   // window paints everything itself).
   static bool RegisterWindowClass(const char* className, UINT classStyle = 0, HBRUSH background = nullptr,
-                            HCURSOR cursor = nullptr, HICON icon = nullptr);
+                                  HCURSOR cursor = nullptr, HICON icon = nullptr);
 
   // Creates the window bound to this object. False when it exists already or creation fails.
-  bool Create(const char* className, const char* title, DWORD style, DWORD exStyle, int x, int y,
-              int width, int height, HWND parent, HMENU menuOrId = nullptr);
+  bool Create(const char* className, const char* title, DWORD style, DWORD exStyle, int x, int y, int width,
+              int height, HWND parent, HMENU menuOrId = nullptr);
   void Destroy();
 
   HWND GetHwnd() const { return hwnd; }

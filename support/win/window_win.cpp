@@ -2,10 +2,12 @@
 
 namespace win {
 
-CWindowBase::~CWindowBase() { Destroy(); }
+CWindowBase::~CWindowBase() {
+  Destroy();
+}
 
-bool CWindowBase::RegisterWindowClass(const char* className, UINT classStyle, HBRUSH background, HCURSOR cursor,
-                                HICON icon) {
+bool CWindowBase::RegisterWindowClass(const char* className, UINT classStyle, HBRUSH background,
+                                      HCURSOR cursor, HICON icon) {
   HINSTANCE instance = ::GetModuleHandleA(nullptr);
   WNDCLASSEXA existing = {};
   existing.cbSize = sizeof existing;

@@ -1,10 +1,10 @@
-#include "support/win/window.h"
-
 #include <gtest/gtest.h>
 
 #include <stdexcept>
 #include <type_traits>
 #include <vector>
+
+#include "support/win/window.h"
 
 namespace {
 
