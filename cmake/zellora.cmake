@@ -15,6 +15,11 @@ endif()
 
 # Narrow literals are Shift_JIS in both builds; sources are UTF-8.
 set(ZELLORA_CHARSET_FLAGS -finput-charset=UTF-8 -fexec-charset=CP932)
+if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+  # clang compiles literals to UTF-8 only. It builds just the fuzz targets, which feed bytes and
+  # compare no Japanese literal.
+  set(ZELLORA_CHARSET_FLAGS -finput-charset=UTF-8)
+endif()
 
 add_library(zellora_flags INTERFACE)
 target_compile_options(zellora_flags INTERFACE
@@ -27,7 +32,12 @@ if(ZELLORA_WINDOWS)
   target_compile_definitions(zellora_flags INTERFACE ZELLORA_WINDOWS=1)
 else()
   target_compile_definitions(zellora_flags INTERFACE ZELLORA_POSIX=1)
-  if(ZELLORA_SANITIZE)
+  if(ZELLORA_FUZZ)
+    # Every library is instrumented for coverage; the fuzzer executables link libFuzzer itself.
+    target_compile_options(zellora_flags INTERFACE -fsanitize=fuzzer-no-link,address,undefined
+                                                   -fno-omit-frame-pointer)
+    target_link_options(zellora_flags INTERFACE -fsanitize=address,undefined)
+  elseif(ZELLORA_SANITIZE)
     target_compile_options(zellora_flags INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer
                                                    -fno-sanitize-recover=undefined)
     target_link_options(zellora_flags INTERFACE -fsanitize=address,undefined)
@@ -112,4 +122,23 @@ function(zellora_benchmarks name)
   add_executable(${name} ${all})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} benchmark::benchmark benchmark::benchmark_main zellora_flags)
   target_compile_definitions(${name} PRIVATE ZELLORA_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+endfunction()
+
+# zellora_fuzzers(<name> DIRS <dir>... LIBS <lib>...): one libFuzzer executable per *_fuzz.cpp,
+# named <name>_<file stem> (native, clang, ZELLORA_FUZZ only).
+function(zellora_fuzzers name)
+  cmake_parse_arguments(ARG "" "" "DIRS;LIBS" ${ARGN})
+  if(ZELLORA_WINDOWS OR NOT ZELLORA_FUZZ)
+    return()
+  endif()
+  foreach(d IN LISTS ARG_DIRS)
+    zellora_glob(files ${d} FUZZ)
+    foreach(f IN LISTS files)
+      get_filename_component(stem ${f} NAME_WE)
+      add_executable(${name}_${stem} ${f})
+      target_link_libraries(${name}_${stem} PRIVATE ${ARG_LIBS} zellora_flags)
+      target_compile_options(${name}_${stem} PRIVATE -fsanitize=fuzzer,address,undefined)
+      target_link_options(${name}_${stem} PRIVATE -fsanitize=fuzzer,address,undefined)
+    endforeach()
+  endforeach()
 endfunction()

@@ -329,6 +329,40 @@ void ReadDeclaration(std::string_view upper, int& encoding) {
   if (Contains(upper, "UTF-8") || Contains(upper, "UTF_8")) encoding = kEncodingUtf8;
 }
 
+// A quick test before the exact ones: false only when the line cannot contain "CHARSET" or
+// "<BODY>" in any letter case.
+bool MayHoldHeadWords(std::string_view s) {
+  auto foldedAt = [&s](std::size_t i, std::string_view upperWord) {
+    if (s.size() - i < upperWord.size()) return false;
+    for (std::size_t k = 1; k < upperWord.size(); ++k) {
+      const char u = upperWord[k];
+      const char c = s[i + k];
+      if (c != u && !(u >= 'A' && u <= 'Z' && c == u + ('a' - 'A'))) return false;
+    }
+    return true;
+  };
+  auto hitAt = [&](std::size_t i) {
+    const char c = s[i];
+    return ((c == 'C' || c == 'c') && foldedAt(i, "CHARSET")) || (c == '<' && foldedAt(i, "<BODY>"));
+  };
+  std::size_t i = 0;
+#if ZELLORA_CHARSET_SSE2
+  const Byte* p = reinterpret_cast<const Byte*>(s.data());
+  for (; i + 16 <= s.size(); i += 16) {
+    const __m128i x = Load16(p + i);
+    const __m128i c = _mm_cmpeq_epi8(_mm_or_si128(x, _mm_set1_epi8(0x20)), _mm_set1_epi8('c'));
+    const __m128i lt = _mm_cmpeq_epi8(x, _mm_set1_epi8('<'));
+    for (unsigned m = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(c, lt))); m != 0; m &= m - 1) {
+      if (hitAt(i + static_cast<unsigned>(__builtin_ctz(m)))) return true;
+    }
+  }
+#endif
+  for (; i < s.size(); ++i) {
+    if (hitAt(i)) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 std::uint16_t JisToSjis(int first, int second) { return JisPair(first & 0xFF, second & 0xFF); }
@@ -340,14 +374,20 @@ int GuessEncoding(std::string_view bytes) {
   const std::size_t n = bytes.size();
   std::size_t i = 0;
   while (i < n) {
-    if (i + 8 <= n && AllAscii8(p + i)) {
-      // No high byte here, but an ESC "$" may still sit among them.
-      const void* esc = std::memchr(p + i, 0x1B, 8);
-      if (esc == nullptr) {
-        i += 8;
-        continue;
+#if ZELLORA_CHARSET_SSE2
+    // Straight to the next high byte or ESC.
+    while (i + 16 <= n) {
+      const __m128i x = Load16(p + i);
+      const unsigned m = static_cast<unsigned>(
+          _mm_movemask_epi8(_mm_or_si128(x, _mm_cmpeq_epi8(x, _mm_set1_epi8(0x1B)))));
+      if (m != 0) {
+        i += static_cast<unsigned>(__builtin_ctz(m));
+        break;
       }
+      i += 16;
     }
+    if (i >= n) break;
+#endif
     const Byte c = p[i];
     if (c < 0x80) {
       if (c == 0x1B && i + 1 < n && p[i + 1] == '$') return kEncodingIso2022Jp;
@@ -490,10 +530,11 @@ void DecodeEucJp(std::string& line) {
 void ConvertLine(PageLines& page, std::string& line) {
   TrimInPlace(line);
 
-  if (page.inHead) {
-    // One reused buffer per thread for the upper-cased copy: head lines are many on pages that
-    // never reach a plain "<BODY>".
-    thread_local std::string upper;
+  // The head tests look at an upper-cased copy of the line, made only when the line may hold
+  // one of the words at all (pages that never reach a plain "<BODY>", feeds for one, are read
+  // in the head from start to end).
+  if (page.inHead && MayHoldHeadWords(line)) {
+    thread_local std::string upper;  // reused, so no allocation per line
     upper.assign(line);
     sjis::MakeUpper(upper);
     ReadDeclaration(upper, page.encoding);

@@ -320,6 +320,33 @@ TEST(CharsetModel, EntityDecodingMatchesFormByFormReplacement) {
   }
 }
 
+TEST(CharsetModel, HeadStateMatchesTheUpperCasedCopyTests) {
+  std::mt19937 rng(4242);
+  const std::vector<std::string> pieces = {"charset", "CHARSET", "ChArSeT", "charse", "euc-jp", "EUC_JP", "x-euc-jp",
+                                           "utf-8", "UTF_8", "shift_jis", "Shift-JIS", "x-sjis", "iso-2022-jp",
+                                           "ISO_2022_JP", "<body>", "<BODY>", "<body ", "<Body>", "<", "c", "表",
+                                           "\x81", "\x83", "xxxxxxx", " ", "="};
+  for (int i = 0; i < 6000; ++i) {
+    const std::string line = RandomLine(rng, pieces);
+    PageLines page;
+    page.encoding = static_cast<int>(rng() % 5);
+    page.inHead = 1;
+    int encoding = page.encoding;
+    const std::string upper = sjis::ToUpper(sjis::Trim(line));
+    auto has = [&upper](const char* word) { return sjis::Find(upper, word) != std::string::npos; };
+    if (has("CHARSET")) {
+      if (has("ISO-2022-JP") || has("ISO_2022_JP")) encoding = kEncodingIso2022Jp;
+      if (has("EUC-JP") || has("EUC_JP") || has("X-EUC-JP") || has("X_EUC_JP")) encoding = kEncodingEucJp;
+      if (has("SHIFT-JIS") || has("SHIFT_JIS") || has("X-SJIS") || has("X_SJIS")) encoding = kEncodingShiftJis;
+      if (has("UTF-8") || has("UTF_8")) encoding = kEncodingUtf8;
+    }
+    const int inHead = has("<BODY>") ? 0 : 1;
+    Converted(page, line);
+    ASSERT_EQ(page.encoding, encoding) << i << ": " << line;
+    ASSERT_EQ(page.inHead, inHead) << i << ": " << line;
+  }
+}
+
 TEST(Utf8ToAnsi, JapaneseAndAscii) {
   EXPECT_EQ(Utf8(u8"日本語のニュース"), "日本語のニュース");
   EXPECT_EQ(Utf8(u8"ｱｲｳ ①Ⅰ～"), "ｱｲｳ ①Ⅰ～");
