@@ -413,12 +413,13 @@ void DecodeIso2022Jp(std::string& line) {
   Byte* out = reinterpret_cast<Byte*>(&buffer[0]);
   std::size_t r = 0;
   std::size_t w = 0;
-  bool twoByte = false;
+  enum { kAscii, kTwoByte, kKatakana } mode = kAscii;
   while (r < n) {
 #if ZELLORA_CHARSET_SSE2
     // Runs without control bytes, sixteen bytes at a time: pairs in two-byte mode, plain copies
-    // otherwise.
-    while (r + 16 <= n) {
+    // in ASCII mode (the rare katakana mode goes byte by byte).
+    const bool twoByte = mode == kTwoByte;
+    while (mode != kKatakana && r + 16 <= n) {
       const __m128i x = Load16(in + r);
       const unsigned run = LeadingAtLeast(x, 0x20);
       const unsigned take = twoByte ? run & ~1u : run;
@@ -436,30 +437,31 @@ void DecodeIso2022Jp(std::string& line) {
         const Byte c1 = in[r + 1];
         const Byte c2 = in[r + 2];
         if (c1 == '$' && (c2 == 'B' || c2 == '@')) {
-          twoByte = true;
+          mode = kTwoByte;
           r += 3;
           continue;
         }
         if (c1 == '(' && (c2 == 'B' || c2 == 'J' || c2 == 'I')) {
-          twoByte = false;
+          mode = c2 == 'I' ? kKatakana : kAscii;
           r += 3;
           continue;
         }
       }
       if (c == 0x0E) {  // SO: back to single bytes, dropped
-        twoByte = false;
+        mode = kAscii;
         ++r;
         continue;
       }
     }
-    if (twoByte && r + 1 < n) {
+    if (mode == kTwoByte && r + 1 < n) {
       const std::uint16_t s = JisPair(c, in[r + 1]);
       out[w++] = static_cast<Byte>(s >> 8);
       out[w++] = static_cast<Byte>(s);
       r += 2;
       continue;
     }
-    out[w++] = c;
+    // JIS X 0201 katakana (after ESC ( I) are 0x21..0x5F; Shift_JIS holds them at 0xA1..0xDF.
+    out[w++] = (mode == kKatakana && c >= 0x21 && c <= 0x5F) ? static_cast<Byte>(c + 0x80) : c;
     ++r;
   }
   TakeOutput(line, buffer, w);

@@ -48,22 +48,29 @@ std::string ModelIso(const std::string& in) {
   std::string out;
   const std::size_t n = in.size();
   bool two = false;
+  bool kana = false;
   for (std::size_t i = 0; i < n;) {
     const std::string three = in.substr(i, 3);
     if (i + 2 < n && (three == "\x1B$B" || three == "\x1B$@")) {
       two = true;
+      kana = false;
       i += 3;
     } else if (i + 2 < n && (three == "\x1B(B" || three == "\x1B(J" || three == "\x1B(I")) {
       two = false;
+      kana = three == "\x1B(I";
       i += 3;
     } else if (in[i] == '\x0E') {
       two = false;
+      kana = false;
       i += 1;
     } else if (two && i + 1 < n) {
       const int v = JisToSjis(static_cast<unsigned char>(in[i]), static_cast<unsigned char>(in[i + 1]));
       out += static_cast<char>(v >> 8);
       out += static_cast<char>(v & 0xFF);
       i += 2;
+    } else if (kana && in[i] >= 0x21 && in[i] <= 0x5F) {
+      out += static_cast<char>(in[i] + 0x80);
+      i += 1;
     } else {
       out += in[i];
       i += 1;
@@ -198,8 +205,9 @@ TEST(DecodeIso2022Jp, EscapesSwitchModes) {
   EXPECT_EQ(Iso("\x1B$B\x30\x21\x1B(B"), "\x88\x9F");
   EXPECT_EQ(Iso("News: " + kIsoKanji + " ok"), "News: " + kKanji + " ok");
   EXPECT_EQ(Iso("\x1B$@\x30\x21\x1B(Jx"), "\x88\x9Fx");
-  // ESC ( I: single bytes copied as they are.
-  EXPECT_EQ(Iso("\x1B$B\x30\x21\x1B(I\x31\x32"), "\x88\x9F\x31\x32");
+  // ESC ( I: half-width katakana, 0x21..0x5F, become their Shift_JIS bytes; others stay.
+  EXPECT_EQ(Iso("\x1B$B\x30\x21\x1B(I\x31\x32\x5F\x60 \x1B(Bz"), "\x88\x9F" "ｱｲﾟ\x60 z");
+  EXPECT_EQ(Iso("\x1B(I\x31\x0E\x31"), "ｱ1");
   // SO is dropped and ends two-byte mode; SI is an ordinary byte.
   EXPECT_EQ(Iso("\x1B$B\x30\x21\x0E\x30\x21"), "\x88\x9F\x30\x21");
   EXPECT_EQ(Iso("a\x0F\x62"), "a\x0F\x62");
@@ -293,7 +301,7 @@ TEST(CharsetModel, DecodersMatchTheByteWiseRules) {
                                               "\x8E\xB1", "\x8F\xB0\xA1", "\x8E", "\x8F", "\xA0", "\x80", "\xFF"};
   const std::vector<std::string> isoPieces = {"a", "<p>", "\x1B$B", "\x1B$@", "\x1B(B", "\x1B(J", "\x1B(I",
                                               "\x30\x21", "\x7E\x7E", "\x5F\x60", "\x1B", "\x0E", "\x0F",
-                                              "\x1B$", "\xA4", std::string(1, '\0')};
+                                              "\x1B$", "\xA4", std::string(1, '\0'), "\x31\x5F\x21"};
   for (int i = 0; i < 4000; ++i) {
     std::string euc = RandomLine(rng, eucPieces);
     std::string iso = RandomLine(rng, isoPieces);
