@@ -29,6 +29,19 @@ constexpr int kMaxRedirects = 10;
 
 bool FailHere(http_test::FailPoint point) { return http_test::Get().failAt == point; }
 
+// WinInet sends a space of an address as %20; libcurl refuses the address instead.
+std::string EscapeSpaces(const std::string& address) {
+  std::string result;
+  for (char c : address) {
+    if (c == ' ') {
+      result += "%20";
+    } else {
+      result += c;
+    }
+  }
+  return result;
+}
+
 void GlobalInit() {
   static std::once_flag once;
   std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
@@ -312,7 +325,7 @@ bool HttpRequest::Impl::Open(const char* address, const char* referrer, const ch
   multi = curl_multi_init();
   if (!multi || !url.handle) return false;
   // Only http and https, with their default ports filled in when absent.
-  if (curl_url_set(url.handle, CURLUPART_URL, address, 0) != CURLUE_OK) return false;
+  if (curl_url_set(url.handle, CURLUPART_URL, EscapeSpaces(address).c_str(), 0) != CURLUE_OK) return false;
   std::string scheme = url.Part(CURLUPART_SCHEME);
   if (scheme != "http" && scheme != "https") return false;
 
@@ -331,7 +344,10 @@ bool HttpRequest::Impl::Open(const char* address, const char* referrer, const ch
     if (!Pump([this] { return (headersDone && !redirect) || Pending() > 0; })) return false;
     if (redirect) {
       // Resolve the new address against the current one; a relative Location is allowed.
-      if (curl_url_set(url.handle, CURLUPART_URL, location.c_str(), 0) != CURLUE_OK) return false;
+      if (!http_detail::IsSendableUrl(location.c_str()) ||
+          curl_url_set(url.handle, CURLUPART_URL, EscapeSpaces(location).c_str(), 0) != CURLUE_OK) {
+        return false;
+      }
       continue;
     }
     // A body that broke off early is still read up to the break; Read() then reports it.
@@ -346,7 +362,7 @@ HttpRequest::~HttpRequest() { Close(); }
 
 bool HttpRequest::Open(const char* url, const char* referrer, const char* userName, const char* password) {
   Close();
-  if (!url) return false;
+  if (!url || !http_detail::IsSendableUrl(url)) return false;
   try {
     impl.reset(new Impl);
     if (impl->Open(url, referrer, userName, password)) return true;

@@ -209,7 +209,7 @@ HttpRequest::~HttpRequest() { Close(); }
 
 bool HttpRequest::Open(const char* url, const char* referrer, const char* userName, const char* password) {
   Close();
-  if (!url) {
+  if (!url || !http_detail::IsSendableUrl(url)) {
     return false;
   }
   try {

@@ -138,6 +138,11 @@ TEST_F(PageFetch, ErrorPagesAreReadAsPagesAndFailuresAreFalse) {
     page.lines = {"old"};
     EXPECT_FALSE(LoadPage(page, url, nullptr, 0, nullptr, nullptr)) << url;
   }
+  // An address cannot carry header lines into the request either.
+  server->ClearRequests();
+  EXPECT_FALSE(Load(page, "/page?body=x\r\nX-Injected: 1"));
+  EXPECT_FALSE(Load(page, "/page?body=x\ty"));
+  EXPECT_EQ(server->Requests(), "");
 
   // A null address fails at once and leaves the page as it was.
   page.lines = {"kept"};
@@ -153,6 +158,20 @@ TEST_F(PageFetch, ErrorPagesAreReadAsPagesAndFailuresAreFalse) {
   EXPECT_TRUE(page.lines.empty());  // only blank lines
   EXPECT_EQ(page.encoding, 1);
   EXPECT_EQ(page.inHead, 1);
+}
+
+TEST_F(PageFetch, AddressesAreSentAsWritten) {
+  // Host and scheme in any case, no path, Shift_JIS bytes and a space (sent as %20).
+  PageLines page;
+  const std::string port = std::to_string(server->Port());
+  EXPECT_TRUE(LoadPage(page, ("HTTP://127.0.0.1:" + port + "/page?body=a").c_str(), "r", 0, nullptr, nullptr));
+  EXPECT_TRUE(LoadPage(page, ("http://127.0.0.1:" + port).c_str(), "r", 0, nullptr, nullptr));
+  EXPECT_TRUE(Load(page, "/page?body=\x95\x5C", "r"));
+  EXPECT_EQ(page.lines, Lines{"\x95\x5C"});
+  EXPECT_TRUE(Load(page, "/page?body=a b", "r"));
+  EXPECT_EQ(page.lines, Lines{"a b"});
+  EXPECT_EQ(server->Requests(), Head("/page?body=a", "r") + Head("/", "r") + Head("/page?body=\x95\x5C", "r") +
+                                    Head("/page?body=a%20b", "r"));
 }
 
 TEST_F(PageFetch, RedirectsAreFollowedWithTheSameHeaders) {
@@ -312,3 +331,4 @@ TEST(PageFetchTls, HttpsChecksTheCertificate) {
   EXPECT_EQ(stranger.Requests(), "");
   http_test::Reset();
 }
+
