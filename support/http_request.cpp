@@ -60,6 +60,8 @@ Settings& Get() {
   return settings;
 }
 
-void Reset() { Get() = Settings(); }
+void Reset() {
+  Get() = Settings();
+}
 
 }  // namespace http_test
