@@ -5,6 +5,7 @@
 #   foo_win.cpp        Windows build only
 #   foo_posix.cpp      native build only
 #   foo_test.cpp       a test (foo_win_test.cpp / foo_posix_test.cpp likewise per build)
+#   foo_test.rc        resources of the tests (Windows build)
 #   foo_bench.cpp      a benchmark (native)
 #   foo_fuzz.cpp       a libFuzzer target (native, clang)
 
@@ -76,6 +77,11 @@ function(zellora_tests name)
   foreach(d IN LISTS ARG_DIRS)
     zellora_glob(t ${d} TESTS)
     list(APPEND all ${t})
+    if(ZELLORA_WINDOWS)
+      # Resources that only the tests use (test dialogs): foo_test.rc.
+      file(GLOB rc CONFIGURE_DEPENDS ${d}/*_test.rc)
+      list(APPEND all ${rc})
+    endif()
   endforeach()
   if(NOT all)
     return()
