@@ -3,18 +3,25 @@
 // character set and the level.
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "support/page_lines.h"
+#include "support/sjis.h"
 #include "ticker/news/extractor.h"
 #include "ticker/news/news_list.h"
 
 namespace {
 
-void Check(bool condition) {
-  if (!condition) std::abort();
-}
+// Reports the failed invariant, so that a crash file shows what went wrong.
+#define Check(condition)                                              \
+  do {                                                                \
+    if (!(condition)) {                                               \
+      std::fprintf(stderr, "invariant failed: %s\n", #condition);    \
+      std::abort();                                                   \
+    }                                                                 \
+  } while (false)
 
 // Every stored item is trimmed and long enough, except the continuation text at the very end.
 void CheckItems(const NewsList& list, int level) {
@@ -22,8 +29,8 @@ void CheckItems(const NewsList& list, int level) {
     const std::string& item = list.items[i];
     if (i + 1 == list.items.size() && item == kContinuationItem) continue;
     Check(static_cast<int>(item.size()) >= level);
-    Check(item.find('\n') == std::string::npos);
-    if (!item.empty()) Check(item.front() != ' ' && item.back() != ' ');
+    // A space may end an item only as the second byte of a double-byte character.
+    Check(!sjis::StartsWith(item, " ") && !sjis::EndsWith(item, " "));
   }
   Check(list.failed == 0);
 }

@@ -1,43 +1,17 @@
 #include "ticker/news/extractor.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "support/sjis.h"
+#include "ticker/news/char_scan.h"
 #include "ticker/news/news_list.h"
 
 namespace {
 
-constexpr std::size_t kEnd = std::string_view::npos;
-
-// True when pos starts a character of s, given that from (<= pos) starts one. A byte outside the
-// lead-byte range always ends a character, so only the run of lead-range bytes right before pos
-// decides: they pair up, and pos starts a character when the run is even.
-bool StartsCharacter(std::string_view s, std::size_t from, std::size_t pos) {
-  std::size_t run = 0;
-  while (pos - run > from && sjis::IsLeadByte(s[pos - run - 1])) ++run;
-  return run % 2 == 0;
-}
-
-// The first character c (single-byte) at or after from, which must start a character; kEnd when
-// there is none. memchr does the scanning; a hit that is the second byte of a double-byte character
-// is passed over. Every byte is looked at a bounded number of times, so repeated calls that move
-// forward stay linear.
-std::size_t FindChar(std::string_view s, std::size_t from, char c) {
-  while (from < s.size()) {
-    const void* hit = std::memchr(s.data() + from, c, s.size() - from);
-    if (!hit) return kEnd;
-    const std::size_t pos = static_cast<std::size_t>(static_cast<const char*>(hit) - s.data());
-    if (StartsCharacter(s, from, pos)) return pos;
-    from = pos + 1;
-  }
-  return kEnd;
-}
-
-// The line's last byte is a lead byte without its partner (from starts a character).
-bool EndsWithLoneLead(std::string_view s, std::size_t from) {
-  return s.size() > from && sjis::IsLeadByte(s.back()) && StartsCharacter(s, from, s.size() - 1);
-}
+using char_scan::EndsWithLoneLead;
+using char_scan::FindChar;
+using char_scan::kEnd;
+using char_scan::StartsCharacter;
 
 bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 

@@ -5,6 +5,7 @@
 
 #include "support/page_lines.h"
 #include "support/sjis.h"
+#include "ticker/news/char_scan.h"
 #include "ticker/news/extractor.h"
 
 namespace {
@@ -36,14 +37,17 @@ int NewsList::AddItem(const std::string& text, int minLength) {
   }
   // Stripping only shortens: a text already too short needs no more work.
   if (static_cast<std::int64_t>(t.size()) < minLength) return 0;
-  // One walk over the characters finds the end of the last one that is neither a space nor an
-  // ideographic space (a trail byte 0x81 followed by "@" is part of another character).
-  std::size_t end = 0;
-  for (std::size_t i = 0; i < t.size();) {
-    const std::size_t len = sjis::CharLength(t, i);
-    const std::string_view ch = t.substr(i, len);
-    i += len;
-    if (ch != " " && ch != kIdeographicSpace) end = i;
+  // From the end, only whole characters count: a trail byte 0x81 followed by "@" is part of
+  // another character, not an ideographic space.
+  std::size_t end = t.size();
+  for (;;) {
+    if (end >= 1 && t[end - 1] == ' ' && char_scan::StartsCharacter(t, 0, end - 1)) {
+      end -= 1;
+    } else if (end >= 2 && t.substr(end - 2, 2) == kIdeographicSpace && char_scan::StartsCharacter(t, 0, end - 2)) {
+      end -= 2;
+    } else {
+      break;
+    }
   }
   t = t.substr(0, end);
   if (static_cast<std::int64_t>(t.size()) < minLength) return 0;

@@ -62,7 +62,13 @@ bool ExtractFile(std::FILE* file, const std::string& name, int encoding, int lev
 std::string FormatNewsList(const NewsList& list, bool utf8) {
   std::string out;
   auto line = [&](const std::string& text) {
+    const std::size_t start = out.size();
     out += utf8 ? SjisToUtf8(text) : text;
+    // One item per output line: a line break that a converter made out of garbage becomes a
+    // space (no trail byte is below 0x40, so these are never half of a character).
+    for (std::size_t i = start; i < out.size(); ++i) {
+      if (out[i] == '\n' || out[i] == '\r') out[i] = ' ';
+    }
     out += '\n';
   };
   line(list.title);

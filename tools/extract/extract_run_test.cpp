@@ -56,6 +56,13 @@ TEST(ExtractRun, FileIsReadLikeAFetchedBody) {
   EXPECT_EQ(out, "\n\xE7\xB5\x8C\xE6\xB8\x88\n");
 }
 
+TEST(ExtractRun, EveryItemIsOneLine) {
+  NewsList list;
+  list.title = "t\rx";
+  list.items = {"a\nb", "c"};
+  EXPECT_EQ(FormatNewsList(list, false), "t x\na b\nc\n");
+}
+
 TEST(ExtractRun, LevelAndMissingFile) {
   TempFile file("<p>12345<p>1234\n");
   std::string out;
