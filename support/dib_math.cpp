@@ -3,13 +3,17 @@
 #include <algorithm>
 #include <limits>
 
-std::uint16_t ReadLe16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
+std::uint16_t ReadLe16(const std::uint8_t* p) {
+  return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
 std::uint32_t ReadLe32(const std::uint8_t* p) {
   return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
          (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
-bool IsSupportedDepth(int bpp) { return bpp == 1 || bpp == 4 || bpp == 8 || bpp == 16 || bpp == 24 || bpp == 32; }
+bool IsSupportedDepth(int bpp) {
+  return bpp == 1 || bpp == 4 || bpp == 8 || bpp == 16 || bpp == 24 || bpp == 32;
+}
 
 std::uint64_t DibStride(std::int64_t width, int bpp) {
   if (width <= 0 || !IsSupportedDepth(bpp) || width > (1ll << 30)) return 0;
@@ -36,7 +40,8 @@ std::uint64_t DibColourCount(int bpp, std::uint32_t clrUsed) {
   return 1ull << bpp;
 }
 
-std::size_t InfoBlockBytes(std::uint32_t headerSize, int bpp, std::uint32_t compression, std::uint32_t clrUsed) {
+std::size_t InfoBlockBytes(std::uint32_t headerSize, int bpp, std::uint32_t compression,
+                           std::uint32_t clrUsed) {
   if (headerSize < 12 || headerSize > kInfoBlockBytes) return 0;
   std::uint64_t bytes = headerSize;
   if (compression != 0) bytes += 64;
@@ -111,7 +116,8 @@ std::uint8_t* RowStart(std::uint8_t* bits, std::uint64_t stride, int height, int
 }
 }  // namespace
 
-std::uint32_t ReadDibPixel(const std::uint8_t* bits, std::uint64_t stride, int height, int bpp, int x, int y) {
+std::uint32_t ReadDibPixel(const std::uint8_t* bits, std::uint64_t stride, int height, int bpp, int x,
+                           int y) {
   const std::uint8_t* row = RowStart(const_cast<std::uint8_t*>(bits), stride, height, y);
   switch (bpp) {
     case 1:
@@ -132,7 +138,8 @@ std::uint32_t ReadDibPixel(const std::uint8_t* bits, std::uint64_t stride, int h
   }
 }
 
-void WriteDibPixel(std::uint8_t* bits, std::uint64_t stride, int height, int bpp, int x, int y, std::uint32_t v) {
+void WriteDibPixel(std::uint8_t* bits, std::uint64_t stride, int height, int bpp, int x, int y,
+                   std::uint32_t v) {
   std::uint8_t* row = RowStart(bits, stride, height, y);
   switch (bpp) {
     case 1: {
@@ -157,7 +164,9 @@ void WriteDibPixel(std::uint8_t* bits, std::uint64_t stride, int height, int bpp
   }
 }
 
-std::size_t MaskStride(int width) { return width <= 0 ? 0 : static_cast<std::size_t>((width + 15) / 16 * 2); }
+std::size_t MaskStride(int width) {
+  return width <= 0 ? 0 : static_cast<std::size_t>((width + 15) / 16 * 2);
+}
 
 bool BuildKeyMask(std::uint8_t* bits, int width, int height, int bpp, std::uint32_t keyRaw,
                   std::vector<std::uint8_t>& mask) {

@@ -63,8 +63,8 @@ std::uint32_t NearestPaletteIndex(const std::uint8_t* quads, std::uint32_t count
                                   std::uint8_t green, std::uint8_t blue);
 
 // The raw value of pixel (x, y) of bottom-up pixel memory (x, y from the top-left).
-std::uint32_t ReadDibPixel(const std::uint8_t* bits, std::uint64_t stride, int height, int bitsPerPixel, int x,
-                           int y);
+std::uint32_t ReadDibPixel(const std::uint8_t* bits, std::uint64_t stride, int height, int bitsPerPixel,
+                           int x, int y);
 void WriteDibPixel(std::uint8_t* bits, std::uint64_t stride, int height, int bitsPerPixel, int x, int y,
                    std::uint32_t value);
 
@@ -72,8 +72,8 @@ void WriteDibPixel(std::uint8_t* bits, std::uint64_t stride, int height, int bit
 std::size_t MaskStride(int width);
 
 // Builds the key-colour mask of a 4, 8, 16, 24 or 32-bit image: a bit set (white) where the pixel
-// equals keyRaw (at 32 bits the unused top byte is ignored), clear elsewhere; every key pixel of the image becomes 0 (black). Returns false
-// for another depth (no mask) or empty sizes.
+// equals keyRaw (at 32 bits the unused top byte is ignored), clear elsewhere; every key pixel of the image
+// becomes 0 (black). Returns false for another depth (no mask) or empty sizes.
 bool BuildKeyMask(std::uint8_t* bits, int width, int height, int bitsPerPixel, std::uint32_t keyRaw,
                   std::vector<std::uint8_t>& mask);
 

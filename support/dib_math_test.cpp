@@ -8,7 +8,8 @@
 namespace {
 
 // A .bmp file image: file header, 40-byte header, optional palette and pixel rows.
-std::vector<std::uint8_t> MakeBmp(std::int32_t width, std::int32_t height, int bpp, std::uint32_t paletteEntries = 0) {
+std::vector<std::uint8_t> MakeBmp(std::int32_t width, std::int32_t height, int bpp,
+                                  std::uint32_t paletteEntries = 0) {
   std::uint64_t image = 0;
   DibImageSize(width > 0 ? width : 1, height > 0 ? height : 1, bpp, image);
   const std::uint32_t offBits = 14 + 40 + paletteEntries * 4;
@@ -55,8 +56,8 @@ TEST(DibMath, StrideImageSizeAndInfoBlock) {
   EXPECT_EQ(InfoBlockBytes(40, 24, 0, 0), 40u);
   EXPECT_EQ(InfoBlockBytes(40, 16, 3, 0), 104u);
   EXPECT_EQ(InfoBlockBytes(40, 4, 2, 0), 40u + 64u + 64u);
-  EXPECT_EQ(InfoBlockBytes(40, 8, 1, 0), 0u);  // 1128 bytes would not fit the 1068-byte block
-  EXPECT_EQ(InfoBlockBytes(124, 8, 0, 0), 0u);                // would not fit
+  EXPECT_EQ(InfoBlockBytes(40, 8, 1, 0), 0u);   // 1128 bytes would not fit the 1068-byte block
+  EXPECT_EQ(InfoBlockBytes(124, 8, 0, 0), 0u);  // would not fit
   EXPECT_EQ(DibColourCount(32, 0), 1ull << 32);
   EXPECT_EQ(DibColourCount(8, 20), 20u);
 }
@@ -118,13 +119,14 @@ TEST(DibMath, KeyMaskForEveryDepth) {
     int bpp;
     std::uint32_t key, other;
   };
-  for (Case c : {Case{4, 0x5, 0x3}, Case{8, 0xFD, 0x10}, Case{16, 0x7C1F, 0x03E0}, Case{24, 0xFF00FF, 0x00FF00},
-                 Case{32, 0xFF00FF, 0x123456}}) {
+  for (Case c : {Case{4, 0x5, 0x3}, Case{8, 0xFD, 0x10}, Case{16, 0x7C1F, 0x03E0},
+                 Case{24, 0xFF00FF, 0x00FF00}, Case{32, 0xFF00FF, 0x123456}}) {
     const int w = 19, h = 3;
     std::vector<std::uint8_t> bits(DibStride(w, c.bpp) * h, 0);
     const std::uint64_t stride = DibStride(w, c.bpp);
     for (int y = 0; y < h; ++y)
-      for (int x = 0; x < w; ++x) WriteDibPixel(bits.data(), stride, h, c.bpp, x, y, (x + y) % 3 == 0 ? c.key : c.other);
+      for (int x = 0; x < w; ++x)
+        WriteDibPixel(bits.data(), stride, h, c.bpp, x, y, (x + y) % 3 == 0 ? c.key : c.other);
     std::vector<std::uint8_t> mask;
     ASSERT_TRUE(BuildKeyMask(bits.data(), w, h, c.bpp, c.key, mask)) << c.bpp;
     ASSERT_EQ(mask.size(), MaskStride(w) * h);

@@ -39,13 +39,17 @@ class CTempDc {
 
 }  // namespace
 
-CDibSurface::CDibSurface() { ::InitializeCriticalSection(&lock); }
+CDibSurface::CDibSurface() {
+  ::InitializeCriticalSection(&lock);
+}
 
 CDibSurface::CDibSurface(HINSTANCE module, const char* nameOrId, long key) : CDibSurface() {
   LoadFromResource(module, nameOrId, key);
 }
 
-CDibSurface::CDibSurface(HANDLE bitmapOrDib, long key) : CDibSurface() { Attach(bitmapOrDib, key); }
+CDibSurface::CDibSurface(HANDLE bitmapOrDib, long key) : CDibSurface() {
+  Attach(bitmapOrDib, key);
+}
 
 CDibSurface::~CDibSurface() {
   Release();
@@ -105,7 +109,9 @@ bool CDibSurface::EndDraw() {
   return Unlock();
 }
 
-HDC CDibSurface::GetDC() const { return owner == ::GetCurrentThreadId() ? boundDc : nullptr; }
+HDC CDibSurface::GetDC() const {
+  return owner == ::GetCurrentThreadId() ? boundDc : nullptr;
+}
 
 HDC CDibSurface::OpenDc(bool& temporary, int& saved) {
   temporary = false;
@@ -233,8 +239,9 @@ bool CDibSurface::CreateFromInfo(const BITMAPINFO* bmi, const void* pixels, long
   const std::size_t block = InfoBlockBytes(in.biSize, in.biBitCount, in.biCompression, in.biClrUsed);
   if (block == 0) return false;
   std::vector<std::uint8_t> copy(kInfoBlockBytes, 0);
-  std::memcpy(copy.data(), bmi, std::min<std::size_t>(block, in.biSize + MaskBytes(in) +
-                                                                 DibPaletteEntries(in.biBitCount, in.biClrUsed) * 4));
+  std::memcpy(copy.data(), bmi,
+              std::min<std::size_t>(
+                  block, in.biSize + MaskBytes(in) + DibPaletteEntries(in.biBitCount, in.biClrUsed) * 4));
   auto* header = reinterpret_cast<BITMAPINFOHEADER*>(copy.data());
   header->biHeight = static_cast<LONG>(h);  // always bottom-up
 
@@ -279,14 +286,16 @@ bool CDibSurface::CreateFromPackedDib(const void* dib, std::size_t size, long ke
   BITMAPINFOHEADER header;
   std::memcpy(&header, dib, sizeof(header));
   if (header.biSize < sizeof(header) || header.biSize > size) return false;
-  const std::uint64_t offset = static_cast<std::uint64_t>(header.biSize) + MaskBytes(header) +
-                               static_cast<std::uint64_t>(DibPaletteEntries(header.biBitCount, header.biClrUsed)) * 4;
+  const std::uint64_t offset =
+      static_cast<std::uint64_t>(header.biSize) + MaskBytes(header) +
+      static_cast<std::uint64_t>(DibPaletteEntries(header.biBitCount, header.biClrUsed)) * 4;
   std::uint64_t imageBytes = 0;
   const std::int64_t h = header.biHeight < 0 ? -static_cast<std::int64_t>(header.biHeight) : header.biHeight;
   if (!DibImageSize(header.biWidth, h, header.biBitCount, imageBytes)) return false;
   // The pixels must lie inside the block, whatever the header claims.
   if (offset > size || imageBytes > size - offset) return false;
-  return CreateFromInfo(static_cast<const BITMAPINFO*>(dib), static_cast<const std::uint8_t*>(dib) + offset, key);
+  return CreateFromInfo(static_cast<const BITMAPINFO*>(dib), static_cast<const std::uint8_t*>(dib) + offset,
+                        key);
 }
 
 bool CDibSurface::CreateFromBitmap(HBITMAP handle, long key) {
@@ -378,7 +387,8 @@ const BITMAPINFO* CDibSurface::GetInfo() const {
 void* CDibSurface::GetPixelAddress(int x, int y) const {
   if (!bits || x < 0 || y < 0 || x >= width || y >= height) return nullptr;
   const std::uint64_t stride = DibStride(width, bitsPerPixel);
-  return bits + static_cast<std::uint64_t>(height - y - 1) * stride + static_cast<std::uint64_t>(x) * bitsPerPixel / 8;
+  return bits + static_cast<std::uint64_t>(height - y - 1) * stride +
+         static_cast<std::uint64_t>(x) * bitsPerPixel / 8;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -461,7 +471,9 @@ HRGN CDibSurface::CreateRegion(long colour) {
       });
     } else {
       const COLORREF c = static_cast<COLORREF>(colour) & 0x00FFFFFF;
-      Locked([&](HDC dc) { runs = RegionRuns(width, height, [&](int x, int y) { return ::GetPixel(dc, x, y) == c; }); });
+      Locked([&](HDC dc) {
+        runs = RegionRuns(width, height, [&](int x, int y) { return ::GetPixel(dc, x, y) == c; });
+      });
     }
   }
   Unlock();
@@ -473,7 +485,8 @@ HRGN CDibSurface::CreateRegion(long colour) {
   rd->rdh.nRgnSize = static_cast<DWORD>(runs.size() * sizeof(RECT));
   rd->rdh.rcBound = RECT{0, 0, width, height};
   auto* rects = reinterpret_cast<RECT*>(rd->Buffer);
-  for (std::size_t i = 0; i < runs.size(); ++i) rects[i] = RECT{runs[i].left, runs[i].top, runs[i].right, runs[i].bottom};
+  for (std::size_t i = 0; i < runs.size(); ++i)
+    rects[i] = RECT{runs[i].left, runs[i].top, runs[i].right, runs[i].bottom};
   if (runs.empty()) return ::CreateRectRgn(0, 0, 0, 0);
   return ::ExtCreateRegion(nullptr, static_cast<DWORD>(data.size()), rd);
 }
@@ -514,8 +527,8 @@ bool CDibSurface::Draw(HDC target, int x, int y, int w, int h, int sx, int sy, i
     if (flags & kDrawTiled) {
       bool ok = true;
       for (const auto& t : TileRects(x, y, w, h, sx, sy, width, height)) {
-        ok = StretchCopy(target, t.dest.left, t.dest.top, t.dest.Width(), t.dest.Height(), dc, t.sourceX, t.sourceY,
-                         t.dest.Width(), t.dest.Height(), rop) &&
+        ok = StretchCopy(target, t.dest.left, t.dest.top, t.dest.Width(), t.dest.Height(), dc, t.sourceX,
+                         t.sourceY, t.dest.Width(), t.dest.Height(), rop) &&
              ok;
       }
       return ok;
@@ -545,11 +558,13 @@ bool CDibSurface::CaptureScreen(int x, int y, int w, int h, int screenX, int scr
   if (!bitmap) return false;
   if (w == 0) w = width;
   if (h == 0) h = height;
-  if (!ClipCapture(x, y, w, h, screenX, screenY, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)))
+  if (!ClipCapture(x, y, w, h, screenX, screenY, ::GetSystemMetrics(SM_CXSCREEN),
+                   ::GetSystemMetrics(SM_CYSCREEN)))
     return false;
   HDC screen = ::GetDC(nullptr);
   if (!screen) return false;
-  const bool ok = Locked([&](HDC dc) { return ::BitBlt(dc, x, y, w, h, screen, screenX, screenY, SRCCOPY) != FALSE; });
+  const bool ok =
+      Locked([&](HDC dc) { return ::BitBlt(dc, x, y, w, h, screen, screenX, screenY, SRCCOPY) != FALSE; });
   ::ReleaseDC(nullptr, screen);
   return ok;
 }
@@ -564,8 +579,8 @@ bool CDibSurface::DrawWithVideoDib(HDC target, int x, int y, int w, int h, int s
   ::GdiFlush();
   bool ok = false;
   if (HDRAWDIB dd = ::DrawDibOpen()) {
-    ok = ::DrawDibDraw(dd, target, x, y, w, h, reinterpret_cast<BITMAPINFOHEADER*>(info.data()), bits, sx, sy, sw,
-                       sh, 0) != FALSE;
+    ok = ::DrawDibDraw(dd, target, x, y, w, h, reinterpret_cast<BITMAPINFOHEADER*>(info.data()), bits, sx, sy,
+                       sw, sh, 0) != FALSE;
     ::DrawDibClose(dd);
   }
   Unlock();
@@ -582,12 +597,14 @@ bool CDibSurface::SaveToFile(const std::string& path) const {
   fh.bfType = kBitmapFileType;
   fh.bfOffBits = static_cast<DWORD>(sizeof(fh) + infoBytes);
   fh.bfSize = static_cast<DWORD>(fh.bfOffBits + image);
-  HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file =
+      ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   ::GdiFlush();
   DWORD written = 0;
   bool ok = ::WriteFile(file, &fh, sizeof(fh), &written, nullptr) && written == sizeof(fh);
-  ok = ok && ::WriteFile(file, info.data(), static_cast<DWORD>(infoBytes), &written, nullptr) && written == infoBytes;
+  ok = ok && ::WriteFile(file, info.data(), static_cast<DWORD>(infoBytes), &written, nullptr) &&
+       written == infoBytes;
   ok = ok && ::WriteFile(file, bits, static_cast<DWORD>(image), &written, nullptr) && written == image;
   ::CloseHandle(file);
   if (!ok) ::DeleteFileA(path.c_str());
@@ -597,27 +614,43 @@ bool CDibSurface::SaveToFile(const std::string& path) const {
 // ---------------------------------------------------------------------------------------------
 // Locked drawing operations
 
-COLORREF CDibSurface::SetTextColor(COLORREF c) { return Locked([&](HDC dc) { return ::SetTextColor(dc, c); }); }
-COLORREF CDibSurface::GetTextColor() { return Locked([&](HDC dc) { return ::GetTextColor(dc); }); }
-COLORREF CDibSurface::SetBkColor(COLORREF c) { return Locked([&](HDC dc) { return ::SetBkColor(dc, c); }); }
-COLORREF CDibSurface::GetBkColor() { return Locked([&](HDC dc) { return ::GetBkColor(dc); }); }
-int CDibSurface::SetBkMode(int mode) { return Locked([&](HDC dc) { return ::SetBkMode(dc, mode); }); }
-int CDibSurface::GetBkMode() { return Locked([&](HDC dc) { return ::GetBkMode(dc); }); }
+COLORREF CDibSurface::SetTextColor(COLORREF c) {
+  return Locked([&](HDC dc) { return ::SetTextColor(dc, c); });
+}
+COLORREF CDibSurface::GetTextColor() {
+  return Locked([&](HDC dc) { return ::GetTextColor(dc); });
+}
+COLORREF CDibSurface::SetBkColor(COLORREF c) {
+  return Locked([&](HDC dc) { return ::SetBkColor(dc, c); });
+}
+COLORREF CDibSurface::GetBkColor() {
+  return Locked([&](HDC dc) { return ::GetBkColor(dc); });
+}
+int CDibSurface::SetBkMode(int mode) {
+  return Locked([&](HDC dc) { return ::SetBkMode(dc, mode); });
+}
+int CDibSurface::GetBkMode() {
+  return Locked([&](HDC dc) { return ::GetBkMode(dc); });
+}
 HGDIOBJ CDibSurface::SelectObject(HGDIOBJ object) {
   return Locked([&](HDC dc) { return ::SelectObject(dc, object); });
 }
 HGDIOBJ CDibSurface::SelectStockObject(int index) {
   return Locked([&](HDC dc) { return ::SelectObject(dc, ::GetStockObject(index)); });
 }
-int CDibSurface::SaveState() { return Locked([&](HDC dc) { return ::SaveDC(dc); }); }
+int CDibSurface::SaveState() {
+  return Locked([&](HDC dc) { return ::SaveDC(dc); });
+}
 bool CDibSurface::RestoreState(int saved) {
   return Locked([&](HDC dc) { return ::RestoreDC(dc, saved) != FALSE; });
 }
 bool CDibSurface::TextOut(int x, int y, const std::string& text) {
-  return Locked([&](HDC dc) { return ::TextOutA(dc, x, y, text.data(), static_cast<int>(text.size())) != FALSE; });
+  return Locked(
+      [&](HDC dc) { return ::TextOutA(dc, x, y, text.data(), static_cast<int>(text.size())) != FALSE; });
 }
 int CDibSurface::DrawText(const std::string& text, RECT& rect, UINT format) {
-  return Locked([&](HDC dc) { return ::DrawTextA(dc, text.data(), static_cast<int>(text.size()), &rect, format); });
+  return Locked(
+      [&](HDC dc) { return ::DrawTextA(dc, text.data(), static_cast<int>(text.size()), &rect, format); });
 }
 COLORREF CDibSurface::GetPixel(int x, int y) {
   return Locked([&](HDC dc) { return ::GetPixel(dc, x, y); });
@@ -642,8 +675,8 @@ bool CDibSurface::FillSolidRect(int x, int y, int w, int h, COLORREF c) {
 bool CDibSurface::BitBlt(int x, int y, int w, int h, HDC src, int sx, int sy, DWORD rop) {
   return Locked([&](HDC dc) { return ::BitBlt(dc, x, y, w, h, src, sx, sy, rop) != FALSE; });
 }
-bool CDibSurface::CopyFrom(CDibSurface& src, int x, int y, int w, int h, int sx, int sy, int sw, int sh, DWORD rop,
-                           UINT flags) {
+bool CDibSurface::CopyFrom(CDibSurface& src, int x, int y, int w, int h, int sx, int sy, int sw, int sh,
+                           DWORD rop, UINT flags) {
   if (&src == this) return false;
   return Locked([&](HDC dc) { return src.Draw(dc, x, y, w, h, sx, sy, sw, sh, rop, flags); });
 }
@@ -690,12 +723,13 @@ bool CDibSurface::DrawGlyphsC(const std::string& text, int x, int y, int w, int 
 }
 
 bool CDibSurface::DrawGlyphs(GlyphVariant variant, const std::string& text, int x, int y, int w, int h,
-                             const std::string& face, int fontHeight, int weight, COLORREF colour, long shadow) {
+                             const std::string& face, int fontHeight, int weight, COLORREF colour,
+                             long shadow) {
   if (text.empty()) return true;
   return Locked([&](HDC dc) {
-    HFONT font = ::CreateFontA(fontHeight, fontHeight / 2, 0, 0, weight, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
-                               OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH,
-                               TruncateFaceName(face).c_str());
+    HFONT font = ::CreateFontA(fontHeight, fontHeight / 2, 0, 0, weight, FALSE, FALSE, FALSE,
+                               SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
+                               DEFAULT_PITCH, TruncateFaceName(face).c_str());
     if (!font) return false;
     HGDIOBJ oldFont = ::SelectObject(dc, font);
     TEXTMETRICA tm{};
@@ -719,7 +753,8 @@ bool CDibSurface::DrawGlyphs(GlyphVariant variant, const std::string& text, int 
       const DWORD need = ::GetGlyphOutlineA(dc, code, GGO_GRAY8_BITMAP, &g.gm, 0, nullptr, &identity);
       if (need != GDI_ERROR && need > 0) {
         g.grey.resize(need);
-        if (::GetGlyphOutlineA(dc, code, GGO_GRAY8_BITMAP, &g.gm, need, g.grey.data(), &identity) == GDI_ERROR)
+        if (::GetGlyphOutlineA(dc, code, GGO_GRAY8_BITMAP, &g.gm, need, g.grey.data(), &identity) ==
+            GDI_ERROR)
           g.grey.clear();
       } else if (need == GDI_ERROR) {
         std::memset(&g.gm, 0, sizeof(g.gm));
@@ -743,7 +778,8 @@ bool CDibSurface::DrawGlyphs(GlyphVariant variant, const std::string& text, int 
         const int boxW = static_cast<int>(g.gm.gmBlackBoxX);
         const int boxH = static_cast<int>(g.gm.gmBlackBoxY);
         const int pitch = (boxW + 3) & ~3;
-        const int top = variant == GlyphVariant::A ? y + tm.tmAscent - g.gm.gmptGlyphOrigin.y : y + tallest - boxH;
+        const int top =
+            variant == GlyphVariant::A ? y + tm.tmAscent - g.gm.gmptGlyphOrigin.y : y + tallest - boxH;
         for (int row = 0; row < boxH; ++row) {
           for (int col = 0; col < boxW; ++col) {
             const std::size_t at = static_cast<std::size_t>(row) * pitch + col;
@@ -754,7 +790,8 @@ bool CDibSurface::DrawGlyphs(GlyphVariant variant, const std::string& text, int 
             const int px = x + g.gm.gmptGlyphOrigin.x + col;
             const int py = top + row;
             blend(px, py, colour, weightB, kGlyphReadBackgroundBelow);
-            if (shadow != kNoKey) blend(px + 1, py + 1, static_cast<COLORREF>(shadow), weightB, kGlyphReadBackgroundBelow + 1);
+            if (shadow != kNoKey)
+              blend(px + 1, py + 1, static_cast<COLORREF>(shadow), weightB, kGlyphReadBackgroundBelow + 1);
           }
         }
       }

@@ -12,6 +12,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <type_traits>
@@ -127,12 +128,12 @@ class CDibSurface {
   // Anti-aliased text centred in (x, y, w, h): baseline-aligned with the given weight (A); bottom-
   // aligned at weight 600 (B); as B without the last glyph's bearing in the centring (C). A shadow
   // colour other than -1 draws a shadow one pixel right and down.
-  bool DrawGlyphsA(const std::string& text, int x, int y, int w, int h, const std::string& face, int fontHeight,
-                   int weight, COLORREF colour, long shadow = kNoKey);
-  bool DrawGlyphsB(const std::string& text, int x, int y, int w, int h, const std::string& face, int fontHeight,
-                   COLORREF colour, long shadow = kNoKey);
-  bool DrawGlyphsC(const std::string& text, int x, int y, int w, int h, const std::string& face, int fontHeight,
-                   COLORREF colour, long shadow = kNoKey);
+  bool DrawGlyphsA(const std::string& text, int x, int y, int w, int h, const std::string& face,
+                   int fontHeight, int weight, COLORREF colour, long shadow = kNoKey);
+  bool DrawGlyphsB(const std::string& text, int x, int y, int w, int h, const std::string& face,
+                   int fontHeight, COLORREF colour, long shadow = kNoKey);
+  bool DrawGlyphsC(const std::string& text, int x, int y, int w, int h, const std::string& face,
+                   int fontHeight, COLORREF colour, long shadow = kNoKey);
   COLORREF GetPixel(int x, int y);
   COLORREF SetPixel(int x, int y, COLORREF colour);
   bool SetPixelV(int x, int y, COLORREF colour);
@@ -149,8 +150,8 @@ class CDibSurface {
 
  private:
   enum class GlyphVariant { A, B, C };
-  bool DrawGlyphs(GlyphVariant variant, const std::string& text, int x, int y, int w, int h, const std::string& face,
-                  int fontHeight, int weight, COLORREF colour, long shadow);
+  bool DrawGlyphs(GlyphVariant variant, const std::string& text, int x, int y, int w, int h,
+                  const std::string& face, int fontHeight, int weight, COLORREF colour, long shadow);
   void Lock();
   bool Unlock();
   // The bound context, or a temporary one with the bitmap selected (OpenDc / CloseDc).
@@ -172,7 +173,7 @@ class CDibSurface {
   long keyColour = kNoKey;
 
   CRITICAL_SECTION lock;
-  DWORD owner = 0;
+  std::atomic<DWORD> owner{0};  // read by other threads to tell whether they hold the lock
   int lockCount = 0;
   HDC boundDc = nullptr;
   int boundSaved = 0;

@@ -58,7 +58,9 @@ std::vector<std::uint8_t> Bmp24(int w, int h, Pick pick) {
 }
 
 // Every pixel of a surface's bitmap through GDI.
-COLORREF PixelOf(CDibSurface& s, int x, int y) { return s.GetPixel(x, y); }
+COLORREF PixelOf(CDibSurface& s, int x, int y) {
+  return s.GetPixel(x, y);
+}
 
 }  // namespace
 
@@ -258,7 +260,8 @@ TEST(DibSurfaceWin, DrawWithZeroSizesCopiesTheWholeBitmapAndTilesRepeat) {
   for (int y = 0; y < 9; ++y) {
     for (int x = 0; x < 12; ++x) {
       const bool inside = x >= 2 && x < 7 && y >= 1 && y < 4;
-      EXPECT_EQ(target.GetPixel(x, y), inside ? RGB((x - 2) * 40, (y - 1) * 80, 99) : RGB(1, 1, 1)) << x << "," << y;
+      EXPECT_EQ(target.GetPixel(x, y), inside ? RGB((x - 2) * 40, (y - 1) * 80, 99) : RGB(1, 1, 1))
+          << x << "," << y;
     }
   }
 
@@ -279,7 +282,8 @@ TEST(DibSurfaceWin, DrawWithZeroSizesCopiesTheWholeBitmapAndTilesRepeat) {
 
   HDC none = nullptr;
   EXPECT_FALSE(CDibSurface::StretchCopy(none, 0, 0, 1, 1, none, 0, 0, 1, 1));
-  EXPECT_FALSE(target.Locked([&](HDC dc) { return CDibSurface::StretchCopy(dc, 0, 0, 0, 5, dc, 0, 0, 5, 5); }));
+  EXPECT_FALSE(
+      target.Locked([&](HDC dc) { return CDibSurface::StretchCopy(dc, 0, 0, 0, 5, dc, 0, 0, 5, 5); }));
 }
 
 TEST(DibSurfaceWin, CaptureScreenClipsToTheScreen) {
@@ -372,7 +376,8 @@ TEST(DibSurfaceWin, TextAndAntiAliasedGlyphsArePainted) {
   EXPECT_GT(s.DrawTextFont("ニュース　表示テスト", top, DT_CENTER | DT_VCENTER | DT_SINGLELINE, yellow, 140,
                            "ＭＳ ゴシック"),
             0);
-  ASSERT_TRUE(s.DrawGlyphsA("滑らかな文字 Zellora", 0, 50, 360, 50, "ＭＳ ゴシック", 28, 400, white, RGB(0, 0, 0)));
+  ASSERT_TRUE(
+      s.DrawGlyphsA("滑らかな文字 Zellora", 0, 50, 360, 50, "ＭＳ ゴシック", 28, 400, white, RGB(0, 0, 0)));
   EXPECT_TRUE(s.DrawGlyphsA("", 0, 0, 10, 10, "ＭＳ ゴシック", 28, 400, white)) << "empty text draws nothing";
 
   const std::string path = "glyphs.bmp";

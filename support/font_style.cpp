@@ -41,7 +41,8 @@ using Pattern = std::array<std::uint8_t, kHandCursorWidth * kHandCursorHeight>;
 constexpr Pattern MakePattern(char set) {
   Pattern p{};
   for (int y = 0; y < kHandCursorHeight; ++y) {
-    for (int x = 0; x < kHandCursorWidth; ++x) p[y * kHandCursorWidth + x] = kHandPicture[y][x] == set ? 1 : 0;
+    for (int x = 0; x < kHandCursorWidth; ++x)
+      p[y * kHandCursorWidth + x] = kHandPicture[y][x] == set ? 1 : 0;
   }
   return p;
 }
@@ -79,8 +80,12 @@ std::int32_t PointTenthsToHeight(std::int32_t pointTenths, std::int32_t dpi) {
   return static_cast<std::int32_t>(-std::llabs(pixels));
 }
 
-std::uint8_t HandCursorAnd(int x, int y) { return kAndPattern[y * kHandCursorWidth + x]; }
-std::uint8_t HandCursorXor(int x, int y) { return kXorPattern[y * kHandCursorWidth + x]; }
+std::uint8_t HandCursorAnd(int x, int y) {
+  return kAndPattern[y * kHandCursorWidth + x];
+}
+std::uint8_t HandCursorXor(int x, int y) {
+  return kXorPattern[y * kHandCursorWidth + x];
+}
 
 std::size_t CursorPlaneBytes(int width, int height) {
   if (width <= 0 || height <= 0) return 0;

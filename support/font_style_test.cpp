@@ -49,7 +49,7 @@ TEST(FontStyle, FaceCutAtCharacterBoundaryWithin31Bytes) {
   for (int i = 0; i < 15; ++i) face += "あ";
   EXPECT_EQ(TruncateFaceName(face + "a" + "い"), face + "a");
   EXPECT_EQ(TruncateFaceName("a" + face + "い"), "a" + face);  // 31 bytes exactly
-  EXPECT_EQ(TruncateFaceName(face + "いう"), face);              // 32 would split: 30 kept
+  EXPECT_EQ(TruncateFaceName(face + "いう"), face);            // 32 would split: 30 kept
   EXPECT_EQ(ParseFontStyle(face + "いう", 90, "").face.size(), 30u);
 }
 
@@ -82,7 +82,7 @@ TEST(HandCursor, PlanesCarryTheHandInTheTopLeftCorner) {
       }
     }
   }
-  EXPECT_GT(opaque, 100);  // a hand, not an empty picture
+  EXPECT_GT(opaque, 100);             // a hand, not an empty picture
   EXPECT_EQ(HandCursorAnd(0, 0), 1);  // the hot spot's corner is see-through
   EXPECT_FALSE(BuildHandCursorPlanes(8, 8, andPlane.data(), xorPlane.data(), bytes));
   EXPECT_FALSE(BuildHandCursorPlanes(64, 64, andPlane.data(), xorPlane.data(), bytes));  // planes too small

@@ -1,8 +1,7 @@
-#include "support/fonts_win.h"
-
 #include <cstring>
 
 #include "support/font_style.h"
+#include "support/fonts_win.h"
 
 HFONT CreateStyledFont(const std::string& face, int pointTenths, const std::string& style) {
   const FontStyle s = ParseFontStyle(face, pointTenths, style);

@@ -39,8 +39,8 @@ struct Parent {
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.lpszClassName = "ZelloraLinkTestParent";
     RegisterClassA(&wc);
-    wnd = CreateWindowExA(0, wc.lpszClassName, "link test", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr, nullptr,
-                          wc.hInstance, nullptr);
+    wnd = CreateWindowExA(0, wc.lpszClassName, "link test", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr,
+                          nullptr, wc.hInstance, nullptr);
     link = CreateWindowExA(0, "STATIC", "リンク", WS_CHILD | WS_VISIBLE, 10, 10, 120, 20, wnd,
                            reinterpret_cast<HMENU>(1234), wc.hInstance, nullptr);
   }
@@ -97,16 +97,16 @@ TEST(LinkStatic, ColoursFontCursorAndClicks) {
 
   HDC dc = GetDC(p.link);
   // Defaults: black text on a transparent background.
-  auto brush = reinterpret_cast<HBRUSH>(SendMessageA(p.wnd, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
-                                                     reinterpret_cast<LPARAM>(p.link)));
+  auto brush = reinterpret_cast<HBRUSH>(
+      SendMessageA(p.wnd, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(p.link)));
   EXPECT_EQ(brush, GetStockObject(NULL_BRUSH));
   EXPECT_EQ(GetBkMode(dc), TRANSPARENT);
   EXPECT_EQ(GetTextColor(dc), RGB(0, 0, 0));
 
   link.SetTextColor(RGB(0, 0, 255));
   link.SetBkColor(RGB(255, 255, 224));
-  brush = reinterpret_cast<HBRUSH>(SendMessageA(p.wnd, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
-                                                reinterpret_cast<LPARAM>(p.link)));
+  brush = reinterpret_cast<HBRUSH>(
+      SendMessageA(p.wnd, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(p.link)));
   LOGBRUSH lb{};
   ASSERT_EQ(GetObjectA(brush, sizeof(lb), &lb), static_cast<int>(sizeof(lb)));
   EXPECT_EQ(lb.lbColor, RGB(255, 255, 224));
@@ -116,8 +116,8 @@ TEST(LinkStatic, ColoursFontCursorAndClicks) {
   EXPECT_EQ(SendMessageA(p.link, CLinkStatic::kReflectedCtlColor, reinterpret_cast<WPARAM>(dc), 0),
             reinterpret_cast<LRESULT>(brush));
   link.SetBkColor(-1);
-  brush = reinterpret_cast<HBRUSH>(SendMessageA(p.wnd, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
-                                                reinterpret_cast<LPARAM>(p.link)));
+  brush = reinterpret_cast<HBRUSH>(
+      SendMessageA(p.wnd, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(p.link)));
   EXPECT_EQ(brush, GetStockObject(NULL_BRUSH));
   ReleaseDC(p.link, dc);
 
@@ -138,7 +138,8 @@ TEST(LinkStatic, ColoursFontCursorAndClicks) {
   EXPECT_EQ(ii.yHotspot, 0u);
   if (ii.hbmMask) DeleteObject(ii.hbmMask);
   if (ii.hbmColor) DeleteObject(ii.hbmColor);
-  EXPECT_EQ(SendMessageA(p.link, WM_SETCURSOR, reinterpret_cast<WPARAM>(p.link), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)),
+  EXPECT_EQ(SendMessageA(p.link, WM_SETCURSOR, reinterpret_cast<WPARAM>(p.link),
+                         MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)),
             TRUE);
   EXPECT_EQ(GetCursor(), hand);
 
@@ -152,5 +153,53 @@ TEST(LinkStatic, ColoursFontCursorAndClicks) {
 
   // Once detached the parent no longer answers for it.
   link.Detach();
+  EXPECT_EQ(link.GetHwnd(), nullptr);
+}
+
+// In a dialog (the about boxes) the control answers the colour request ahead of the dialog
+// procedure, and a click arrives as the dialog's command.
+TEST(LinkStatic, WorksInsideADialog) {
+  struct alignas(4) Template {
+    DLGTEMPLATE dlg;
+    WORD menu, cls, title;
+    alignas(4) DLGITEMTEMPLATE item;
+    WORD classMarker, classAtom, text[2], extra;
+  } t{};
+  t.dlg.style = WS_POPUP | DS_MODALFRAME;
+  t.dlg.cdit = 1;
+  t.dlg.cx = 100;
+  t.dlg.cy = 40;
+  t.item.style = WS_CHILD | WS_VISIBLE | SS_NOTIFY;
+  t.item.x = 5;
+  t.item.y = 5;
+  t.item.cx = 60;
+  t.item.cy = 10;
+  t.item.id = 77;
+  t.classMarker = 0xFFFF;
+  t.classAtom = 0x0082;  // static
+  t.text[0] = L'x';
+  static WPARAM command = 0;
+  auto proc = [](HWND, UINT msg, WPARAM wp, LPARAM) -> INT_PTR {
+    if (msg == WM_COMMAND) command = wp;
+    return msg == WM_INITDIALOG;
+  };
+  HWND dlg = CreateDialogIndirectParamA(GetModuleHandleA(nullptr), &t.dlg, nullptr, proc, 0);
+  ASSERT_NE(dlg, nullptr);
+  CLinkStatic link;
+  ASSERT_TRUE(link.AttachDlgItem(dlg, 77));
+  link.SetTextColor(RGB(0, 0, 255));
+  link.SetBkColor(RGB(1, 2, 3));
+  HDC dc = GetDC(link.GetHwnd());
+  auto brush = reinterpret_cast<HBRUSH>(SendMessageA(dlg, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                                                     reinterpret_cast<LPARAM>(link.GetHwnd())));
+  LOGBRUSH lb{};
+  ASSERT_EQ(GetObjectA(brush, sizeof(lb), &lb), static_cast<int>(sizeof(lb)));
+  EXPECT_EQ(lb.lbColor, RGB(1, 2, 3));
+  EXPECT_EQ(GetTextColor(dc), RGB(0, 0, 255));
+  ReleaseDC(link.GetHwnd(), dc);
+  SendMessageA(link.GetHwnd(), WM_LBUTTONDOWN, MK_LBUTTON, 0);
+  SendMessageA(link.GetHwnd(), WM_LBUTTONUP, 0, 0);
+  EXPECT_EQ(command, MAKEWPARAM(77, STN_CLICKED));
+  DestroyWindow(dlg);  // the control goes with it and lets go of its hooks
   EXPECT_EQ(link.GetHwnd(), nullptr);
 }

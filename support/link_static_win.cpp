@@ -1,10 +1,11 @@
-#include "support/fonts_win.h"
-
+#include <windows.h>
+// commctrl.h needs the declarations of windows.h before it.
 #include <commctrl.h>
 
 #include <vector>
 
 #include "support/font_style.h"
+#include "support/fonts_win.h"
 
 namespace {
 constexpr UINT_PTR kSubclassId = 0x4C4E4B31;  // "LNK1"
@@ -18,11 +19,13 @@ CLinkStatic::~CLinkStatic() {
 
 bool CLinkStatic::Attach(HWND control) {
   if (wnd || !control || !::IsWindow(control)) return false;
-  if (!::SetWindowSubclass(control, ControlProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this))) return false;
+  if (!::SetWindowSubclass(control, ControlProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this)))
+    return false;
   wnd = control;
   parent = ::GetParent(control);
-  if (parent) ::SetWindowSubclass(parent, ParentProc, reinterpret_cast<UINT_PTR>(this),
-                                  reinterpret_cast<DWORD_PTR>(this));
+  if (parent)
+    ::SetWindowSubclass(parent, ParentProc, reinterpret_cast<UINT_PTR>(this),
+                        reinterpret_cast<DWORD_PTR>(this));
   // Without the notify style a static control lets clicks and the cursor fall through to its parent.
   const LONG_PTR style = ::GetWindowLongPtrA(control, GWL_STYLE);
   if (!(style & SS_NOTIFY)) ::SetWindowLongPtrA(control, GWL_STYLE, style | SS_NOTIFY);
@@ -99,7 +102,8 @@ HCURSOR CLinkStatic::HandCursor() {
     const std::size_t bytes = CursorPlaneBytes(w, h);
     if (bytes == 0) return static_cast<HCURSOR>(nullptr);
     std::vector<std::uint8_t> andPlane(bytes), xorPlane(bytes);
-    if (!BuildHandCursorPlanes(w, h, andPlane.data(), xorPlane.data(), bytes)) return static_cast<HCURSOR>(nullptr);
+    if (!BuildHandCursorPlanes(w, h, andPlane.data(), xorPlane.data(), bytes))
+      return static_cast<HCURSOR>(nullptr);
     return ::CreateCursor(::GetModuleHandleA(nullptr), 0, 0, w, h, andPlane.data(), xorPlane.data());
   }();
   return cursor;

@@ -47,14 +47,14 @@ int main(int argc, char** argv) {
   wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
   wc.lpszClassName = "ZelloraLinkSample";
   RegisterClassA(&wc);
-  HWND wnd = CreateWindowExA(0, wc.lpszClassName, "リンクの見本", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 20, 20, 420, 260,
-                             nullptr, nullptr, instance, nullptr);
-  HWND plain = CreateWindowExA(0, "STATIC", "ホームページへ", WS_CHILD | WS_VISIBLE | SS_NOTIFY, 10, 10, 200, 20,
-                               wnd, reinterpret_cast<HMENU>(1001), instance, nullptr);
-  HWND filled = CreateWindowExA(0, "STATIC", "太字と背景色 Bold", WS_CHILD | WS_VISIBLE | SS_NOTIFY, 10, 40, 250,
-                                24, wnd, reinterpret_cast<HMENU>(1002), instance, nullptr);
-  HWND help = CreateWindowExA(0, "STATIC", "ヘルプの文章（標準）", WS_CHILD | WS_VISIBLE, 10, 72, 250, 20, wnd,
-                              reinterpret_cast<HMENU>(1003), instance, nullptr);
+  HWND wnd = CreateWindowExA(0, wc.lpszClassName, "リンクの見本", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 20, 20,
+                             420, 260, nullptr, nullptr, instance, nullptr);
+  HWND plain = CreateWindowExA(0, "STATIC", "ホームページへ", WS_CHILD | WS_VISIBLE | SS_NOTIFY, 10, 10, 200,
+                               20, wnd, reinterpret_cast<HMENU>(1001), instance, nullptr);
+  HWND filled = CreateWindowExA(0, "STATIC", "太字と背景色 Bold", WS_CHILD | WS_VISIBLE | SS_NOTIFY, 10, 40,
+                                250, 24, wnd, reinterpret_cast<HMENU>(1002), instance, nullptr);
+  HWND help = CreateWindowExA(0, "STATIC", "ヘルプの文章（標準）", WS_CHILD | WS_VISIBLE, 10, 72, 250, 20,
+                              wnd, reinterpret_cast<HMENU>(1003), instance, nullptr);
   CLinkStatic link, bold, text;
   link.Attach(plain);
   link.SetFont("ＭＳ ゴシック", 90, "標準|下線");
@@ -74,7 +74,8 @@ int main(int argc, char** argv) {
   RECT r{0, 0, 380, 40};
   surface.DrawTextFont("【　ニュース　】", r, DT_CENTER | DT_VCENTER | DT_SINGLELINE, RGB(255, 232, 64), 140,
                        "ＭＳ ゴシック");
-  surface.DrawGlyphsB("滑らかな文字", 0, 40, 380, 50, "ＭＳ ゴシック", 30, RGB(255, 255, 255), RGB(90, 90, 90));
+  surface.DrawGlyphsB("滑らかな文字", 0, 40, 380, 50, "ＭＳ ゴシック", 30, RGB(255, 255, 255),
+                      RGB(90, 90, 90));
   picture = &surface;
 
   SetTimer(wnd, 1, static_cast<UINT>(seconds) * 1000, nullptr);
