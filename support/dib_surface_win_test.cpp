@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -380,12 +382,39 @@ TEST(DibSurfaceWin, TextAndAntiAliasedGlyphsArePainted) {
       s.DrawGlyphsA("滑らかな文字 Zellora", 0, 50, 360, 50, "ＭＳ ゴシック", 28, 400, white, RGB(0, 0, 0)));
   EXPECT_TRUE(s.DrawGlyphsA("", 0, 0, 10, 10, "ＭＳ ゴシック", 28, 400, white)) << "empty text draws nothing";
 
+  // The weight-600 variants paint as well, into a surface of their own each.
+  for (int variant = 0; variant < 2; ++variant) {
+    CDibSurface v;
+    ASSERT_TRUE(v.Create(200, 40, 32));
+    v.FillSolidRect(0, 0, 200, 40, back);
+    if (variant == 0) {
+      ASSERT_TRUE(v.DrawGlyphsB("ニュース", 0, 0, 200, 40, "ＭＳ ゴシック", 24, white));
+    } else {
+      ASSERT_TRUE(v.DrawGlyphsC("ニュース", 0, 0, 200, 40, "ＭＳ ゴシック", 24, white));
+    }
+    int full = 0, left = 200, right = 0;
+    ASSERT_TRUE(v.BeginDraw());  // one context for all the reads
+    for (int y = 0; y < 40; ++y) {
+      for (int x = 0; x < 200; ++x) {
+        if (v.GetPixel(x, y) == back) continue;
+        ++full;
+        left = std::min(left, x);
+        right = std::max(right, x);
+      }
+    }
+    ASSERT_TRUE(v.EndDraw());
+    EXPECT_GT(full, 50) << variant;
+    // Centred: the margins on both sides differ by a few pixels at most.
+    EXPECT_LT(std::abs(left - (199 - right)), 8) << variant;
+  }
+
   const std::string path = "glyphs.bmp";
   ASSERT_TRUE(s.SaveToFile(path));
   CDibSurface back_in;
   ASSERT_TRUE(back_in.LoadFromFile(path));
   ASSERT_EQ(back_in.GetWidth(), 360);
   int textPixels = 0, glyphFull = 0, glyphPartial = 0, shadowPixels = 0;
+  ASSERT_TRUE(back_in.BeginDraw());
   for (int y = 0; y < 100; ++y) {
     for (int x = 0; x < 360; ++x) {
       const COLORREF c = back_in.GetPixel(x, y);
@@ -400,6 +429,7 @@ TEST(DibSurfaceWin, TextAndAntiAliasedGlyphsArePainted) {
       }
     }
   }
+  ASSERT_TRUE(back_in.EndDraw());
   EXPECT_GT(textPixels, 100);
   EXPECT_GT(glyphFull, 100);
   EXPECT_GT(glyphPartial, 30) << "anti-aliased edges blend text and background";
