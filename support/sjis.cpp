@@ -20,9 +20,17 @@ std::size_t PrevChar(std::string_view s, std::size_t pos) {
 }
 
 void MakeUpper(std::string& s) {
-  for (std::size_t i = 0; i < s.size(); i = NextChar(s, i)) {
-    char& c = s[i];
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  // Hot: every head line of every page is upper-cased. A plain byte loop; a lead byte skips its
+  // trail byte, which is never changed.
+  unsigned char* p = reinterpret_cast<unsigned char*>(&s[0]);
+  const std::size_t n = s.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    const unsigned char c = p[i];
+    if (c < 0x80) {
+      if (static_cast<unsigned char>(c - 'a') < 26) p[i] = static_cast<unsigned char>(c - 0x20);
+    } else if (IsLeadByte(c)) {
+      ++i;
+    }
   }
 }
 
