@@ -12,18 +12,6 @@ using news::ReadItemStream;
 
 int FixedRandom1() { return 1; }
 
-TEST(NewsMessage, TagsAreBigEndianCharacters) {
-  EXPECT_EQ(news::kTagBar, (std::uint32_t('Z') << 24) | ('L' << 16) | ('L' << 8) | '1');
-  EXPECT_EQ(news::kTagFlash, (std::uint32_t('F') << 24) | ('L' << 16) | ('S' << 8) | 'H');
-  EXPECT_EQ(news::ModeOfTag(news::kTagBar), 0);
-  EXPECT_EQ(news::ModeOfTag(news::kTagDesktop), 1);
-  EXPECT_EQ(news::ModeOfTag(news::kTagTitleBar), 2);
-  EXPECT_EQ(news::ModeOfTag(news::kTagFlash), -1);
-  EXPECT_TRUE(news::IsNewsTag(news::kTagFlash));
-  EXPECT_FALSE(news::IsNewsTag(0x12345678));
-  EXPECT_FALSE(news::IsNewsTag(0x5A4C4C34));  // 'ZLL4'
-}
-
 TEST(NewsMessage, CopyDataTextIsBoundedByItsLength) {
   const char buffer[] = {'a', 'b', 'c', 'd'};  // no terminating zero
   EXPECT_EQ(news::ReadCopyDataText(buffer, 4), "abcd");
