@@ -1,0 +1,41 @@
+// Conversion of page lines to Shift_JIS and decoding of the few HTML entities the extractor needs.
+//
+// A page arrives in Shift_JIS, EUC-JP, ISO-2022-JP or UTF-8. The page reader hands every non-empty
+// line, in page order, to ConvertLine, which keeps the declared character set and the "still in the
+// head" flag in the PageLines it is given. Every converter works in place and never fails: bytes it
+// cannot make sense of are passed through (or, for UTF-8, replaced by the default character).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "support/page_lines.h"
+
+// Trims the line, follows charset declarations and "<BODY>" while the head is read, converts the
+// line to Shift_JIS (declared set, else a per-line guess while in the head, else none) and decodes
+// &lt; &gt; &amp; &quot; &nbsp;. Changes only page.encoding, page.inHead and the line.
+void ConvertLine(PageLines& page, std::string& line);
+
+// Guesses the character set of one line: kEncodingIso2022Jp, kEncodingEucJp, kEncodingShiftJis or
+// kEncodingUnknown when the line gives no hint (plain ASCII).
+int GuessEncoding(std::string_view bytes);
+
+// ISO-2022-JP to Shift_JIS, in place. Every line starts in single-byte mode; ESC $ B / ESC $ @
+// switch to two-byte mode, ESC ( B / J / I back; unknown escapes are copied as they are.
+void DecodeIso2022Jp(std::string& line);
+
+// EUC-JP to Shift_JIS, in place. A high-bit byte with a follower starts a two-byte pair; half-width
+// katakana (0x8E xx) become their single Shift_JIS byte, a JIS X 0212 triple (0x8F xx xx), which
+// Shift_JIS cannot hold, becomes "?".
+void DecodeEucJp(std::string& line);
+
+// UTF-8 to the ANSI code page (code page 932 on the systems the programs target), in place.
+// Characters the code page cannot hold and invalid UTF-8 become the default character "?".
+// Implemented per platform (utf8_ansi_win.cpp / utf8_ansi_posix.cpp).
+void Utf8ToAnsi(std::string& line);
+
+// The two-byte mappings used by the decoders; each returns first << 8 | second, both taken
+// modulo 256.
+std::uint16_t JisToSjis(int first, int second);
+std::uint16_t EucToSjis(int first, int second);

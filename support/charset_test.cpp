@@ -1,0 +1,345 @@
+#include "support/charset.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "support/sjis.h"
+
+namespace {
+
+// Literals are Shift_JIS; EUC-JP and ISO-2022-JP inputs are written as bytes, UTF-8 as u8"".
+const std::string kKanji = "漢字";                 // 8A BF 8E 9A
+const std::string kEucKanji = "\xB4\xC1\xBB\xFA";  // the same two characters in EUC-JP
+const std::string kIsoKanji = "\x1B$B\x34\x41\x3B\x7A\x1B(B";
+
+std::string Converted(PageLines& page, std::string line) {
+  ConvertLine(page, line);
+  return line;
+}
+
+std::string Euc(std::string s) {
+  DecodeEucJp(s);
+  return s;
+}
+
+std::string Iso(std::string s) {
+  DecodeIso2022Jp(s);
+  return s;
+}
+
+std::string Utf8(std::string s) {
+  Utf8ToAnsi(s);
+  return s;
+}
+
+TEST(CharsetMapping, KnownCodes) {
+  EXPECT_EQ(JisToSjis(0x21, 0x21), 0x8140);
+  EXPECT_EQ(JisToSjis(0x5F, 0x21), 0xE040);
+  EXPECT_EQ(JisToSjis(0x30, 0x21), 0x889F);  // 亜
+  EXPECT_EQ(JisToSjis(0x24, 0x22), 0x82A0);  // あ
+  EXPECT_EQ(JisToSjis(0x7E, 0x7E), 0xEFFC);
+  EXPECT_EQ(EucToSjis(0xA1, 0xA1), 0x8140);
+  EXPECT_EQ(EucToSjis(0xFE, 0xFE), 0xEFFC);
+}
+
+TEST(CharsetMapping, JisX0208IsABijectionOntoShiftJisPairs) {
+  std::set<int> seen;
+  for (int j1 = 0x21; j1 <= 0x7E; ++j1) {
+    for (int j2 = 0x21; j2 <= 0x7E; ++j2) {
+      const int s = JisToSjis(j1, j2);
+      const int lead = s >> 8;
+      const int trail = s & 0xFF;
+      ASSERT_TRUE(sjis::IsLeadByte(static_cast<unsigned char>(lead)) && lead <= 0xEF) << j1 << ' ' << j2;
+      ASSERT_TRUE(trail >= 0x40 && trail <= 0xFC && trail != 0x7F) << j1 << ' ' << j2;
+      ASSERT_TRUE(seen.insert(s).second) << j1 << ' ' << j2;
+      ASSERT_EQ(EucToSjis(j1 | 0x80, j2 | 0x80), s) << j1 << ' ' << j2;
+    }
+  }
+  EXPECT_EQ(seen.size(), 94u * 94u);
+}
+
+TEST(CharsetMapping, StrayEucByteBeforeAsciiUsesTheByteAsItIs) {
+  // Even row: second byte - 2; odd row: second byte - 0x61 without the +1 of the folded form.
+  EXPECT_EQ(EucToSjis(0xB0, 'A'), 0x883F);
+  EXPECT_EQ(EucToSjis(0xB1, 'A'), 0x89E0);
+  // Results wrap to bytes.
+  EXPECT_EQ(EucToSjis(0x80, 0x00), 0x70FE);
+  EXPECT_EQ(JisToSjis(0x9F, 0x21) >> 8, 0x00);
+}
+
+TEST(GuessEncoding, FirstTellingByteDecides) {
+  EXPECT_EQ(GuessEncoding(""), kEncodingUnknown);
+  EXPECT_EQ(GuessEncoding("plain <b>ascii</b> text"), kEncodingUnknown);
+  EXPECT_EQ(GuessEncoding("abc\x1B$B\x30\x21"), kEncodingIso2022Jp);
+  EXPECT_EQ(GuessEncoding("abc\x1B(Bxyz\x1B$"), kEncodingIso2022Jp);  // other escapes passed over
+  EXPECT_EQ(GuessEncoding("a\x1B"), kEncodingUnknown);
+  EXPECT_EQ(GuessEncoding("x" + kKanji), kEncodingShiftJis);
+  EXPECT_EQ(GuessEncoding("x" + kEucKanji), kEncodingEucJp);
+  // A half-width katakana first reads as EUC-JP.
+  EXPECT_EQ(GuessEncoding("ｱｲｳ"), kEncodingEucJp);
+  EXPECT_EQ(GuessEncoding("\xE0\x40"), kEncodingShiftJis);
+  EXPECT_EQ(GuessEncoding("\xE0\xA1"), kEncodingEucJp);       // goes on with the 0xA1
+  EXPECT_EQ(GuessEncoding("\xE0\xE0\x41"), kEncodingShiftJis);
+  EXPECT_EQ(GuessEncoding("abc\xE0"), kEncodingShiftJis);     // the end counts as a zero byte
+  EXPECT_EQ(GuessEncoding("\xFF\xFF"), kEncodingShiftJis);
+  EXPECT_EQ(GuessEncoding("\x80\xA0"), kEncodingShiftJis);
+  EXPECT_EQ(GuessEncoding(std::string("a\0\0b\x1B$", 6)), kEncodingIso2022Jp);
+  // Long ASCII runs before the telling byte (the eight-at-a-time path).
+  EXPECT_EQ(GuessEncoding(std::string(37, 'a') + "\x1B$B"), kEncodingIso2022Jp);
+  EXPECT_EQ(GuessEncoding(std::string(40, 'a') + kEucKanji), kEncodingEucJp);
+}
+
+TEST(DecodeIso2022Jp, EscapesSwitchModes) {
+  EXPECT_EQ(Iso("\x1B$B\x30\x21\x1B(B"), "\x88\x9F");
+  EXPECT_EQ(Iso("News: " + kIsoKanji + " ok"), "News: " + kKanji + " ok");
+  EXPECT_EQ(Iso("\x1B$@\x30\x21\x1B(Jx"), "\x88\x9Fx");
+  // ESC ( I: single bytes copied as they are.
+  EXPECT_EQ(Iso("\x1B$B\x30\x21\x1B(I\x31\x32"), "\x88\x9F\x31\x32");
+  // SO is dropped and ends two-byte mode; SI is an ordinary byte.
+  EXPECT_EQ(Iso("\x1B$B\x30\x21\x0E\x30\x21"), "\x88\x9F\x30\x21");
+  EXPECT_EQ(Iso("a\x0F\x62"), "a\x0F\x62");
+  // Every line starts in single-byte mode.
+  EXPECT_EQ(Iso("\x30\x21"), "\x30\x21");
+}
+
+TEST(DecodeIso2022Jp, MalformedInputIsCopied) {
+  EXPECT_EQ(Iso("\x1B$Zab"), "\x1B$Zab");
+  EXPECT_EQ(Iso("a\x1B$"), "a\x1B$");
+  EXPECT_EQ(Iso("\x1B"), "\x1B");
+  EXPECT_EQ(Iso("\x1B$B\x30"), "0");                // odd byte left in two-byte mode
+  EXPECT_EQ(Iso("\x1B$B\x30\x21\x1B("), "\x88\x9F\x7E\x47");  // a cut escape is a pair
+  EXPECT_EQ(Iso(std::string("\x1B$B\0\0", 5)), std::string("\x70\x7E", 2));
+  EXPECT_EQ(Iso("\x1B$B\xFF\xFF"), "\x30\x1F");
+}
+
+TEST(DecodeIso2022Jp, SplitAtEveryByte) {
+  // ESC $ B, two characters, ESC ( B: each cut gives what the rules say for the front part (a cut
+  // escape in two-byte mode is a pair), and the back part starts over in single-byte mode.
+  const std::string line = "\x1B$B\x30\x21\x34\x41\x1B(B";
+  const std::vector<std::string> front = {
+      "", "\x1B", "\x1B$", "", "0", "\x88\x9F", "\x88\x9F" "4", "\x88\x9F\x8A\xBF",
+      "\x88\x9F\x8A\xBF\x1B", "\x88\x9F\x8A\xBF\x7E\x47", "\x88\x9F\x8A\xBF"};
+  ASSERT_EQ(front.size(), line.size() + 1);
+  for (std::size_t k = 0; k <= line.size(); ++k) {
+    EXPECT_EQ(Iso(line.substr(0, k)), front[k]) << k;
+    std::string back = Iso(line.substr(k));
+    if (k >= 3 && k <= 7) {
+      // Inside the two-byte run the back part is taken as single bytes until ESC ( B.
+      EXPECT_EQ(back, line.substr(k, 7 - k)) << k;
+    }
+  }
+}
+
+TEST(DecodeEucJp, PairsKatakanaAndSupplementaryKanji) {
+  EXPECT_EQ(Euc(kEucKanji), kKanji);
+  EXPECT_EQ(Euc("<a>" + kEucKanji + "</a>"), "<a>" + kKanji + "</a>");
+  // Half-width katakana (SS2) become their single Shift_JIS byte; text after stays in step.
+  EXPECT_EQ(Euc("\x8E\xB1\x8E\xB2" + kEucKanji + "x"), "ｱｲ" + kKanji + "x");
+  // A JIS X 0212 character (SS3) has no Shift_JIS form: one "?" and the rest in step.
+  EXPECT_EQ(Euc("\x8F\xB0\xA1" + kEucKanji), "?" + kKanji);
+  // A final high byte without a partner is kept; a stray one pairs with what follows.
+  EXPECT_EQ(Euc("ab\xB4"), "ab\xB4");
+  EXPECT_EQ(Euc("\xB0" "A"), "\x88\x3F");
+  // SS2/SS3 without proper followers are ordinary pairs.
+  EXPECT_EQ(Euc("\x8E" "A"), std::string("\x77\x3F"));
+  EXPECT_EQ(Euc("\x8F\xB0"), "\x78\x4F");
+  EXPECT_EQ(Euc("\x8F\xB0" "A"), "\x78\x4F" "A");
+  // Long mixed text passes the eight-at-a-time ASCII path on both sides of the pairs.
+  const std::string ascii(21, 'x');
+  EXPECT_EQ(Euc(ascii + kEucKanji + ascii + "\x8E\xB3" + ascii + kEucKanji),
+            ascii + kKanji + ascii + "ｳ" + ascii + kKanji);
+}
+
+TEST(DecodeEucJp, SplitAtEveryByte) {
+  struct Piece {
+    std::string in, out;
+  };
+  const std::vector<Piece> pieces = {
+      {"a", "a"}, {"\xB4\xC1", "\x8A\xBF"}, {"\x8E\xB1", "\xB1"}, {"\x8F\xB0\xA1", "?"},
+      {"\xBB\xFA", "\x8E\x9A"}, {"z", "z"}};
+  std::string whole;
+  std::vector<std::size_t> starts;
+  for (const auto& p : pieces) {
+    starts.push_back(whole.size());
+    whole += p.in;
+  }
+  for (std::size_t k = 0; k <= whole.size(); ++k) {
+    std::string expected;
+    std::size_t i = 0;
+    while (i < pieces.size() && starts[i] + pieces[i].in.size() <= k) expected += pieces[i++].out;
+    const std::string front = Euc(whole.substr(0, k));
+    if (i < pieces.size() && starts[i] < k) {
+      // Cut inside a character: a lone high byte stays, two bytes of SS3 become a plain pair.
+      const std::string part = whole.substr(starts[i], k - starts[i]);
+      EXPECT_EQ(front, expected + Euc(part)) << k;
+      EXPECT_EQ(front.size(), expected.size() + part.size()) << k;
+    } else {
+      EXPECT_EQ(front, expected) << k;
+      std::string rest;
+      for (std::size_t j = i; j < pieces.size(); ++j) rest += pieces[j].out;
+      EXPECT_EQ(Euc(whole.substr(k)), rest) << k;
+    }
+  }
+}
+
+TEST(Utf8ToAnsi, JapaneseAndAscii) {
+  EXPECT_EQ(Utf8(u8"日本語のニュース"), "日本語のニュース");
+  EXPECT_EQ(Utf8(u8"ｱｲｳ ①Ⅰ～"), "ｱｲｳ ①Ⅰ～");
+  EXPECT_EQ(Utf8(u8"表示ソ能"), "表示ソ能");  // trail bytes 0x5C
+  EXPECT_EQ(Utf8(std::string("a\0b", 3)), std::string("a\0b", 3));
+  EXPECT_EQ(Utf8("plain"), "plain");
+  EXPECT_EQ(Utf8(""), "");
+}
+
+TEST(Utf8ToAnsi, UnmappableAndInvalidBecomeDefaultCharacter) {
+  EXPECT_EQ(Utf8("x\xEA\xB0\x80y"), "x?y");  // Hangul
+  EXPECT_EQ(Utf8("\xE2\x82\xAC"), "?");  // euro sign
+  EXPECT_EQ(Utf8("\xEF\xBF\xBD"), "?");                   // U+FFFD itself
+  EXPECT_EQ(Utf8("\xF0\x9F\x98\x80z"), "??z");            // outside the BMP: one per UTF-16 half
+  EXPECT_EQ(Utf8("a\x80z"), "a?z");
+  EXPECT_EQ(Utf8("\xFF\xFEz"), "??z");
+  EXPECT_EQ(Utf8("\xC0\xAFz"), "??z");                    // overlong
+  EXPECT_EQ(Utf8("\xE0\x80\x80z"), "??z");
+  EXPECT_EQ(Utf8("\xED\xA0\x80z"), "??z");                // a surrogate
+  EXPECT_EQ(Utf8("\xF4\x90\x80\x80z"), "???z");           // past U+10FFFF
+  EXPECT_EQ(Utf8("\xE3\x81z"), "?z");                     // cut short before ASCII
+  EXPECT_EQ(Utf8("\xC3\xC3\xA9z") [0], '?');
+}
+
+TEST(Utf8ToAnsi, SequenceCutAtTheLineEnd) {
+  const std::string line = u8"aあ漢b";  // 61 E3 81 82 E6 BC A2 62
+  const std::vector<std::string> front = {"", "a", "a?", "a?", "aあ", "aあ?", "aあ?", "aあ漢", "aあ漢b"};
+  ASSERT_EQ(front.size(), line.size() + 1);
+  for (std::size_t k = 0; k <= line.size(); ++k) {
+    EXPECT_EQ(Utf8(line.substr(0, k)), front[k]) << k;
+    // The back part starts with one "?" per stray continuation byte.
+    const std::size_t stray = (k == 2 || k == 5) ? 2 : (k == 3 || k == 6) ? 1 : 0;
+    const std::string back = Utf8(line.substr(k));
+    EXPECT_EQ(back.substr(0, stray), std::string(stray, '?')) << k;
+  }
+}
+
+TEST(ConvertLine, TrimsAndLeavesShiftJisAlone) {
+  PageLines page;
+  page.inHead = 0;
+  EXPECT_EQ(Converted(page, " \t" + kKanji + " <b>x</b>\r\n"), kKanji + " <b>x</b>");
+  EXPECT_EQ(Converted(page, "   "), "");
+  EXPECT_EQ(page.encoding, kEncodingUnknown);
+  EXPECT_EQ(page.inHead, 0);
+}
+
+TEST(ConvertLine, DeclarationsInTheHeadLastOneWins) {
+  PageLines page;
+  Converted(page, "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">");
+  EXPECT_EQ(page.encoding, kEncodingShiftJis);
+  EXPECT_EQ(Converted(page, "<title>" + kKanji + "</title>"), "<title>" + kKanji + "</title>");
+  Converted(page, "<META CONTENT=\"text/html; charset=euc-jp\">");
+  EXPECT_EQ(page.encoding, kEncodingEucJp);
+  EXPECT_EQ(Converted(page, kEucKanji), kKanji);
+  // Several names on one line: the later group in the test order wins, not the later position.
+  Converted(page, "charset: utf-8 or euc-jp");
+  EXPECT_EQ(page.encoding, kEncodingUtf8);
+  Converted(page, "CHARSET=x_sjis; ISO-2022-JP");
+  EXPECT_EQ(page.encoding, kEncodingShiftJis);
+  Converted(page, "charset=iso_2022_jp");
+  EXPECT_EQ(page.encoding, kEncodingIso2022Jp);
+  EXPECT_EQ(Converted(page, kIsoKanji), kKanji);
+  Converted(page, "<meta charset=\"x-euc-jp\">");
+  EXPECT_EQ(page.encoding, kEncodingEucJp);
+  // A name without the word CHARSET on the line is no declaration.
+  Converted(page, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
+  EXPECT_EQ(page.encoding, kEncodingEucJp);
+  Converted(page, "<meta charset=\"windows-31j\">");  // unknown name: unchanged
+  EXPECT_EQ(page.encoding, kEncodingEucJp);
+  EXPECT_EQ(page.inHead, 1);
+}
+
+TEST(ConvertLine, OnlyAPlainBodyTagEndsTheHead) {
+  PageLines page;
+  Converted(page, "<body bgcolor=\"#ffffff\">");
+  EXPECT_EQ(page.inHead, 1);
+  Converted(page, "<BODY >");
+  EXPECT_EQ(page.inHead, 1);
+  Converted(page, "</head><body><p>");
+  EXPECT_EQ(page.inHead, 0);
+  // Declarations after the body are not read, and undeclared lines are no longer guessed.
+  Converted(page, "<meta charset=euc-jp>");
+  EXPECT_EQ(page.encoding, kEncodingUnknown);
+  EXPECT_EQ(Converted(page, kEucKanji), kEucKanji);
+  Converted(page, "<BODY>");
+  EXPECT_EQ(page.inHead, 0);
+}
+
+TEST(ConvertLine, UndeclaredHeadLinesAreGuessedOneByOne) {
+  PageLines page;
+  EXPECT_EQ(Converted(page, "<title>" + kEucKanji + "</title>"), "<title>" + kKanji + "</title>");
+  EXPECT_EQ(page.encoding, kEncodingUnknown);  // the guess is not kept
+  EXPECT_EQ(Converted(page, kKanji), kKanji);
+  EXPECT_EQ(Converted(page, kIsoKanji), kKanji);
+  // The line that ends the head is itself no longer guessed.
+  EXPECT_EQ(Converted(page, "<body>" + kEucKanji), "<body>" + kEucKanji);
+  EXPECT_EQ(Converted(page, kEucKanji), kEucKanji);
+}
+
+TEST(ConvertLine, CallerPresetAndUnknownCodes) {
+  PageLines page;
+  page.encoding = kEncodingShiftJis;
+  EXPECT_EQ(Converted(page, kEucKanji), kEucKanji);  // no guessing with a preset set
+  page.encoding = kEncodingUtf8;
+  page.inHead = 0;
+  EXPECT_EQ(Converted(page, u8"速報 &lt;号外&gt;"), "速報 <号外>");
+  for (int code : {-1, 5, 99}) {
+    PageLines odd;
+    odd.encoding = code;
+    EXPECT_EQ(Converted(odd, kEucKanji + " &amp;"), kEucKanji + " &") << code;
+    EXPECT_EQ(odd.encoding, code);
+  }
+}
+
+TEST(ConvertLine, EntitiesInTheListedFormsOnly) {
+  PageLines page;
+  page.inHead = 0;
+  EXPECT_EQ(Converted(page, "&lt;b&gt;News&lt;/b&gt;"), "<b>News</b>");
+  EXPECT_EQ(Converted(page, "&LT;b&GT;"), "<b>");
+  EXPECT_EQ(Converted(page, "&Lt;&lT;&Gt;&gT;"), "<<>>");
+  EXPECT_EQ(Converted(page, "R&D &amp; co"), "R&D & co");
+  EXPECT_EQ(Converted(page, "&AMP;&Amp;&aMp;&amP;"), "&&&aMp;&amP;");
+  EXPECT_EQ(Converted(page, "&QUOT;a&quot;&Quot;&qUOT;"), "\"a\"\"&qUOT;");
+  EXPECT_EQ(Converted(page, "a&NBSP;b&nbsp;c&Nbsp;d&nBSP;"), "a b c d&nBSP;");
+  EXPECT_EQ(Converted(page, "&#12354; &copy; &lt &amp"), "&#12354; &copy; &lt &amp");
+  // &amp; is decoded after &lt;, so an escaped entity is decoded once only.
+  EXPECT_EQ(Converted(page, "&amp;lt;b&amp;gt;"), "&lt;b&gt;");
+  // Within a group the forms are replaced one after another.
+  EXPECT_EQ(Converted(page, "&AMP;amp;"), "&");
+  EXPECT_EQ(Converted(page, "&&&lt;&&"), "&&<&&");
+  EXPECT_EQ(Converted(page, kKanji + "&nbsp;" + kKanji), kKanji + " " + kKanji);
+  // Entities are decoded after the conversion.
+  PageLines euc;
+  euc.encoding = kEncodingEucJp;
+  EXPECT_EQ(Converted(euc, kEucKanji + "&quot;"), kKanji + "\"");
+}
+
+TEST(ConvertLine, BadInputNeverBreaksTheState) {
+  const std::vector<std::string> lines = {
+      std::string("\0\0\0", 3), "\xFF\xFF\xFF", "\x1B", "\x1B$", "\x1B$B", "\x1B$B\xFF", "\x8E", "\x8F\xA1",
+      "\xE3\x81", "&", "&lt", "<BODY", "charset", std::string(1000, '\xA4'), "\x81&lt;"};
+  for (int code = -1; code <= 5; ++code) {
+    for (int head = 0; head <= 1; ++head) {
+      for (const auto& l : lines) {
+        PageLines page;
+        page.encoding = code;
+        page.inHead = head;
+        std::string s = l;
+        ConvertLine(page, s);
+        EXPECT_LE(s.size(), l.size() + 0u);
+        EXPECT_EQ(page.encoding, code);
+        EXPECT_EQ(page.inHead, head);
+      }
+    }
+  }
+}
+
+}  // namespace

@@ -1,0 +1,65 @@
+#include <windows.h>
+
+#include <commdlg.h>
+
+#include <cstring>
+#include <vector>
+
+#include "support/paths_win.h"
+#include "support/sjis.h"
+
+bool FileDialog(HWND owner, const std::string& title, const std::string& path, std::vector<std::string>& results,
+                const std::string& defaultExtension, const std::string& filter, DWORD flags, bool open) {
+  std::string folder;
+  std::string fileName;
+  if (!path.empty()) SplitDialogPath(ExpandPathMacros(path), open, folder, fileName);
+
+  bool multi = (flags & kDialogAllowMultiSelect) != 0;
+  std::size_t bufferSize = multi ? kMultiSelectBufferSize : kMaxPath;
+  // The initial name must fit with its terminator; a longer one is refused, not cut.
+  if (fileName.size() >= bufferSize) return false;
+  // Zero-filled so that the dialog starts with the initial name (or an empty box).
+  std::vector<char> buffer(bufferSize, '\0');
+  std::memcpy(buffer.data(), fileName.data(), fileName.size());
+
+  std::string dialogFilter = FilterToDialogFormat(filter);
+
+  OPENFILENAMEA ofn;
+  std::memset(&ofn, 0, sizeof ofn);
+  ofn.lStructSize = sizeof ofn;
+  ofn.hwndOwner = (owner && IsWindow(owner)) ? owner : nullptr;
+  ofn.lpstrFilter = filter.empty() ? nullptr : dialogFilter.c_str();
+  ofn.nFilterIndex = 1;
+  ofn.lpstrFile = buffer.data();
+  ofn.nMaxFile = static_cast<DWORD>(buffer.size());
+  ofn.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
+  ofn.lpstrTitle = title.empty() ? nullptr : title.c_str();
+  ofn.lpstrDefExt = defaultExtension.empty() ? nullptr : defaultExtension.c_str();
+  ofn.Flags = flags | kDialogAlwaysFlags;
+
+  BOOL confirmed = open ? GetOpenFileNameA(&ofn) : GetSaveFileNameA(&ofn);
+  if (!confirmed) return false;
+  std::vector<std::string> chosen = ParseDialogSelection(buffer.data(), buffer.size(), multi);
+  if (chosen.empty()) return false;
+  results.insert(results.end(), chosen.begin(), chosen.end());
+  return true;
+}
+
+bool FileDialogForPath(HWND owner, const std::string& title, std::string& path, bool open) {
+  std::string filter = "All Files (*.*)|*.*||";
+  std::string defaultExtension;
+  std::string expanded;
+  if (!path.empty()) {
+    expanded = ExpandPathMacros(path);
+    BuildFileDialogFilter(expanded, filter, defaultExtension);
+  }
+  std::vector<std::string> chosen;
+  if (!FileDialog(owner, title, expanded, chosen, defaultExtension, filter, 0, open)) return false;
+  std::string joined;
+  for (std::size_t i = 0; i < chosen.size(); ++i) {
+    if (i > 0) joined += ";;";
+    joined += chosen[i];
+  }
+  path = joined;
+  return true;
+}

@@ -1,0 +1,88 @@
+// One HTTP GET request with the program's header block: the HTTP seam. The Windows build sends it
+// with WinInet (http_request_win.cpp), the native build with libcurl (http_request_posix.cpp);
+// both send the same request line and headers, follow redirects, use the system's proxy
+// settings, never cache, and read the body of whatever status the server answers with.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+class HttpRequest {
+ public:
+  HttpRequest();
+  ~HttpRequest();
+  HttpRequest(const HttpRequest&) = delete;
+  HttpRequest& operator=(const HttpRequest&) = delete;
+
+  // Opens a session, a connection and the GET request for url and sends it. referrer, userName
+  // and password may be null; a null referrer sends the fixed portal page as Referer. The
+  // credentials are used only when both are non-empty. An https:// address is fetched over TLS
+  // with the certificate checked; any other scheme but http:// fails. On failure everything
+  // opened so far is closed again and false is returned. Never throws.
+  bool Open(const char* url, const char* referrer, const char* userName, const char* password);
+
+  // Sets the size of the client's read buffer (64 KiB for pages). WinInet takes it as an option of
+  // the sent request; libcurl's buffer is fixed when the request is opened, at the same 64 KiB.
+  void SetReadBufferSize(unsigned long bytes);
+
+  // Reads up to size bytes of the body into buffer. Returns the number of bytes read, 0 at the end
+  // of the body, -1 on failure (a broken connection, a time-out, no open request).
+  long Read(char* buffer, std::size_t size);
+
+  // Closes the request, then the connection, then the session, each only if open; errors while
+  // closing are ignored. The destructor does the same.
+  void Close();
+
+  bool IsOpen() const;
+
+  struct Impl;
+
+ private:
+  std::unique_ptr<Impl> impl;
+};
+
+// WinInet's default time-outs, which the native client reproduces: 60 s to connect, 30 s to wait
+// for the next data of the response.
+constexpr int kHttpConnectTimeoutMs = 60000;
+constexpr int kHttpReceiveTimeoutMs = 30000;
+
+// The Referer sent when no referrer is given.
+extern const char kDefaultReferrer[];
+
+// The parts of the request that do not depend on the client library.
+namespace http_detail {
+
+// True when both texts are given and non-empty.
+bool UseCredentials(const char* userName, const char* password);
+
+// The header block added to every request, in this order: ClientHost, Accept, User-Agent, Referer,
+// each line ended by CR LF. A null referrer gives kDefaultReferrer; an empty one an empty Referer.
+std::string BuildHeaderBlock(const std::string& clientName, const char* referrer);
+
+// The computer's name, or "ClientPC" when it cannot be read.
+std::string ClientName();
+
+// The platform's computer name; false when it cannot be read (each client file defines it).
+bool ReadComputerName(std::string& name);
+
+}  // namespace http_detail
+
+// Settings for tests only: the product never changes them.
+namespace http_test {
+
+enum class FailPoint { kNone, kSession, kConnect, kOpenRequest, kSend, kRead };
+
+struct Settings {
+  int connectTimeoutMs = 0;   // 0: kHttpConnectTimeoutMs
+  int receiveTimeoutMs = 0;   // 0: kHttpReceiveTimeoutMs
+  std::string caFile;         // native client: trust the certificates of this PEM file instead
+  bool noComputerName = false;  // behave as if the computer name could not be read
+  FailPoint failAt = FailPoint::kNone;  // make this step of the next requests fail
+};
+
+Settings& Get();
+// Back to the defaults.
+void Reset();
+
+}  // namespace http_test

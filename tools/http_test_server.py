@@ -1,0 +1,322 @@
+#!/usr/bin/env python3
+"""A small HTTP/1.1 server for the tests of the page fetch (Python 3 standard library only).
+
+It binds 127.0.0.1 on the given port (0: a free one) and prints the port as its first line of
+standard output; with --port-file it also writes the port to that file (atomically, last of all),
+so a program that cannot read the server's output (a Windows test under Wine) can wait for it.
+
+Every request except the control ones is recorded verbatim (request line and header lines, up to
+and including the blank line) and appended to the --record file before the answer is sent, so
+a client that has finished its fetch finds its requests there.
+
+Paths (query parameters are percent-decoded to bytes, so a body may be in any encoding):
+
+  /page?body=TEXT          answer 200 with TEXT as the body
+        &file=NAME         ... or with the bytes of NAME in the --root folder
+        &repeat=N          ... repeated N times (streamed, never built whole)
+        &status=CODE       answer with this status instead of 200
+        &mode=length       Content-Length (the default)
+        &mode=chunked      chunked transfer encoding (chunks of &chunk=N bytes, default 1000)
+        &mode=close        no Content-Length: the body ends when the connection is closed
+        &cut=N             announce the whole body but close the connection after N body bytes
+        &stall=N           send N body bytes, then wait &stall_secs=S (default 20) before the rest
+  /redirect?to=URL&code=302   redirect (301, 302, 303, 307 or 308) to URL (absolute or a path)
+  /auth?user=U&password=P&body=TEXT   answer 401 with a Basic challenge until the request
+                           carries those credentials, then 200 with TEXT
+  /_quit                   stop the server (not recorded)
+
+--tls-cert/--tls-key serve HTTPS with that certificate. --tls-auto DIR makes a throw-away
+certificate authority (DIR/ca.pem, DIR/ca.der) and a certificate for 127.0.0.1 and localhost
+signed by it with openssl, then serves HTTPS with it.
+
+The server ends itself after --lifetime seconds (default 600) or --idle seconds without a
+request (default 180), so a test that dies cannot leave it running.
+"""
+
+import argparse
+import os
+import socket
+import socketserver
+import ssl
+import subprocess
+import sys
+import threading
+import time
+import urllib.parse
+
+REASONS = {200: "OK", 301: "Moved Permanently", 302: "Found", 303: "See Other",
+           307: "Temporary Redirect", 308: "Permanent Redirect", 401: "Unauthorized",
+           403: "Forbidden", 404: "Not Found", 500: "Internal Server Error"}
+
+state = {"last": time.monotonic(), "lock": threading.Lock()}
+
+
+def make_certificates(folder):
+    """A CA and a server certificate for 127.0.0.1/localhost signed by it, made with openssl."""
+    os.makedirs(folder, exist_ok=True)
+
+    def run(*args):
+        subprocess.run(["openssl", *args], check=True, cwd=folder,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    run("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "ca.key", "-out", "ca.pem",
+        "-days", "2", "-subj", "/CN=Zellora Test CA %d" % os.getpid(),
+        "-addext", "basicConstraints=critical,CA:TRUE",
+        "-addext", "keyUsage=critical,keyCertSign,cRLSign")
+    run("x509", "-in", "ca.pem", "-outform", "DER", "-out", "ca.der")
+    run("req", "-newkey", "rsa:2048", "-nodes", "-keyout", "server.key", "-out", "server.csr",
+        "-subj", "/CN=localhost")
+    with open(os.path.join(folder, "server.ext"), "w") as f:
+        f.write("basicConstraints=CA:FALSE\n"
+                "keyUsage=digitalSignature,keyEncipherment\n"
+                "extendedKeyUsage=serverAuth\n"
+                "subjectAltName=DNS:localhost,IP:127.0.0.1\n")
+    run("x509", "-req", "-in", "server.csr", "-CA", "ca.pem", "-CAkey", "ca.key",
+        "-CAcreateserial", "-out", "server.pem", "-days", "2", "-extfile", "server.ext")
+    return os.path.join(folder, "server.pem"), os.path.join(folder, "server.key")
+
+
+def query_bytes(query):
+    """The query as a dict of name -> bytes (percent-decoded, any encoding)."""
+    result = {}
+    for part in query.split(b"&"):
+        if not part:
+            continue
+        name, _, value = part.partition(b"=")
+        result[urllib.parse.unquote_to_bytes(name.replace(b"+", b" ")).decode("latin-1")] = \
+            urllib.parse.unquote_to_bytes(value.replace(b"+", b" "))
+    return result
+
+
+class Handler(socketserver.BaseRequestHandler):
+    def setup(self):
+        self.conn = self.request
+        if self.server.tls_context is not None:
+            try:
+                self.conn = self.server.tls_context.wrap_socket(self.request, server_side=True)
+            except (ssl.SSLError, OSError):
+                self.conn = None  # the client refused our certificate
+        self.buffer = b""
+
+    def read_head(self):
+        while b"\r\n\r\n" not in self.buffer:
+            data = self.conn.recv(65536)
+            if not data:
+                return None
+            self.buffer += data
+            if len(self.buffer) > 1 << 20:
+                return None
+        end = self.buffer.index(b"\r\n\r\n") + 4
+        head, self.buffer = self.buffer[:end], self.buffer[end:]
+        return head
+
+    def handle(self):
+        if self.conn is None:
+            return
+        try:
+            while True:
+                head = self.read_head()
+                if head is None:
+                    return
+                with state["lock"]:
+                    state["last"] = time.monotonic()
+                if not self.answer(head):
+                    return
+        except (OSError, ssl.SSLError):
+            return
+
+    def record(self, head):
+        if self.server.record_file:
+            with state["lock"], open(self.server.record_file, "ab") as f:
+                f.write(head)
+
+    def send(self, data):
+        self.conn.sendall(data)
+
+    def send_head(self, status, headers):
+        lines = ["HTTP/1.1 %d %s" % (status, REASONS.get(status, "Status"))]
+        lines += ["%s: %s" % h for h in headers]
+        self.send(("\r\n".join(lines) + "\r\n\r\n").encode("latin-1"))
+
+    def answer(self, head):
+        """Answers one request; False when the connection is to be closed."""
+        request_line = head.split(b"\r\n", 1)[0]
+        parts = request_line.split(b" ")
+        target = parts[1] if len(parts) >= 2 else b"/"
+        path, _, query = target.partition(b"?")
+        path = path.decode("latin-1")
+        q = query_bytes(query)
+        if path == "/_quit":
+            self.send_head(200, [("Content-Length", "0"), ("Connection", "close")])
+            self.conn.close()
+            os._exit(0)
+        self.record(head)
+        headers = {}
+        for line in head.split(b"\r\n")[1:]:
+            if b":" in line:
+                name, _, value = line.partition(b":")
+                headers[name.strip().lower().decode("latin-1")] = value.strip()
+
+        if path == "/redirect":
+            code = int(q.get("code", b"302"))
+            location = q.get("to", b"/").decode("latin-1")
+            body = b"moved\n"
+            self.send_head(code, [("Location", location), ("Content-Type", "text/html"),
+                                  ("Content-Length", str(len(body)))])
+            self.send(body)
+            return True
+
+        if path == "/auth":
+            import base64
+            expected = b"Basic " + base64.b64encode(q.get("user", b"") + b":" + q.get("password", b""))
+            if headers.get("authorization") != expected:
+                body = b"<html><body>authorization required</body></html>\n"
+                self.send_head(401, [("WWW-Authenticate", 'Basic realm="zellora"'),
+                                     ("Content-Type", "text/html"),
+                                     ("Content-Length", str(len(body)))])
+                self.send(body)
+                return True
+            return self.send_page({"body": q.get("body", b"welcome\n")})
+
+        if path == "/page":
+            return self.send_page(q)
+
+        body = b"<html><body>not found</body></html>\n"
+        self.send_head(404, [("Content-Type", "text/html"), ("Content-Length", str(len(body)))])
+        self.send(body)
+        return True
+
+    def send_page(self, q):
+        if "file" in q:
+            name = os.path.basename(q["file"].decode("latin-1"))
+            with open(os.path.join(self.server.root, name), "rb") as f:
+                piece = f.read()
+        else:
+            piece = q.get("body", b"")
+        repeat = int(q.get("repeat", b"1"))
+        total = len(piece) * repeat
+        status = int(q.get("status", b"200"))
+        mode = q.get("mode", b"length").decode("latin-1")
+        cut = int(q["cut"]) if "cut" in q else None
+        stall = int(q["stall"]) if "stall" in q else None
+        stall_secs = float(q.get("stall_secs", b"20"))
+        chunk = max(1, int(q.get("chunk", b"1000")))
+
+        headers = [("Content-Type", "text/html")]
+        if mode == "chunked":
+            headers.append(("Transfer-Encoding", "chunked"))
+        elif mode == "close":
+            headers.append(("Connection", "close"))
+        else:
+            headers.append(("Content-Length", str(total)))
+        self.send_head(status, headers)
+
+        def pieces():
+            # The body in pieces of at most `chunk` bytes (or 64 KiB), never built whole.
+            size = chunk if mode == "chunked" else 65536
+            pending = b""
+            for _ in range(repeat):
+                pending += piece
+                while len(pending) >= size:
+                    yield pending[:size]
+                    pending = pending[size:]
+            if pending:
+                yield pending
+
+        sent = 0
+        stalled = False
+        for data in pieces():
+            if cut is not None and sent + len(data) > cut:
+                data = data[:cut - sent]
+                self.write_body(data, mode)
+                self.conn.close()
+                return False
+            if stall is not None and not stalled and sent + len(data) > stall:
+                first = data[:stall - sent]
+                self.write_body(first, mode)
+                time.sleep(stall_secs)
+                stalled = True
+                data = data[len(first):]
+                sent += len(first)
+            self.write_body(data, mode)
+            sent += len(data)
+        if mode == "chunked":
+            self.send(b"0\r\n\r\n")
+        if mode == "close":
+            self.conn.close()
+            return False
+        return True
+
+    def write_body(self, data, mode):
+        if not data:
+            return
+        if mode == "chunked":
+            self.send(b"%x\r\n" % len(data) + data + b"\r\n")
+        else:
+            self.send(data)
+
+
+class Server(socketserver.ThreadingTCPServer):
+    daemon_threads = True
+    allow_reuse_address = True
+
+
+def main():
+    parser = argparse.ArgumentParser(description="HTTP test server for the page fetch tests")
+    parser.add_argument("--port", type=int, default=0)
+    parser.add_argument("--port-file")
+    parser.add_argument("--record", help="append every request head to this file")
+    parser.add_argument("--root", default=".", help="folder of the files served by /page?file=")
+    parser.add_argument("--tls-cert")
+    parser.add_argument("--tls-key")
+    parser.add_argument("--tls-auto", metavar="DIR")
+    parser.add_argument("--lifetime", type=float, default=600)
+    parser.add_argument("--idle", type=float, default=180)
+    args = parser.parse_args()
+
+    if args.port_file:
+        # Whoever reads the port from a file does not read our output; it may not even be able to.
+        devnull = os.open(os.devnull, os.O_RDWR)
+        for fd in (0, 1, 2):
+            os.dup2(devnull, fd)
+
+    cert, key = args.tls_cert, args.tls_key
+    if args.tls_auto:
+        cert, key = make_certificates(args.tls_auto)
+
+    server = Server(("127.0.0.1", args.port), Handler)
+    server.record_file = args.record
+    server.root = args.root
+    server.tls_context = None
+    if cert:
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(cert, key)
+        server.tls_context = context
+
+    port = server.server_address[1]
+    if args.record:
+        open(args.record, "ab").close()
+    print(port, flush=True)
+    if args.port_file:
+        tmp = args.port_file + ".tmp"
+        with open(tmp, "w") as f:
+            f.write("%d\n" % port)
+        os.replace(tmp, args.port_file)
+
+    started = time.monotonic()
+
+    def watchdog():
+        while True:
+            time.sleep(1)
+            now = time.monotonic()
+            with state["lock"]:
+                idle = now - state["last"]
+            if now - started > args.lifetime or idle > args.idle:
+                os._exit(0)
+
+    threading.Thread(target=watchdog, daemon=True).start()
+    server.serve_forever()
+
+
+if __name__ == "__main__":
+    main()
