@@ -1,6 +1,7 @@
-#include <windows.h>
-
+// clang-format off
+#include <windows.h>  // before commdlg.h, which depends on it
 #include <commdlg.h>
+// clang-format on
 
 #include <cstring>
 #include <vector>
@@ -8,8 +9,9 @@
 #include "support/paths_win.h"
 #include "support/sjis.h"
 
-bool FileDialog(HWND owner, const std::string& title, const std::string& path, std::vector<std::string>& results,
-                const std::string& defaultExtension, const std::string& filter, DWORD flags, bool open) {
+bool FileDialog(HWND owner, const std::string& title, const std::string& path,
+                std::vector<std::string>& results, const std::string& defaultExtension,
+                const std::string& filter, DWORD flags, bool open) {
   std::string folder;
   std::string fileName;
   if (!path.empty()) SplitDialogPath(ExpandPathMacros(path), open, folder, fileName);

@@ -40,11 +40,13 @@ bool WriteAll(HANDLE file, const void* bytes, std::size_t count) {
 HANDLE CreateForWriting(const std::string& path, DWORD disposition) {
   if (path.empty() || path.size() >= kMaxPath) return INVALID_HANDLE_VALUE;
   EveryoneSecurity security;
-  return CreateFileA(path.c_str(), GENERIC_WRITE, 0, security.Attributes(), disposition, FILE_ATTRIBUTE_ARCHIVE,
-                     nullptr);
+  return CreateFileA(path.c_str(), GENERIC_WRITE, 0, security.Attributes(), disposition,
+                     FILE_ATTRIBUTE_ARCHIVE, nullptr);
 }
 
-std::uint64_t Join64(DWORD high, DWORD low) { return (static_cast<std::uint64_t>(high) << 32) | low; }
+std::uint64_t Join64(DWORD high, DWORD low) {
+  return (static_cast<std::uint64_t>(high) << 32) | low;
+}
 
 }  // namespace
 
@@ -105,7 +107,8 @@ bool RemoveFile(const std::string& path) {
 std::uint64_t GetFileSize(const std::string& path) {
   std::string clean = path;
   if (!CleanPath(clean) || clean.empty() || clean.size() >= kMaxPath) return 0;
-  FileHandle file(CreateFileA(clean.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  FileHandle file(
+      CreateFileA(clean.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   LARGE_INTEGER size{};
   if (!file.Valid() || !GetFileSizeEx(file.Get(), &size) || size.QuadPart < 0) return 0;
   return static_cast<std::uint64_t>(size.QuadPart);
@@ -137,7 +140,9 @@ bool GetFileStatus(const std::string& path, FileStatus& status) {
       status.accessed = data.ftLastAccessTime;
       status.written = data.ftLastWriteTime;
       status.attributes = data.dwFileAttributes;
-      status.size = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? 0 : Join64(data.nFileSizeHigh, data.nFileSizeLow);
+      status.size = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                        ? 0
+                        : Join64(data.nFileSizeHigh, data.nFileSizeLow);
       status.fullName.assign(full, length);
       return true;
     }
@@ -149,7 +154,8 @@ bool GetFileStatus(const std::string& path, FileStatus& status) {
   status.accessed = data.ftLastAccessTime;
   status.written = data.ftLastWriteTime;
   status.attributes = data.dwFileAttributes;
-  status.size = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? 0 : Join64(data.nFileSizeHigh, data.nFileSizeLow);
+  status.size =
+      (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? 0 : Join64(data.nFileSizeHigh, data.nFileSizeLow);
   status.fullName = path;
   return true;
 }

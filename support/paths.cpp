@@ -22,7 +22,9 @@ const PathMacro kPathMacros[14] = {
 
 namespace {
 
-bool EndsWithBackslash(const std::string& s) { return sjis::EndsWith(s, "\\"); }
+bool EndsWithBackslash(const std::string& s) {
+  return sjis::EndsWith(s, "\\");
+}
 
 bool IsDriveOnly(const std::string& s) {
   return s.size() == 2 && s[1] == ':' && ((s[0] >= 'A' && s[0] <= 'Z') || (s[0] >= 'a' && s[0] <= 'z'));
@@ -30,7 +32,9 @@ bool IsDriveOnly(const std::string& s) {
 
 }  // namespace
 
-bool CleanPath(std::string& path) { return CleanPathWith(path, PathAttributesReadable); }
+bool CleanPath(std::string& path) {
+  return CleanPathWith(path, PathAttributesReadable);
+}
 
 bool CleanPathWith(std::string& path, const std::function<bool(const std::string&)>& exists) {
   std::string_view in = sjis::TrimView(path);
@@ -85,13 +89,13 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
 bool ReplaceMacro(std::string& path, const std::string& macro, const FolderResolver& resolver) {
   CleanPath(path);
   if (macro.empty()) return false;
+  // Each search starts after the last inserted folder, so the loop ends even when a folder
+  // brings the macro back; the final check then fails the call.
   std::size_t at = sjis::Find(path, macro);
   while (at != std::string::npos) {
     std::string folder;
-    // A resolver that fails would leave the macro in place for ever; one whose folder contains
-    // the macro would make the path grow for ever.
+    // A failing resolver would otherwise be asked again for the same occurrence, for ever.
     if (!resolver || !resolver(folder)) return false;
-    if (sjis::Find(folder, macro) != std::string::npos) return false;
     std::string before = path.substr(0, at);
     std::string after = path.substr(at + macro.size());
     bool folderEnds = EndsWithBackslash(folder);
@@ -99,17 +103,18 @@ bool ReplaceMacro(std::string& path, const std::string& macro, const FolderResol
     std::string rebuilt = before + folder;
     if (!folderEnds && !afterStarts) rebuilt += '\\';
     if (folderEnds && afterStarts) after.erase(0, 1);
+    std::size_t resume = rebuilt.size();
     rebuilt += after;
     if (rebuilt == path) return false;
     path = rebuilt;
-    at = sjis::Find(path, macro);
+    at = sjis::Find(path, macro, resume);
   }
-  return true;
+  return sjis::Find(path, macro) == std::string::npos;
 }
 
-std::string ExpandPathMacrosWith(const std::string& path,
-                                 const std::function<bool(MacroFolder, std::string&)>& resolve,
-                                 const std::function<bool(const std::string&, std::string&)>& expandEnvironment) {
+std::string ExpandPathMacrosWith(
+    const std::string& path, const std::function<bool(MacroFolder, std::string&)>& resolve,
+    const std::function<bool(const std::string&, std::string&)>& expandEnvironment) {
   std::string result = path;
   CleanPath(result);
   for (const PathMacro& entry : kPathMacros) {

@@ -33,8 +33,8 @@ using FolderResolver = std::function<bool(std::string& folder)>;
 
 // Replaces every occurrence of macro with the resolver's folder, with exactly one backslash
 // between the folder and what follows. Fails (the path keeps what was replaced so far) when the
-// resolver fails, when its folder contains the macro itself, or when a replacement changes
-// nothing; succeeds when the macro no longer occurs.
+// resolver fails, when a replacement changes nothing, or when the macro still occurs afterwards
+// (a folder that contains it); succeeds when the macro no longer occurs.
 bool ReplaceMacro(std::string& path, const std::string& macro, const FolderResolver& resolver);
 
 // The folders the path macros stand for.
@@ -55,12 +55,13 @@ constexpr int kFolderCommonDesktopDirectory = 25;
 // ExpandPathMacros with the folder lookup and the environment expansion supplied by the caller:
 // the path is cleaned, the table's macros are replaced while a "%" remains, and what is left with
 // a "%" is handed to expandEnvironment (kept when that fails).
-std::string ExpandPathMacrosWith(const std::string& path,
-                                 const std::function<bool(MacroFolder, std::string&)>& resolve,
-                                 const std::function<bool(const std::string&, std::string&)>& expandEnvironment);
+std::string ExpandPathMacrosWith(
+    const std::string& path, const std::function<bool(MacroFolder, std::string&)>& resolve,
+    const std::function<bool(const std::string&, std::string&)>& expandEnvironment);
 
-// Long form of a cleaned path (one trailing backslash dropped), built from its end: lookUp gives the long name of the last component of
-// a path (false when nothing is found). The lookups stop at a drive ("X:"), at a network or
+// Long form of a cleaned path (one trailing backslash dropped), built from its end: lookUp gives the long
+// name of the last component of a path (false when nothing is found). The lookups stop at a drive ("X:"), at
+// a network or
 // "\\?\" root that cannot be looked up, or at the empty root of "\folder". False when any other
 // lookup fails or the result would not fit kMaxPath.
 bool GetLongPathWith(const std::string& path, std::string& longPath,

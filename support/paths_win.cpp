@@ -18,7 +18,8 @@ bool LookUpLongName(const std::string& path, std::string& name) {
   if (path.empty() || path.size() >= kMaxPath) return false;
   // The lookup takes wildcards; a name with them is no file's name and would match another's.
   std::size_t from = sjis::StartsWith(path, "\\\\?\\") ? 4 : 0;
-  if (sjis::FindChar(path, '*', from) != std::string::npos || sjis::FindChar(path, '?', from) != std::string::npos) {
+  if (sjis::FindChar(path, '*', from) != std::string::npos ||
+      sjis::FindChar(path, '?', from) != std::string::npos) {
     return false;
   }
   WIN32_FIND_DATAA data;
@@ -70,11 +71,16 @@ bool ExpandEnvironment(const std::string& text, std::string& out) {
 
 bool ResolveMacroFolder(MacroFolder folder, std::string& out) {
   switch (folder) {
-    case MacroFolder::System: return GetSystemFolder(out);
-    case MacroFolder::Temp: return GetTempFolder(out);
-    case MacroFolder::Desktop: return GetSpecialFolder(kFolderDesktop, out);
-    case MacroFolder::UserDesktop: return GetSpecialFolder(kFolderDesktopDirectory, out);
-    case MacroFolder::AllUserDesktop: return GetSpecialFolder(kFolderCommonDesktopDirectory, out);
+    case MacroFolder::System:
+      return GetSystemFolder(out);
+    case MacroFolder::Temp:
+      return GetTempFolder(out);
+    case MacroFolder::Desktop:
+      return GetSpecialFolder(kFolderDesktop, out);
+    case MacroFolder::UserDesktop:
+      return GetSpecialFolder(kFolderDesktopDirectory, out);
+    case MacroFolder::AllUserDesktop:
+      return GetSpecialFolder(kFolderCommonDesktopDirectory, out);
   }
   return false;
 }

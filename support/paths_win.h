@@ -79,8 +79,9 @@ bool IsDirectory(const std::string& path);
 // the file name. True when the user confirmed; results then holds the chosen paths in the
 // dialog's order. filter is in "text|pattern|...||" form. False without showing anything when the
 // initial file name does not fit the dialog's buffer.
-bool FileDialog(HWND owner, const std::string& title, const std::string& path, std::vector<std::string>& results,
-                const std::string& defaultExtension, const std::string& filter, DWORD flags, bool open);
+bool FileDialog(HWND owner, const std::string& title, const std::string& path,
+                std::vector<std::string>& results, const std::string& defaultExtension,
+                const std::string& filter, DWORD flags, bool open);
 
 // FileDialog with the filter and default extension made from the path's extension; on
 // confirmation path becomes the chosen path.

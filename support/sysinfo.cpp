@@ -50,7 +50,7 @@ int ClassifyWindows9x(std::uint32_t minor, std::uint32_t build, std::string& nam
 int ClassifyNt(const OsVersion& v, const OsProductQuery& queryProduct, std::string& name) {
   if (v.major == 5 && v.minor == 0) {
     name = AskProduct(queryProduct).productType == kOsProductWorkstation ? "Windows2000 Professional"
-                                                                          : "Windows2000 Server";
+                                                                         : "Windows2000 Server";
     return 24;
   }
   if (v.major == 5 && v.minor == 1) {
@@ -73,17 +73,21 @@ int ClassifyNt(const OsVersion& v, const OsProductQuery& queryProduct, std::stri
 
   name = VersionText("WindowsNT", v.major, v.minor, " ");
   // The extended structure exists from NT 4.0 service pack 6 on.
-  bool extended = v.major >= 5 ||
-                  (v.major == 4 && v.servicePack.find_first_of("6789") != std::string::npos);
+  bool extended = v.major >= 5 || (v.major == 4 && v.servicePack.find_first_of("6789") != std::string::npos);
   if (extended) {
     name += AskProduct(queryProduct).productType == kOsProductWorkstation ? "WorkStation" : "Server";
   }
   switch (v.major) {
-    case 3: return 20;
-    case 4: return 21;
-    case 5: return 22;
-    case 6: return 23;
-    default: return 0;
+    case 3:
+      return 20;
+    case 4:
+      return 21;
+    case 5:
+      return 22;
+    case 6:
+      return 23;
+    default:
+      return 0;
   }
 }
 

@@ -15,8 +15,8 @@ using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOEXW*);
 bool QueryExtended(OSVERSIONINFOEXW& info) {
   HMODULE ntdll = GetModuleHandleA("ntdll.dll");
   if (!ntdll) return false;
-  auto rtlGetVersion = reinterpret_cast<RtlGetVersionFn>(
-      reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")));
+  auto rtlGetVersion =
+      reinterpret_cast<RtlGetVersionFn>(reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")));
   if (!rtlGetVersion) return false;
   std::memset(&info, 0, sizeof info);
   info.dwOSVersionInfoSize = sizeof info;

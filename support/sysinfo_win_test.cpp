@@ -1,12 +1,13 @@
-#include "support/sysinfo.h"
-
 #include <gtest/gtest.h>
 
 #include "support/paths_win.h"
+#include "support/sysinfo.h"
 
 namespace {
 
-std::string Sample(const char* name) { return JoinPath(GetModuleFolder(""), name); }
+std::string Sample(const char* name) {
+  return JoinPath(GetModuleFolder(""), name);
+}
 
 TEST(OsNameWin, ClassifiesTheRunningSystem) {
   OsVersion version;
@@ -19,7 +20,9 @@ TEST(OsNameWin, ClassifiesTheRunningSystem) {
   EXPECT_FALSE(text.empty());
   EXPECT_EQ(code, GetOsCode());
   std::string expected;
-  EXPECT_EQ(DescribeOs(version, [](OsProduct& p) { return p.productType = 1, true; }, expected), code);
+  EXPECT_EQ(DescribeOs(
+                version, [](OsProduct& p) { return p.productType = 1, true; }, expected),
+            code);
   // The product part may differ; the version part must not.
   EXPECT_EQ(text.substr(0, 9), expected.substr(0, 9)) << text;
   std::printf("running on: %s (code %d, %u.%u.%u)\n", text.c_str(), code, version.major, version.minor,
@@ -58,8 +61,13 @@ TEST(FileVersionWin, StringsUnderTheTranslationAndUnder1252) {
 }
 
 TEST(FileVersionWin, FilesWithoutAVersionLeaveTheNumbersAlone) {
-  const std::string paths[] = {Sample("plain_sample.exe"), Sample("no_such_file.exe"), "", "   ", "\"",
-                               "C:\\" + std::string(400, 'x') + ".exe", "C:\\a\x82"};
+  const std::string paths[] = {Sample("plain_sample.exe"),
+                               Sample("no_such_file.exe"),
+                               "",
+                               "   ",
+                               "\"",
+                               "C:\\" + std::string(400, 'x') + ".exe",
+                               "C:\\a\x82"};
   for (const std::string& path : paths) {
     int a = 7, b = 7, c = 7, d = 7;
     EXPECT_FALSE(ReadFileVersion(path, a, b, c, d)) << path;

@@ -1,2 +1,4 @@
 // A program that does nothing: the file whose version resource the tests read.
-int main() { return 0; }
+int main() {
+  return 0;
+}
