@@ -5,6 +5,7 @@
 #   foo_win.cpp        Windows build only
 #   foo_posix.cpp      native build only
 #   foo_test.cpp       a test (foo_win_test.cpp / foo_posix_test.cpp likewise per build)
+#   foo_test.rc        resources of the tests (Windows build)
 #   foo_bench.cpp      a benchmark (native)
 #   foo_fuzz.cpp       a libFuzzer target (native, clang)
 
@@ -15,6 +16,11 @@ endif()
 
 # Narrow literals are Shift_JIS in both builds; sources are UTF-8.
 set(ZELLORA_CHARSET_FLAGS -finput-charset=UTF-8 -fexec-charset=CP932)
+if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+  # clang has no execution character set but UTF-8, so its literals stay UTF-8. Only the fuzz build
+  # uses clang; it hunts memory errors, not wrong texts, and builds no unit tests.
+  set(ZELLORA_CHARSET_FLAGS -finput-charset=UTF-8)
+endif()
 
 add_library(zellora_flags INTERFACE)
 target_compile_options(zellora_flags INTERFACE
@@ -30,6 +36,12 @@ else()
   if(ZELLORA_SANITIZE)
     target_compile_options(zellora_flags INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer
                                                    -fno-sanitize-recover=undefined)
+    target_link_options(zellora_flags INTERFACE -fsanitize=address,undefined)
+  endif()
+  if(ZELLORA_FUZZ)
+    # Coverage feedback for libFuzzer from every library the fuzz targets link.
+    target_compile_options(zellora_flags INTERFACE -fsanitize=fuzzer-no-link,address,undefined
+                                                   -fno-omit-frame-pointer)
     target_link_options(zellora_flags INTERFACE -fsanitize=address,undefined)
   endif()
 endif()
@@ -58,10 +70,18 @@ endfunction()
 # One test executable per module; every TEST() in it becomes a ctest test.
 function(zellora_tests name)
   cmake_parse_arguments(ARG "" "" "DIRS;LIBS;SOURCES" ${ARGN})
+  if(ZELLORA_FUZZ)
+    return()  # the fuzz build's literals are not Shift_JIS (see above)
+  endif()
   set(all ${ARG_SOURCES})
   foreach(d IN LISTS ARG_DIRS)
     zellora_glob(t ${d} TESTS)
     list(APPEND all ${t})
+    if(ZELLORA_WINDOWS)
+      # Resources that only the tests use (test dialogs): foo_test.rc.
+      file(GLOB rc CONFIGURE_DEPENDS ${d}/*_test.rc)
+      list(APPEND all ${rc})
+    endif()
   endforeach()
   if(NOT all)
     return()
@@ -112,4 +132,28 @@ function(zellora_benchmarks name)
   add_executable(${name} ${all})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} benchmark::benchmark benchmark::benchmark_main zellora_flags)
   target_compile_definitions(${name} PRIVATE ZELLORA_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+endfunction()
+
+# zellora_fuzzers(<name> DIRS <dir>... LIBS <lib>...): one libFuzzer executable per *_fuzz.cpp
+# (named after the file), built only with ZELLORA_FUZZ (native, clang); <name> builds them all.
+function(zellora_fuzzers name)
+  cmake_parse_arguments(ARG "" "" "DIRS;LIBS" ${ARGN})
+  if(ZELLORA_WINDOWS OR NOT ZELLORA_FUZZ)
+    return()
+  endif()
+  set(targets "")
+  foreach(d IN LISTS ARG_DIRS)
+    zellora_glob(files ${d} FUZZ)
+    foreach(f IN LISTS files)
+      get_filename_component(n ${f} NAME_WE)
+      add_executable(${n} ${f})
+      target_link_libraries(${n} PRIVATE ${ARG_LIBS} zellora_flags)
+      target_compile_options(${n} PRIVATE -fsanitize=fuzzer,address,undefined -fno-omit-frame-pointer)
+      target_link_options(${n} PRIVATE -fsanitize=fuzzer,address,undefined)
+      list(APPEND targets ${n})
+    endforeach()
+  endforeach()
+  if(targets)
+    add_custom_target(${name} DEPENDS ${targets})
+  endif()
 endfunction()

@@ -2,6 +2,11 @@
 
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#define ZELLORA_CHARSET_SSE2 1
+#endif
+
 #include "support/sjis.h"
 
 namespace {
@@ -24,6 +29,93 @@ inline bool Contains(std::string_view text, std::string_view needle) {
 // b this is (b - 0x21) / 2 + 0x81, for even b (b - 0x22) / 2 + 0x81.
 inline unsigned SjisFirst(int b) { return static_cast<unsigned>(((b + 0xDF) >> 1) + 0x01) & 0xFF; }
 
+// The mappings are written without branches: the parity of the row is random in Japanese text,
+// and a mispredicted jump per character would cost more than the arithmetic.
+inline std::uint16_t JisPair(int j1, int j2) {
+  const int b = j1 + ((j1 >= 0x5F) << 7);  // rows past 0x5E continue after 0xDF
+  const int odd = -(b & 1);               // all ones for an odd row
+  // odd row: j2 + 0x1F, one more from 0x60 on; even row: j2 + 0x7E
+  const int lo = j2 + 0x7E + (odd & (0x1F - 0x7E + (j2 >= 0x60)));
+  return static_cast<std::uint16_t>(SjisFirst(b) << 8 | (static_cast<unsigned>(lo) & 0xFF));
+}
+
+// The second byte is used as it is (not folded to 7 bits first), so a stray high byte followed
+// by ASCII maps by the same formula as a proper pair.
+inline std::uint16_t EucPair(int e1, int e2) {
+  const int b = e1 - 0x80 + ((e1 > 0xDE) << 7);
+  const int odd = -(b & 1);
+  // odd row: e2 - 0x61, one more from 0xE0 on; even row: e2 - 2
+  const int lo = e2 - 2 + (odd & (-0x61 + 2 + (e2 >= 0xE0)));
+  return static_cast<std::uint16_t>(SjisFirst(b) << 8 | (static_cast<unsigned>(lo) & 0xFF));
+}
+
+// Half-width katakana (SS2) and JIS X 0212 (SS3) sequences, the ones that shorten the text.
+inline bool IsKatakanaPair(Byte c, Byte c2) { return c == 0x8E && c2 >= 0xA1 && c2 <= 0xDF; }
+inline bool IsSupplementaryTriple(const Byte* p, std::size_t r, std::size_t n) {
+  return p[r] == 0x8F && r + 2 < n && p[r + 1] >= 0xA1 && p[r + 1] <= 0xFE && p[r + 2] >= 0xA1 &&
+         p[r + 2] <= 0xFE;
+}
+
+#if ZELLORA_CHARSET_SSE2
+// Sixteen bytes at a time for the long runs of double-byte text: the same arithmetic as JisPair
+// and EucPair on eight pairs in 16-bit lanes (first byte low, second byte high), results taken
+// modulo 256 likewise.
+inline __m128i SjisPairs(__m128i b, __m128i second, __m128i oddLo, __m128i evenLo) {
+  const __m128i ff = _mm_set1_epi16(0xFF);
+  const __m128i odd = _mm_sub_epi16(_mm_setzero_si128(), _mm_and_si128(b, _mm_set1_epi16(1)));
+  const __m128i hi = _mm_and_si128(
+      _mm_add_epi16(_mm_srli_epi16(_mm_add_epi16(b, _mm_set1_epi16(0xDF)), 1), _mm_set1_epi16(1)), ff);
+  const __m128i lo = _mm_and_si128(_mm_add_epi16(second, _mm_or_si128(_mm_and_si128(odd, oddLo),
+                                                                       _mm_andnot_si128(odd, evenLo))),
+                                   ff);
+  return _mm_or_si128(hi, _mm_slli_epi16(lo, 8));
+}
+
+inline __m128i JisPairs16(__m128i x) {
+  const __m128i j1 = _mm_and_si128(x, _mm_set1_epi16(0xFF));
+  const __m128i j2 = _mm_srli_epi16(x, 8);
+  const __m128i b = _mm_add_epi16(j1, _mm_and_si128(_mm_cmpgt_epi16(j1, _mm_set1_epi16(0x5E)), _mm_set1_epi16(0x80)));
+  // odd row: + 0x1F, one more from 0x60 on; even row: + 0x7E
+  const __m128i oddLo = _mm_sub_epi16(_mm_set1_epi16(0x1F), _mm_cmpgt_epi16(j2, _mm_set1_epi16(0x5F)));
+  return SjisPairs(b, j2, oddLo, _mm_set1_epi16(0x7E));
+}
+
+inline __m128i EucPairs16(__m128i x) {
+  const __m128i e1 = _mm_and_si128(x, _mm_set1_epi16(0xFF));
+  const __m128i e2 = _mm_srli_epi16(x, 8);
+  const __m128i b = _mm_add_epi16(_mm_sub_epi16(e1, _mm_set1_epi16(0x80)),
+                                  _mm_and_si128(_mm_cmpgt_epi16(e1, _mm_set1_epi16(0xDE)), _mm_set1_epi16(0x80)));
+  // odd row: - 0x61, one more from 0xE0 on; even row: - 2
+  const __m128i oddLo = _mm_sub_epi16(_mm_set1_epi16(-0x61), _mm_cmpgt_epi16(e2, _mm_set1_epi16(0xDF)));
+  return SjisPairs(b, e2, oddLo, _mm_set1_epi16(-2));
+}
+
+// Number of leading bytes of v that are at least min (all 16 when every byte is).
+inline unsigned LeadingAtLeast(__m128i v, Byte min) {
+  const __m128i ok = _mm_cmpeq_epi8(_mm_max_epu8(v, _mm_set1_epi8(static_cast<char>(min))), v);
+  const unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(ok));
+  return bits == 0xFFFF ? 16u : static_cast<unsigned>(__builtin_ctz(~bits));
+}
+
+inline __m128i Load16(const Byte* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+inline void Store16(Byte* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+#endif
+
+// The decoders write into one buffer per thread and swap it with the line: reading and writing
+// never touch the same bytes, so sixteen-byte stores may run ahead of the text they belong to
+// (the next store or the final size cuts them back), and no load waits on a recent store.
+// The buffer has 16 bytes of slack for those stores.
+inline std::string& OutputBuffer(std::size_t n) {
+  thread_local std::string out;
+  out.resize(n + 16);
+  return out;
+}
+
+inline void TakeOutput(std::string& line, std::string& out, std::size_t w) {
+  out.resize(w);
+  line.swap(out);
+}
+
 inline void TrimInPlace(std::string& line) {
   std::string_view t = sjis::TrimView(line);
   if (t.size() == line.size()) return;
@@ -33,44 +125,127 @@ inline void TrimInPlace(std::string& line) {
   line.resize(len);
 }
 
-// Next '&' at or after from that starts a character. `boundary` is a character start at or before
-// the hit, carried from call to call so that the whole scan stays linear; it never moves back.
-std::size_t NextAmpersand(std::string_view s, std::size_t from, std::size_t& boundary) {
+// True when position h, reached from the character start `start` (h > start, or equal), starts a
+// character. Only the run of lead-range bytes right before h matters: whatever byte ends before
+// that run, a character starts after it, and the run pairs up from there.
+inline bool StartsCharacter(const char* p, std::size_t start, std::size_t h) {
+  std::size_t k = 0;
+  while (h - k > start && sjis::IsLeadByte(p[h - k - 1])) ++k;
+  return (k & 1) == 0;
+}
+
+// Next '&' at or after from that starts a character; `start` is a character start at or before
+// from, and nothing before it is looked at.
+std::size_t NextAmpersand(std::string_view s, std::size_t start, std::size_t from) {
   while (from < s.size()) {
     const void* hit = std::memchr(s.data() + from, '&', s.size() - from);
     if (hit == nullptr) return std::string_view::npos;
     const std::size_t h = static_cast<std::size_t>(static_cast<const char*>(hit) - s.data());
-    while (boundary < h) boundary = sjis::NextChar(s, boundary);
-    if (boundary == h) return h;
+    if (StartsCharacter(s.data(), start, h)) return h;
     from = h + 1;  // the '&' was the second byte of a double-byte character
   }
   return std::string_view::npos;
 }
 
-// Replaces every occurrence of pattern (which starts with '&' and is plain ASCII) by the single
-// byte rep. The text is rewritten front to back in place: the result never outgrows the input,
-// and the scan only ever reads bytes that have not been written yet.
-void ReplaceEntity(std::string& s, std::string_view pattern, char rep) {
+// The entity spellings that are decoded, in the order they are applied, and their groups.
+struct EntityForm {
+  std::string_view text;
+  char replacement;
+};
+constexpr EntityForm kForms[] = {
+    {"&LT;", '<'},   {"&lt;", '<'},   {"&Lt;", '<'},   {"&lT;", '<'},              // 0-3
+    {"&GT;", '>'},   {"&gt;", '>'},   {"&Gt;", '>'},   {"&gT;", '>'},              // 4-7
+    {"&AMP;", '&'},  {"&amp;", '&'},  {"&Amp;", '&'},                              // 8-10
+    {"&QUOT;", '"'}, {"&quot;", '"'}, {"&Quot;", '"'},                             // 11-13
+    {"&NBSP;", ' '}, {"&nbsp;", ' '}, {"&Nbsp;", ' '},                             // 14-16
+};
+constexpr unsigned kLtForms = 0x000F, kGtForms = 0x00F0, kQuotForms = 0x3800, kNbspForms = 0x1C000;
+constexpr unsigned kFirstAmpForm = 8, kLastAmpForm = 10;
+
+enum EntityGroup : unsigned { kLt = 1, kGt = 2, kAmp = 4, kQuot = 8, kNbsp = 16 };
+
+// The group of the entity name after the '&' at p, in any letter case, or -1. Every byte looked at
+// is a single-byte character, so comparing letters with their lower-case forms is what comparing
+// an upper-cased copy would give.
+constexpr std::string_view kNames[] = {"LT;", "GT;", "AMP;", "QUOT;", "NBSP;"};
+constexpr unsigned kGroupForms[] = {0, 4, 8, 11, 14, 17};  // first form of each group, and the end
+
+inline int GroupAt(const char* p, std::size_t avail) {
+  if (avail < 2) return -1;
+  int g;
+  switch (p[1]) {
+    case 'L': case 'l': g = 0; break;
+    case 'G': case 'g': g = 1; break;
+    case 'A': case 'a': g = 2; break;
+    case 'Q': case 'q': g = 3; break;
+    case 'N': case 'n': g = 4; break;
+    default: return -1;
+  }
+  const std::string_view name = kNames[g];
+  if (avail - 1 < name.size()) return -1;
+  for (std::size_t k = 1; k < name.size(); ++k) {
+    const char c = p[1 + k];
+    const char u = name[k];
+    if (c != u && !(u >= 'A' && u <= 'Z' && c == u + ('a' - 'A'))) return -1;
+  }
+  return g;
+}
+
+// The index in kForms of the exact spelling at p within group g, or -1.
+inline int FormAt(const char* p, int g) {
+  for (unsigned i = kGroupForms[g]; i < kGroupForms[g + 1]; ++i) {
+    const std::string_view t = kForms[i].text;
+    std::size_t k = 1;
+    while (k < t.size() && p[k] == t[k]) ++k;
+    if (k == t.size()) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+struct EntityScan {
+  unsigned groups = 0;  // names present in any letter case
+  unsigned forms = 0;   // bit i: kForms[i] present as spelled
+};
+
+// One walk over the '&'s of the line.
+EntityScan ScanEntities(std::string_view s) {
+  EntityScan scan;
+  for (std::size_t h = NextAmpersand(s, 0, 0); h != std::string_view::npos; h = NextAmpersand(s, 0, h + 1)) {
+    const int g = GroupAt(s.data() + h, s.size() - h);
+    if (g < 0) continue;
+    scan.groups |= 1u << g;
+    const int f = FormAt(s.data() + h, g);
+    if (f >= 0) scan.forms |= 1u << f;
+  }
+  return scan;
+}
+
+// Replaces, in one pass, every occurrence of the forms in formMask by their replacement byte.
+// One pass does what a pass per form would: the forms cannot overlap, and '<', '>', '"' and ' '
+// never complete another form. The text is rewritten front to back in place: the result never
+// outgrows the input, and the scan only looks at bytes from the end of the last match on, which
+// are not written yet.
+void ReplaceForms(std::string& s, unsigned formMask) {
   char* p = &s[0];
   const std::size_t n = s.size();
   std::size_t read = 0;
   std::size_t write = 0;
   std::size_t from = 0;
-  std::size_t boundary = 0;
   for (;;) {
-    const std::size_t h = NextAmpersand(std::string_view(p, n), from, boundary);
+    // `read` is always a character start: the text start or the end of a single-byte form.
+    const std::size_t h = NextAmpersand(std::string_view(p, n), read, from);
     if (h == std::string_view::npos) break;
-    if (n - h >= pattern.size() && std::memcmp(p + h, pattern.data(), pattern.size()) == 0) {
-      if (write != read) std::memmove(p + write, p + read, h - read);
-      write += h - read;
-      p[write++] = rep;
-      read = h + pattern.size();
-      from = read;
-      boundary = read;  // the pattern is single-byte text, so its end is a character start
-    } else {
+    const int g = GroupAt(p + h, n - h);
+    const int f = g < 0 ? -1 : FormAt(p + h, g);
+    if (f < 0 || (formMask >> f & 1) == 0) {
       from = h + 1;
-      boundary = h + 1;
+      continue;
     }
+    if (write != read) std::memmove(p + write, p + read, h - read);
+    write += h - read;
+    p[write++] = kForms[f].replacement;
+    read = h + kForms[f].text.size();
+    from = read;
   }
   if (read == 0) return;
   if (write != read) std::memmove(p + write, p + read, n - read);
@@ -78,50 +253,64 @@ void ReplaceEntity(std::string& s, std::string_view pattern, char rep) {
   s.resize(write);
 }
 
-enum EntityGroup : unsigned { kLt = 1, kGt = 2, kAmp = 4, kQuot = 8, kNbsp = 16 };
-
-// Which entity names occur in any letter case: the same answer as searching an upper-cased copy
-// of the line, without making one.
-unsigned EntityGroupsPresent(std::string_view s) {
-  unsigned mask = 0;
-  std::size_t boundary = 0;
-  std::size_t h = NextAmpersand(s, 0, boundary);
-  while (h != std::string_view::npos) {
-    const std::string_view rest = s.substr(h + 1);
-    auto starts = [&rest](std::string_view name) {
-      return rest.size() >= name.size() && sjis::EqualsNoCase(rest.substr(0, name.size()), name);
-    };
-    if (starts("LT;")) mask |= kLt;
-    else if (starts("GT;")) mask |= kGt;
-    else if (starts("AMP;")) mask |= kAmp;
-    else if (starts("QUOT;")) mask |= kQuot;
-    else if (starts("NBSP;")) mask |= kNbsp;
-    h = NextAmpersand(s, h + 1, boundary);
+// Decodes the entities form by form in the listed order, for the rare lines where an "&" put back
+// by an &amp; form could complete a later form. Which groups run is decided once, before any
+// replacement; &amp; comes after &lt; and &gt;, so "&amp;lt;" stays "&lt;". The &amp; forms run one
+// by one and the line is looked at again after each.
+void DecodeEntitiesFormByForm(std::string& line) {
+  EntityScan scan = ScanEntities(line);
+  const unsigned groups = scan.groups;
+  if (scan.forms & (kLtForms | kGtForms)) ReplaceForms(line, scan.forms & (kLtForms | kGtForms));
+  if (groups & kAmp) {
+    for (unsigned i = kFirstAmpForm; i <= kLastAmpForm; ++i) {
+      if ((scan.forms >> i & 1) == 0) continue;
+      ReplaceForms(line, 1u << i);
+      scan = ScanEntities(line);
+    }
   }
-  return mask;
+  const unsigned late = ((groups & kQuot) ? kQuotForms : 0) | ((groups & kNbsp) ? kNbspForms : 0);
+  if (scan.forms & late) ReplaceForms(line, scan.forms & late);
 }
 
-// Decodes &lt; &gt; &amp; &quot; &nbsp; in the listed letter-case forms only, group by group and
-// form by form; &amp; comes after &lt; and &gt;, so "&amp;lt;" stays "&lt;".
+// Decodes &lt; &gt; &amp; &quot; &nbsp; in the listed letter-case forms only. Applying the forms
+// one after another comes down to replacing every form where it stands, in one pass, unless an
+// &amp; form is directly followed by the rest of an entity name (as in "&amp;quot;" or
+// "&AMP;amp;"): only then can a replacement complete another form, and the form-by-form way runs.
 void DecodeEntities(std::string& line) {
-  if (line.find('&') == std::string::npos) return;
-  const unsigned groups = EntityGroupsPresent(line);
-  if (groups == 0) return;
-  if (groups & kLt) {
-    for (const char* form : {"&LT;", "&lt;", "&Lt;", "&lT;"}) ReplaceEntity(line, form, '<');
+  const std::size_t first = line.find('&');
+  if (first == std::string::npos) return;
+  constexpr std::size_t kMaxMatches = 64;
+  std::size_t at[kMaxMatches];
+  int form[kMaxMatches];
+  std::size_t count = 0;
+  const std::string_view s = line;
+  for (std::size_t h = NextAmpersand(s, 0, first); h != std::string_view::npos; h = NextAmpersand(s, 0, h + 1)) {
+    const int g = GroupAt(s.data() + h, s.size() - h);
+    if (g < 0) continue;
+    const int f = FormAt(s.data() + h, g);
+    if (f < 0) continue;
+    const std::size_t end = h + kForms[f].text.size();
+    if (count == kMaxMatches || (kForms[f].replacement == '&' && GroupAt(s.data() + end - 1, s.size() - end + 1) >= 0)) {
+      DecodeEntitiesFormByForm(line);
+      return;
+    }
+    at[count] = h;
+    form[count] = f;
+    ++count;
   }
-  if (groups & kGt) {
-    for (const char* form : {"&GT;", "&gt;", "&Gt;", "&gT;"}) ReplaceEntity(line, form, '>');
+  if (count == 0) return;
+  char* p = &line[0];
+  std::size_t read = at[0];
+  std::size_t write = at[0];
+  for (std::size_t i = 0; i < count; ++i) {
+    if (write != read) std::memmove(p + write, p + read, at[i] - read);
+    write += at[i] - read;
+    p[write++] = kForms[form[i]].replacement;
+    read = at[i] + kForms[form[i]].text.size();
   }
-  if (groups & kAmp) {
-    for (const char* form : {"&AMP;", "&amp;", "&Amp;"}) ReplaceEntity(line, form, '&');
-  }
-  if (groups & kQuot) {
-    for (const char* form : {"&QUOT;", "&quot;", "&Quot;"}) ReplaceEntity(line, form, '"');
-  }
-  if (groups & kNbsp) {
-    for (const char* form : {"&NBSP;", "&nbsp;", "&Nbsp;"}) ReplaceEntity(line, form, ' ');
-  }
+  std::memmove(p + write, p + read, line.size() - read);
+  write += line.size() - read;
+  line.resize(write);
 }
 
 // Follows charset declarations in a head line (already upper-cased). Every name found sets the
@@ -142,27 +331,9 @@ void ReadDeclaration(std::string_view upper, int& encoding) {
 
 }  // namespace
 
-std::uint16_t JisToSjis(int first, int second) {
-  const int j1 = first & 0xFF;
-  const int j2 = second & 0xFF;
-  const int b = j1 < 0x5F ? j1 : j1 + 0x80;
-  const unsigned hi = SjisFirst(b);
-  const unsigned lo = (b & 1) ? static_cast<unsigned>(j2 + 0x1F + (j2 >= 0x60 ? 1 : 0))
-                              : static_cast<unsigned>(j2 + 0x7E);
-  return static_cast<std::uint16_t>(hi << 8 | (lo & 0xFF));
-}
+std::uint16_t JisToSjis(int first, int second) { return JisPair(first & 0xFF, second & 0xFF); }
 
-std::uint16_t EucToSjis(int first, int second) {
-  const int e1 = first & 0xFF;
-  const int e2 = second & 0xFF;
-  // The second byte is used as it is (not folded to 7 bits first), so a stray high byte followed
-  // by ASCII maps by the same formula as a proper pair.
-  const int b = e1 <= 0xDE ? e1 - 0x80 : e1;
-  const unsigned hi = SjisFirst(b);
-  const unsigned lo = (b & 1) ? static_cast<unsigned>(e2 - 0x61 + (e2 >= 0xE0 ? 1 : 0))
-                              : static_cast<unsigned>(e2 - 2);
-  return static_cast<std::uint16_t>(hi << 8 | (lo & 0xFF));
-}
+std::uint16_t EucToSjis(int first, int second) { return EucPair(first & 0xFF, second & 0xFF); }
 
 int GuessEncoding(std::string_view bytes) {
   const Byte* p = reinterpret_cast<const Byte*>(bytes.data());
@@ -197,17 +368,33 @@ int GuessEncoding(std::string_view bytes) {
 void DecodeIso2022Jp(std::string& line) {
   const std::size_t n = line.size();
   if (n == 0) return;
-  Byte* p = reinterpret_cast<Byte*>(&line[0]);
+  const Byte* in = reinterpret_cast<const Byte*>(line.data());
+  std::string& buffer = OutputBuffer(n);
+  Byte* out = reinterpret_cast<Byte*>(&buffer[0]);
   std::size_t r = 0;
   std::size_t w = 0;
   bool twoByte = false;
   while (r < n) {
-    const Byte c = p[r];
+#if ZELLORA_CHARSET_SSE2
+    // Runs without control bytes, sixteen bytes at a time: pairs in two-byte mode, plain copies
+    // otherwise.
+    while (r + 16 <= n) {
+      const __m128i x = Load16(in + r);
+      const unsigned run = LeadingAtLeast(x, 0x20);
+      const unsigned take = twoByte ? run & ~1u : run;
+      if (take == 0) break;
+      Store16(out + w, twoByte ? JisPairs16(x) : x);
+      r += take;
+      w += take;
+    }
+    if (r >= n) break;
+#endif
+    const Byte c = in[r];
     if (c <= 0x1B) {
       // Only ESC starts a recognised three-byte sequence; SI and the rest are plain bytes.
       if (c == 0x1B && r + 2 < n) {
-        const Byte c1 = p[r + 1];
-        const Byte c2 = p[r + 2];
+        const Byte c1 = in[r + 1];
+        const Byte c2 = in[r + 2];
         if (c1 == '$' && (c2 == 'B' || c2 == '@')) {
           twoByte = true;
           r += 3;
@@ -226,79 +413,78 @@ void DecodeIso2022Jp(std::string& line) {
       }
     }
     if (twoByte && r + 1 < n) {
-      const std::uint16_t s = JisToSjis(c, p[r + 1]);
-      p[w++] = static_cast<Byte>(s >> 8);
-      p[w++] = static_cast<Byte>(s);
+      const std::uint16_t s = JisPair(c, in[r + 1]);
+      out[w++] = static_cast<Byte>(s >> 8);
+      out[w++] = static_cast<Byte>(s);
       r += 2;
       continue;
     }
-    p[w++] = c;
+    out[w++] = c;
     ++r;
-    // Single-byte runs are copied until the next control byte that could switch modes.
-    if (!twoByte) {
-      while (r < n && p[r] > 0x1B) p[w++] = p[r++];
-    }
   }
-  line.resize(w);
+  TakeOutput(line, buffer, w);
 }
 
 void DecodeEucJp(std::string& line) {
   const std::size_t n = line.size();
-  if (n == 0) return;
-  Byte* p = reinterpret_cast<Byte*>(&line[0]);
+  const Byte* in = reinterpret_cast<const Byte*>(line.data());
+  // Most lines of a page are plain ASCII: leave them alone without touching the buffer.
   std::size_t r = 0;
-  // Same-length phase: pairs are rewritten where they stand and ASCII is left alone, until the
-  // first single-shift sequence makes the text shorter.
-  while (r < n) {
-    if (r + 8 <= n && AllAscii8(p + r)) {
-      r += 8;
-      continue;
-    }
-    const Byte c = p[r];
-    if (c < 0x80) {
-      ++r;
-      continue;
-    }
-    if (r + 1 >= n) break;  // a final high byte without a partner stays as it is
-    const Byte c2 = p[r + 1];
-    if ((c == 0x8E && c2 >= 0xA1 && c2 <= 0xDF) ||
-        (c == 0x8F && c2 >= 0xA1 && c2 <= 0xFE && r + 2 < n && p[r + 2] >= 0xA1 && p[r + 2] <= 0xFE)) {
-      break;
-    }
-    const std::uint16_t s = EucToSjis(c, c2);
-    p[r] = static_cast<Byte>(s >> 8);
-    p[r + 1] = static_cast<Byte>(s);
-    r += 2;
-  }
-  if (r + 1 >= n) return;
-  // Shrinking phase.
+  while (r + 8 <= n && AllAscii8(in + r)) r += 8;
+  while (r < n && in[r] < 0x80) ++r;
+  if (r == n) return;
+
+  std::string& buffer = OutputBuffer(n);
+  Byte* out = reinterpret_cast<Byte*>(&buffer[0]);
+  std::memcpy(out, in, r);
   std::size_t w = r;
   while (r < n) {
-    const Byte c = p[r];
-    if (c < 0x80 || r + 1 >= n) {
-      p[w++] = c;
+#if ZELLORA_CHARSET_SSE2
+    // Sixteen bytes at a time: an ASCII run is copied, a run of JIS X 0208 pairs (bytes 0xA1 and
+    // up) converted; anything else goes the byte-wise way below.
+    while (r + 16 <= n) {
+      const __m128i x = Load16(in + r);
+      const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(x));
+      if ((high & 1) == 0) {
+        Store16(out + w, x);
+        const unsigned ascii = high == 0 ? 16u : static_cast<unsigned>(__builtin_ctz(high));
+        r += ascii;
+        w += ascii;
+        continue;
+      }
+      const unsigned take = LeadingAtLeast(x, 0xA1) & ~1u;
+      if (take == 0) break;
+      Store16(out + w, EucPairs16(x));
+      r += take;
+      w += take;
+    }
+    if (r >= n) break;
+#endif
+    const Byte c = in[r];
+    if (c < 0x80 || r + 1 >= n) {  // a final high byte without a partner stays as it is
+      out[w++] = c;
       ++r;
       continue;
     }
-    const Byte c2 = p[r + 1];
-    if (c == 0x8E && c2 >= 0xA1 && c2 <= 0xDF) {
+    const Byte c2 = in[r + 1];
+    if (IsKatakanaPair(c, c2)) {
       // Half-width katakana: Shift_JIS holds them as the same single byte.
-      p[w++] = c2;
+      out[w++] = c2;
       r += 2;
       continue;
     }
-    if (c == 0x8F && c2 >= 0xA1 && c2 <= 0xFE && r + 2 < n && p[r + 2] >= 0xA1 && p[r + 2] <= 0xFE) {
+    if (IsSupplementaryTriple(in, r, n)) {
       // JIS X 0212 has no place in Shift_JIS; one default character keeps the rest in step.
-      p[w++] = '?';
+      out[w++] = '?';
       r += 3;
       continue;
     }
-    const std::uint16_t s = EucToSjis(c, c2);
-    p[w++] = static_cast<Byte>(s >> 8);
-    p[w++] = static_cast<Byte>(s);
+    const std::uint16_t s = EucPair(c, c2);
+    out[w++] = static_cast<Byte>(s >> 8);
+    out[w++] = static_cast<Byte>(s);
     r += 2;
   }
-  line.resize(w);
+  TakeOutput(line, buffer, w);
 }
 
 void ConvertLine(PageLines& page, std::string& line) {

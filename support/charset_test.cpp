@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -14,6 +15,107 @@ namespace {
 const std::string kKanji = "漢字";                 // 8A BF 8E 9A
 const std::string kEucKanji = "\xB4\xC1\xBB\xFA";  // the same two characters in EUC-JP
 const std::string kIsoKanji = "\x1B$B\x34\x41\x3B\x7A\x1B(B";
+
+
+// Straightforward byte-by-byte versions of the rules, to hold the fast decoders against.
+std::string ModelEuc(const std::string& in) {
+  std::string out;
+  const std::size_t n = in.size();
+  auto at = [&in](std::size_t i) { return static_cast<unsigned char>(in[i]); };
+  for (std::size_t i = 0; i < n;) {
+    const unsigned c = at(i);
+    if (c < 0x80 || i + 1 >= n) {
+      out += static_cast<char>(c);
+      i += 1;
+    } else if (c == 0x8E && at(i + 1) >= 0xA1 && at(i + 1) <= 0xDF) {
+      out += static_cast<char>(at(i + 1));
+      i += 2;
+    } else if (c == 0x8F && i + 2 < n && at(i + 1) >= 0xA1 && at(i + 1) <= 0xFE && at(i + 2) >= 0xA1 &&
+               at(i + 2) <= 0xFE) {
+      out += '?';
+      i += 3;
+    } else {
+      const int v = EucToSjis(static_cast<int>(c), at(i + 1));
+      out += static_cast<char>(v >> 8);
+      out += static_cast<char>(v & 0xFF);
+      i += 2;
+    }
+  }
+  return out;
+}
+
+std::string ModelIso(const std::string& in) {
+  std::string out;
+  const std::size_t n = in.size();
+  bool two = false;
+  for (std::size_t i = 0; i < n;) {
+    const std::string three = in.substr(i, 3);
+    if (i + 2 < n && (three == "\x1B$B" || three == "\x1B$@")) {
+      two = true;
+      i += 3;
+    } else if (i + 2 < n && (three == "\x1B(B" || three == "\x1B(J" || three == "\x1B(I")) {
+      two = false;
+      i += 3;
+    } else if (in[i] == '\x0E') {
+      two = false;
+      i += 1;
+    } else if (two && i + 1 < n) {
+      const int v = JisToSjis(static_cast<unsigned char>(in[i]), static_cast<unsigned char>(in[i + 1]));
+      out += static_cast<char>(v >> 8);
+      out += static_cast<char>(v & 0xFF);
+      i += 2;
+    } else {
+      out += in[i];
+      i += 1;
+    }
+  }
+  return out;
+}
+
+// Entities the slow way: one upper-cased copy for the group tests, then every form replaced in
+// its own pass with the character-aware search.
+std::string ModelEntities(std::string line) {
+  const std::string upper = sjis::ToUpper(line);
+  struct Group {
+    const char* name;
+    std::vector<std::string> forms;
+    char rep;
+  };
+  const Group groups[] = {{"&LT;", {"&LT;", "&lt;", "&Lt;", "&lT;"}, '<'},
+                          {"&GT;", {"&GT;", "&gt;", "&Gt;", "&gT;"}, '>'},
+                          {"&AMP;", {"&AMP;", "&amp;", "&Amp;"}, '&'},
+                          {"&QUOT;", {"&QUOT;", "&quot;", "&Quot;"}, '"'},
+                          {"&NBSP;", {"&NBSP;", "&nbsp;", "&Nbsp;"}, ' '}};
+  for (const Group& g : groups) {
+    if (sjis::Find(upper, g.name) == std::string::npos) continue;
+    for (const std::string& f : g.forms) {
+      std::string out;
+      std::size_t from = 0;
+      for (std::size_t h = sjis::Find(line, f); h != std::string::npos; h = sjis::Find(line, f, from)) {
+        out += line.substr(from, h - from);
+        out += g.rep;
+        from = h + f.size();
+      }
+      line = out + line.substr(from);
+    }
+  }
+  return line;
+}
+
+// Random lines built from pieces that matter to the decoders, in runs long enough for the
+// sixteen-byte paths.
+std::string RandomLine(std::mt19937& rng, const std::vector<std::string>& pieces) {
+  std::string s;
+  const int count = static_cast<int>(rng() % 40);
+  for (int i = 0; i < count; ++i) {
+    const std::string& piece = pieces[rng() % pieces.size()];
+    const int repeat = (rng() % 4 == 0) ? 1 + static_cast<int>(rng() % 12) : 1;
+    for (int k = 0; k < repeat; ++k) s += piece;
+  }
+  return s;
+}
+
+std::string RandomByte(std::mt19937& rng) { return std::string(1, static_cast<char>(rng() & 0xFF)); }
 
 std::string Converted(PageLines& page, std::string line) {
   ConvertLine(page, line);
@@ -182,6 +284,39 @@ TEST(DecodeEucJp, SplitAtEveryByte) {
       for (std::size_t j = i; j < pieces.size(); ++j) rest += pieces[j].out;
       EXPECT_EQ(Euc(whole.substr(k)), rest) << k;
     }
+  }
+}
+
+TEST(CharsetModel, DecodersMatchTheByteWiseRules) {
+  std::mt19937 rng(12345);
+  const std::vector<std::string> eucPieces = {"a", "<p>", " ", "\xB4\xC1", "\xA4\xA2", "\xFE\xFE", "\xDF\xA1",
+                                              "\x8E\xB1", "\x8F\xB0\xA1", "\x8E", "\x8F", "\xA0", "\x80", "\xFF"};
+  const std::vector<std::string> isoPieces = {"a", "<p>", "\x1B$B", "\x1B$@", "\x1B(B", "\x1B(J", "\x1B(I",
+                                              "\x30\x21", "\x7E\x7E", "\x5F\x60", "\x1B", "\x0E", "\x0F",
+                                              "\x1B$", "\xA4", std::string(1, '\0')};
+  for (int i = 0; i < 4000; ++i) {
+    std::string euc = RandomLine(rng, eucPieces);
+    std::string iso = RandomLine(rng, isoPieces);
+    if (i % 3 == 0) {
+      euc += RandomByte(rng);
+      iso += RandomByte(rng);
+    }
+    ASSERT_EQ(Euc(euc), ModelEuc(euc)) << i;
+    ASSERT_EQ(Iso(iso), ModelIso(iso)) << i;
+  }
+}
+
+TEST(CharsetModel, EntityDecodingMatchesFormByFormReplacement) {
+  std::mt19937 rng(777);
+  const std::vector<std::string> pieces = {"&", "amp;", "AMP;", "Amp;", "aMp;", "lt;", "LT;", "lT;", "gt;", "Gt;",
+                                           "quot;", "QUOT;", "Quot;", "nbsp;", "Nbsp;", "NBSP;", "x", ";",
+                                           "表", "\x81", "\x82", "&#12354;"};
+  for (int i = 0; i < 6000; ++i) {
+    const std::string line = RandomLine(rng, pieces);
+    PageLines page;
+    page.inHead = 0;
+    page.encoding = kEncodingShiftJis;
+    ASSERT_EQ(Converted(page, line), ModelEntities(sjis::Trim(line))) << i << ": " << line;
   }
 }
 

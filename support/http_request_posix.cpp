@@ -79,6 +79,7 @@ struct HttpRequest::Impl {
   bool done = false;
   CURLcode result = CURLE_OK;
   bool connected = false;
+  bool secure = false;  // https: connected once the TLS set-up is done
   bool headersDone = false;
   bool redirect = false;  // the current response is a redirect: its body is not the page
   std::string location;
@@ -183,6 +184,7 @@ bool HttpRequest::Impl::StartHop() {
   if (address.empty() || host.empty() || (scheme != "http" && scheme != "https")) {
     return false;
   }
+  secure = scheme == "https";
 
   if (headers) {
     curl_slist_free_all(headers);
@@ -280,13 +282,9 @@ bool HttpRequest::Impl::Pump(Stop stop) {
     }
     if (!connected) {
       // The connect time-out covers the TCP and TLS set-up; the receive time-out starts after it.
-      curl_off_t connectTime = 0;
-      curl_easy_getinfo(easy, CURLINFO_APPCONNECT_TIME_T, &connectTime);
-      if (connectTime == 0) curl_easy_getinfo(easy, CURLINFO_CONNECT_TIME_T, &connectTime);
-      std::string scheme = url.Part(CURLUPART_SCHEME);
-      curl_off_t tlsTime = 0;
-      curl_easy_getinfo(easy, CURLINFO_APPCONNECT_TIME_T, &tlsTime);
-      if (scheme == "https" ? tlsTime > 0 : connectTime > 0) {
+      curl_off_t ready = 0;
+      curl_easy_getinfo(easy, secure ? CURLINFO_APPCONNECT_TIME_T : CURLINFO_CONNECT_TIME_T, &ready);
+      if (ready > 0) {
         connected = true;
         lastData = Clock::now();
       }

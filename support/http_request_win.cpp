@@ -110,6 +110,14 @@ bool HttpRequest::Impl::Open(const char* url, const char* referrer, const char* 
   if (!session) {
     return false;
   }
+  // Windows' own default time-outs, set explicitly: some WinInet implementations (Wine's) wait
+  // for ever for a server that stops sending. Tests shorten them. Set on the session, they hold
+  // for everything opened from it.
+  SetTimeout(session.Get(), INTERNET_OPTION_CONNECT_TIMEOUT,
+             test.connectTimeoutMs > 0 ? test.connectTimeoutMs : kHttpConnectTimeoutMs);
+  const int receiveMs = test.receiveTimeoutMs > 0 ? test.receiveTimeoutMs : kHttpReceiveTimeoutMs;
+  SetTimeout(session.Get(), INTERNET_OPTION_RECEIVE_TIMEOUT, receiveMs);
+  SetTimeout(session.Get(), INTERNET_OPTION_SEND_TIMEOUT, receiveMs);
 
   // Split the address. With null buffers and non-zero lengths, InternetCrackUrlA points into url
   // and reports the lengths, so no part is ever cut at a fixed size.
@@ -165,14 +173,10 @@ bool HttpRequest::Impl::Open(const char* url, const char* referrer, const char* 
     InternetSetOptionA(request.Get(), INTERNET_OPTION_PASSWORD, const_cast<char*>(password),
                        static_cast<DWORD>(strlen(password)));
   }
-  // The system's defaults apply unless a test shortens them.
-  if (test.connectTimeoutMs > 0) {
-    SetTimeout(request.Get(), INTERNET_OPTION_CONNECT_TIMEOUT, test.connectTimeoutMs);
-  }
-  if (test.receiveTimeoutMs > 0) {
-    SetTimeout(request.Get(), INTERNET_OPTION_RECEIVE_TIMEOUT, test.receiveTimeoutMs);
-    SetTimeout(request.Get(), INTERNET_OPTION_SEND_TIMEOUT, test.receiveTimeoutMs);
-  }
+  SetTimeout(request.Get(), INTERNET_OPTION_CONNECT_TIMEOUT,
+             test.connectTimeoutMs > 0 ? test.connectTimeoutMs : kHttpConnectTimeoutMs);
+  SetTimeout(request.Get(), INTERNET_OPTION_RECEIVE_TIMEOUT, receiveMs);
+  SetTimeout(request.Get(), INTERNET_OPTION_SEND_TIMEOUT, receiveMs);
 
   std::string headers = http_detail::BuildHeaderBlock(http_detail::ClientName(), referrer);
   // The result is ignored: a header the request already has stays as it is.

@@ -38,18 +38,19 @@ class PageFetch : public testing::Test {
 
   // What both clients send for a GET of target: the added block, then Host.
   static std::string Head(const std::string& target, const std::string& referer,
-                          const std::string& client = http_detail::ClientName()) {
+                          const std::string& client = http_detail::ClientName(),
+                          const std::string& host = "127.0.0.1") {
     return "GET " + target + " HTTP/1.1\r\n" +
            "ClientHost: " + client + "\r\n" +
            "Accept: */*\r\n" +
            "User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows2000)\r\n" +
            "Referer: " + referer + "\r\n" +
-           "Host: 127.0.0.1:" + std::to_string(server->Port()) + "\r\n\r\n";
+           "Host: " + host + ":" + std::to_string(server->Port()) + "\r\n\r\n";
   }
 
   static bool Load(PageLines& page, const std::string& path, const char* referrer = nullptr,
-                   const char* user = nullptr, const char* password = nullptr) {
-    return LoadPage(page, Url(path).c_str(), referrer, 0, user, password);
+                   const char* user = nullptr, const char* password = nullptr, const std::string& host = "") {
+    return LoadPage(page, server->Url(path, host).c_str(), referrer, 0, user, password);
   }
 
   static TestHttpServer* server;
@@ -93,24 +94,25 @@ TEST_F(PageFetch, SendsTheHeaderBlockAfterTheRequestLine) {
 
 TEST_F(PageFetch, CredentialsOnlyWhenBothAreGivenAndOnlyAfterAChallenge) {
   // The order matters under Wine: WinInet remembers accepted credentials for the rest of the
-  // process and sends them unasked from then on.
+  // process and sends them unasked to that host from then on. So this test alone talks to the
+  // server as "localhost".
   const std::string target = "/auth?user=u&password=p&body=welcome";
   const char* partial[][2] = {{"u", nullptr}, {nullptr, "p"}, {"u", ""}, {"", "p"}};
   for (auto& credentials : partial) {
     server->ClearRequests();
     PageLines page;
     // The challenge's own page is what is read.
-    EXPECT_TRUE(Load(page, target, "r", credentials[0], credentials[1]));
+    EXPECT_TRUE(Load(page, target, "r", credentials[0], credentials[1], "localhost"));
     EXPECT_EQ(page.lines, Lines{"<html><body>authorization required</body></html>"});
-    EXPECT_EQ(server->Requests(), Head(target, "r"));
+    EXPECT_EQ(server->Requests(), Head(target, "r", http_detail::ClientName(), "localhost"));
   }
 
   server->ClearRequests();
   PageLines page;
-  EXPECT_TRUE(Load(page, target, "r", "u", "p"));
+  EXPECT_TRUE(Load(page, target, "r", "u", "p", "localhost"));
   EXPECT_EQ(page.lines, Lines{"welcome"});
   std::string requests = server->Requests();
-  std::string first = Head(target, "r");
+  std::string first = Head(target, "r", http_detail::ClientName(), "localhost");
   ASSERT_GT(requests.size(), first.size());
   EXPECT_EQ(requests.substr(0, first.size()), first);
   // The answer to the challenge: the same request with the credentials added (libcurl puts the
@@ -203,12 +205,27 @@ TEST_F(PageFetch, StalledServerTimesOut) {
   http_test::Get().receiveTimeoutMs = 5000;
   EXPECT_TRUE(Load(page, "/page?body=a%0Ab%0A&stall=2&stall_secs=0.3"));
   EXPECT_EQ(page.lines, (Lines{"a", "b"}));
-  // ...a longer one is: the server would send the rest only after 20 s.
+  // ...a longer one is: the server would send the rest only after 20 s. (WinInet loses the bytes
+  // of the block it was filling when the time-out strikes, libcurl hands them over first.)
   http_test::Get().receiveTimeoutMs = 1000;
   EXPECT_FALSE(Load(page, "/page?body=a%0Ab%0A&stall=2&stall_secs=20"));
-  EXPECT_EQ(page.lines, Lines{"a"});
+  EXPECT_LE(page.lines.size(), 1u);
   // Headers sent, body never begun.
   EXPECT_FALSE(Load(page, "/page?body=a%0Ab%0A&stall=0&stall_secs=20"));
+  EXPECT_TRUE(page.lines.empty());
+}
+
+TEST_F(PageFetch, UnansweredConnectionTimesOut) {
+#if defined(ZELLORA_WINDOWS)
+  // Wine's WinInet (8.0) waits for the system's own connect time-out (about two minutes) whatever
+  // time-out it is given, so this would only measure Wine.
+  GTEST_SKIP() << "WinInet under Wine ignores the connect time-out";
+#endif
+  ASSERT_NE(server->BlackholePort(), 0);
+  http_test::Get().connectTimeoutMs = 1000;
+  PageLines page;
+  std::string url = "http://127.0.0.1:" + std::to_string(server->BlackholePort()) + "/";
+  EXPECT_FALSE(LoadPage(page, url.c_str(), nullptr, 0, nullptr, nullptr));
   EXPECT_TRUE(page.lines.empty());
 }
 
@@ -229,6 +246,13 @@ TEST_F(PageFetch, HugeLineAndHugeBodyStayBounded) {
   EXPECT_EQ(sink.count, 200000u);
   EXPECT_EQ(sink.bytes, 200000u * 99);
   EXPECT_TRUE(page.lines.empty());
+
+  // Past the body limit the fetch stops and the page is what came before.
+  CountingSink limited;
+  line = "x" + std::string(998, ' ') + "\n";
+  EXPECT_TRUE(LoadPage(page, Url("/page?body=" + TestHttpServer::Encode(line) + "&repeat=72000").c_str(), nullptr, 0,
+                       nullptr, nullptr, limited));
+  EXPECT_EQ(limited.count, PageLineReader::kMaxBodyBytes / line.size() + 1);
 
   // A sink that gives up ends the fetch.
   ThrowingSink throwing;
@@ -270,8 +294,10 @@ TEST(PageFetchTls, HttpsChecksTheCertificate) {
   http_test::Reset();
   TestHttpServer trusted;
   TestHttpServer stranger;
-  ASSERT_TRUE(trusted.Start(true));
-  ASSERT_TRUE(stranger.Start(true));
+  ASSERT_TRUE(trusted.Launch(true));
+  ASSERT_TRUE(stranger.Launch(true));
+  ASSERT_TRUE(trusted.WaitUntilReady());
+  ASSERT_TRUE(stranger.WaitUntilReady());
   TrustedTestCa ca(trusted);
   ASSERT_TRUE(ca.Ok());
 

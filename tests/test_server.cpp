@@ -45,7 +45,7 @@ std::string TestHttpServer::Encode(const std::string& bytes) {
   return out;
 }
 
-bool TestHttpServer::Start(bool useTls) {
+bool TestHttpServer::Launch(bool useTls) {
   Stop();
   tls = useTls;
   folder = UniqueFolder();
@@ -64,11 +64,20 @@ bool TestHttpServer::Start(bool useTls) {
   if (!test_server_detail::Spawn(ZELLORA_PYTHON, args, process)) {
     return false;
   }
+  return true;
+}
+
+bool TestHttpServer::WaitUntilReady() {
+  if (folder.empty()) {
+    return false;
+  }
   // Making the certificates takes a moment; starting Python alone a fraction of a second.
   for (int i = 0; i < 600 && port == 0; ++i) {
     std::string text = ReadFile(LocalPath(folder + "/port"));
     if (!text.empty()) {
       port = std::atoi(text.c_str());
+      std::size_t second = text.find('\n');
+      if (second != std::string::npos) blackholePort = std::atoi(text.c_str() + second + 1);
       break;
     }
     test_server_detail::SleepMs(50);
@@ -85,6 +94,7 @@ void TestHttpServer::Stop() {
     test_server_detail::Quit(port, process);
   }
   port = 0;
+  blackholePort = 0;
   process = 0;
   if (!folder.empty()) {
     std::error_code error;
@@ -93,8 +103,9 @@ void TestHttpServer::Stop() {
   }
 }
 
-std::string TestHttpServer::Url(const std::string& pathAndQuery) const {
-  return std::string(tls ? "https" : "http") + "://127.0.0.1:" + std::to_string(port) + pathAndQuery;
+std::string TestHttpServer::Url(const std::string& pathAndQuery, const std::string& host) const {
+  std::string name = !host.empty() ? host : tls ? "localhost" : "127.0.0.1";
+  return std::string(tls ? "https" : "http") + "://" + name + ":" + std::to_string(port) + pathAndQuery;
 }
 
 std::string TestHttpServer::Requests() const { return ReadFile(LocalPath(folder + "/requests")); }

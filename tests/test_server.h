@@ -21,12 +21,19 @@ class TestHttpServer {
 
   // Starts the server; with tls, over HTTPS with a certificate for 127.0.0.1 and localhost issued
   // by a certificate authority of its own (CaPemPath, CaDerPath). False when it did not come up.
-  bool Start(bool tls = false);
+  bool Start(bool useTls = false) { return Launch(useTls) && WaitUntilReady(); }
+  // The two halves of Start, so that several servers can come up side by side.
+  bool Launch(bool useTls = false);
+  bool WaitUntilReady();
   void Stop();
 
   int Port() const { return port; }
-  // "http://127.0.0.1:PORT" + path (https:// for a TLS server).
-  std::string Url(const std::string& pathAndQuery) const;
+  // A port on 127.0.0.1 where connection attempts go unanswered (to test connect time-outs).
+  int BlackholePort() const { return blackholePort; }
+  // "http://127.0.0.1:PORT" + path, or with another name for the host. A TLS server's address is
+  // "https://localhost:PORT" + path: its certificate names both, but Wine's certificate check
+  // matches host names only, not IP addresses.
+  std::string Url(const std::string& pathAndQuery, const std::string& host = "") const;
 
   // Every request head (request line and headers, up to the blank line) received so far.
   std::string Requests() const;
@@ -49,6 +56,7 @@ class TestHttpServer {
  private:
   std::string folder;  // private folder, Linux path
   int port = 0;
+  int blackholePort = 0;
   bool tls = false;
   long long process = 0;
 };

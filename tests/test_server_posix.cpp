@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
 
 #include "tests/test_server.h"
@@ -16,6 +17,10 @@ extern char** environ;
 namespace test_server_detail {
 
 bool Spawn(const std::string& program, const std::vector<std::string>& args, long long& process) {
+  // The client under test takes its proxy from the environment: a proxy set for the machine must
+  // not swallow requests to the local server. (The Wine runner does the same for its programs.)
+  setenv("no_proxy", "127.0.0.1,localhost", 1);
+  setenv("NO_PROXY", "127.0.0.1,localhost", 1);
   std::vector<char*> argv;
   argv.push_back(const_cast<char*>(program.c_str()));
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));

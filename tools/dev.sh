@@ -79,11 +79,26 @@ case "$cmd" in
     fi
     echo "== no X display: starting Zellora.exe under a virtual one"
     export ZELLORA_WINE_HOME="$root/build/win64/wine-desktop"
-    "$root/cmake/wine-env.sh" exec "$root/build/win64/ticker/Zellora.exe" "${@:2}" &
-    sleep 8
-    "$root/cmake/wine-env.sh" run import -window root "$root/build/win64/zellora-screenshot.png"
-    echo "== screenshot: build/win64/zellora-screenshot.png; Zellora.exe keeps running (pid $!)"
-    echo "   stop it with: ZELLORA_WINE_HOME=$ZELLORA_WINE_HOME cmake/wine-env.sh stop"
+    "$root/cmake/wine-env.sh" prepare
+    # Detached, with its output in a file: a caller reading this script's output through a pipe
+    # must not wait for the ticker, which keeps running.
+    log="$ZELLORA_WINE_HOME/zellora.log"
+    setsid "$root/cmake/wine-env.sh" run wine "$root/build/win64/ticker/Zellora.exe" "${@:2}" \
+      >"$log" 2>&1 </dev/null &
+    pid=$!
+    # The main window is hidden; that it exists shows that start-up is done.
+    if ! "$root/cmake/wine-env.sh" exec "$root/build/win64/tools/wintool.exe" wait "__@ZELLORA@__" 30000; then
+      echo "== Zellora.exe shows no main window after 30 s (its output: $log)"
+    fi
+    shot="$root/build/win64/zellora-screenshot.png"
+    "$root/cmake/wine-env.sh" run import -window root "$shot"
+    echo "== screenshot: $shot"
+    if kill -0 "$pid" 2>/dev/null; then
+      echo "   Zellora.exe keeps running (pid $pid); stop it with:"
+      echo "   ZELLORA_WINE_HOME=$ZELLORA_WINE_HOME cmake/wine-env.sh stop"
+    else
+      echo "   Zellora.exe has ended (its output: $log)"
+    fi
     ;;
   bench)
     install_deps

@@ -3,7 +3,9 @@
 
 It binds 127.0.0.1 on the given port (0: a free one) and prints the port as its first line of
 standard output; with --port-file it also writes the port to that file (atomically, last of all),
-so a program that cannot read the server's output (a Windows test under Wine) can wait for it.
+followed by a second line with the port of a "black hole" that never completes a connection,
+so that a program that cannot read the server's output (a Windows test under Wine) can wait for it,
+and connect time-outs can be tested.
 
 Every request except the control ones is recorded verbatim (request line and header lines, up to
 and including the blank line) and appended to the --record file before the answer is sent, so
@@ -59,16 +61,16 @@ def make_certificates(folder):
         subprocess.run(["openssl", *args], check=True, cwd=folder,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
-    run("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "ca.key", "-out", "ca.pem",
+    run("req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-keyout", "ca.key", "-out", "ca.pem",
         "-days", "2", "-subj", "/CN=Zellora Test CA %d" % os.getpid(),
         "-addext", "basicConstraints=critical,CA:TRUE",
         "-addext", "keyUsage=critical,keyCertSign,cRLSign")
     run("x509", "-in", "ca.pem", "-outform", "DER", "-out", "ca.der")
-    run("req", "-newkey", "rsa:2048", "-nodes", "-keyout", "server.key", "-out", "server.csr",
+    run("req", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-keyout", "server.key", "-out", "server.csr",
         "-subj", "/CN=localhost")
     with open(os.path.join(folder, "server.ext"), "w") as f:
         f.write("basicConstraints=CA:FALSE\n"
-                "keyUsage=digitalSignature,keyEncipherment\n"
+                "keyUsage=digitalSignature\n"
                 "extendedKeyUsage=serverAuth\n"
                 "subjectAltName=DNS:localhost,IP:127.0.0.1\n")
     run("x509", "-req", "-in", "server.csr", "-CA", "ca.pem", "-CAkey", "ca.key",
@@ -91,12 +93,22 @@ def query_bytes(query):
 class Handler(socketserver.BaseRequestHandler):
     def setup(self):
         self.conn = self.request
+        self.buffer = b""
+        self.plain = True
         if self.server.tls_context is not None:
+            # A plain request on the TLS port may only stop the server (a test helper that has no
+            # TLS client of its own does so); everything else must come through TLS.
+            try:
+                first = self.request.recv(1, socket.MSG_PEEK)
+            except OSError:
+                first = b""
+            if first == b"G":
+                return
+            self.plain = False
             try:
                 self.conn = self.server.tls_context.wrap_socket(self.request, server_side=True)
             except (ssl.SSLError, OSError):
                 self.conn = None  # the client refused our certificate
-        self.buffer = b""
 
     def read_head(self):
         while b"\r\n\r\n" not in self.buffer:
@@ -150,6 +162,8 @@ class Handler(socketserver.BaseRequestHandler):
             self.send_head(200, [("Content-Length", "0"), ("Connection", "close")])
             self.conn.close()
             os._exit(0)
+        if self.plain and self.server.tls_context is not None:
+            return False
         self.record(head)
         headers = {}
         for line in head.split(b"\r\n")[1:]:
@@ -293,6 +307,21 @@ def main():
         context.load_cert_chain(cert, key)
         server.tls_context = context
 
+    # A port that never completes a connection: its one-entry queue is filled by ourselves, so
+    # the system drops every further attempt unanswered and a client's connect time-out must end it.
+    blackhole = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    blackhole.bind(("127.0.0.1", 0))
+    blackhole.listen(0)
+    fillers = []
+    for _ in range(3):
+        filler = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        filler.setblocking(False)
+        try:
+            filler.connect(blackhole.getsockname())
+        except BlockingIOError:
+            pass
+        fillers.append(filler)
+
     port = server.server_address[1]
     if args.record:
         open(args.record, "ab").close()
@@ -300,7 +329,7 @@ def main():
     if args.port_file:
         tmp = args.port_file + ".tmp"
         with open(tmp, "w") as f:
-            f.write("%d\n" % port)
+            f.write("%d\n%d\n" % (port, blackhole.getsockname()[1]))
         os.replace(tmp, args.port_file)
 
     started = time.monotonic()

@@ -1,0 +1,15 @@
+// Resource ids of the dialog layer's tests.
+#pragma once
+
+#define IDD_TEST_DIALOG 9001
+#define IDD_TEST_MISSING 9099
+#define IDC_TEST_TEXT 9101
+#define IDC_TEST_NUMBER 9102
+#define IDC_TEST_CHECK 9103
+#define IDC_TEST_RADIO1 9110
+#define IDC_TEST_RADIO2 9111
+#define IDC_TEST_RADIO3 9112
+#define IDC_TEST_AFTER_GROUP 9120
+#define IDC_TEST_COMBO 9130
+#define IDC_TEST_LIST 9131
+#define IDC_TEST_COMMAND 9140

@@ -1,0 +1,290 @@
+#include "ticker/news/extractor.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "support/sjis.h"
+#include "ticker/news/news_list.h"
+
+namespace {
+
+constexpr std::size_t kEnd = std::string_view::npos;
+
+// True when pos starts a character of s, given that from (<= pos) starts one. A byte outside the
+// lead-byte range always ends a character, so only the run of lead-range bytes right before pos
+// decides: they pair up, and pos starts a character when the run is even.
+bool StartsCharacter(std::string_view s, std::size_t from, std::size_t pos) {
+  std::size_t run = 0;
+  while (pos - run > from && sjis::IsLeadByte(s[pos - run - 1])) ++run;
+  return run % 2 == 0;
+}
+
+// The first character c (single-byte) at or after from, which must start a character; kEnd when
+// there is none. memchr does the scanning; a hit that is the second byte of a double-byte character
+// is passed over. Every byte is looked at a bounded number of times, so repeated calls that move
+// forward stay linear.
+std::size_t FindChar(std::string_view s, std::size_t from, char c) {
+  while (from < s.size()) {
+    const void* hit = std::memchr(s.data() + from, c, s.size() - from);
+    if (!hit) return kEnd;
+    const std::size_t pos = static_cast<std::size_t>(static_cast<const char*>(hit) - s.data());
+    if (StartsCharacter(s, from, pos)) return pos;
+    from = pos + 1;
+  }
+  return kEnd;
+}
+
+// The line's last byte is a lead byte without its partner (from starts a character).
+bool EndsWithLoneLead(std::string_view s, std::size_t from) {
+  return s.size() > from && sjis::IsLeadByte(s.back()) && StartsCharacter(s, from, s.size() - 1);
+}
+
+bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+// The name of a tag: after "<", white space and one "/" (with white space after it), the leading
+// run of letters. "<H1>" is H, "</ td>" is td, "<!-- -->" has an empty name.
+std::string_view TagName(std::string_view tag) {
+  std::size_t i = 1;
+  while (i < tag.size() && sjis::IsSpace(tag[i])) ++i;
+  if (i < tag.size() && tag[i] == '/') {
+    ++i;
+    while (i < tag.size() && sjis::IsSpace(tag[i])) ++i;
+  }
+  const std::size_t start = i;
+  while (i < tag.size() && IsLetter(tag[i])) ++i;
+  return tag.substr(start, i - start);
+}
+
+bool Is(std::string_view tag, std::string_view name) { return sjis::EqualsNoCase(tag, name); }
+
+// "DISPLAY:NONE" inside a tag held whole in s[from, to) (from starts a character). Only the
+// colons are candidates, which memchr finds quickly.
+bool ContainsDisplayNone(std::string_view s, std::size_t from, std::size_t to) {
+  constexpr std::string_view kNeedle = "DISPLAY:NONE";
+  constexpr std::size_t kColon = 7;
+  for (std::size_t q = from + kColon; q + (kNeedle.size() - kColon) <= to; ++q) {
+    const void* hit = std::memchr(s.data() + q, ':', to - q);
+    if (!hit) return false;
+    q = static_cast<std::size_t>(static_cast<const char*>(hit) - s.data());
+    if (q + (kNeedle.size() - kColon) > to) return false;
+    const std::size_t start = q - kColon;
+    if ((s[q + 1] == 'N' || s[q + 1] == 'n') && sjis::EqualsNoCase(s.substr(start, kNeedle.size()), kNeedle) &&
+        StartsCharacter(s, from, start)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+Extractor::Extractor(NewsList& target, int minLength) : list(target), level(minLength) {
+  list.Clear();
+}
+
+void Extractor::Feed(std::string_view line) noexcept {
+  if (broken) return;
+  try {
+    FeedLine(sjis::TrimView(line));
+  } catch (...) {
+    // Out of memory in the middle of a line: what was stored stays, the rest of the page is lost.
+    broken = true;
+  }
+}
+
+void Extractor::Finish() {
+  if (broken) {
+    list.failed = 1;
+    list.AddItem(kReadErrorItem, 1);
+  }
+}
+
+void Extractor::FeedLine(std::string_view line) {
+  if (line.empty()) return;
+  if (!cutShort && stored > kStoredTextCap) {
+    list.items.emplace_back(kContinuationItem);
+    cutShort = true;
+  }
+  // The title comes from the whole page, even past the cap.
+  if (!titleDecided) ScanTitle(line);
+  if (cutShort) {
+    pageOffset += line.size();
+    return;
+  }
+
+  const std::size_t n = line.size();
+  std::size_t i = 0;
+  for (;;) {
+    if (inTag || (i < n && line[i] == '<')) {
+      i = ScanTag(line, i);
+      if (i == kEnd) break;  // the tag goes on in the next line
+      EndTag();
+      while (i < n && sjis::IsSpace(line[i])) ++i;
+      continue;
+    }
+    if (i >= n) break;
+    const std::size_t start = i;
+    i = FindChar(line, i, '<');
+    if (i == kEnd) i = n;
+    if (skip == Skip::kNone) accumulator.append(line.data() + start, i - start);
+  }
+  if (!inTag && !accumulator.empty()) Flush();
+  pageOffset += n;
+}
+
+void Extractor::ScanTitle(std::string_view line) {
+  const std::size_t n = line.size();
+  std::size_t i = 0;
+  if (titleLeadPending) {
+    // The first byte completes the double-byte character the previous line ended with.
+    titleLeadPending = false;
+    titleStart.Double();
+    titleEnd.Double();
+    i = 1;
+  }
+  std::size_t collectFrom = titleOpen ? 0 : kEnd;
+  auto collect = [&](std::size_t to) {
+    // Keep a little more than the cap so that the closing tag's bytes can be cut off exactly.
+    const std::size_t room = kMaxTitleBytes + 8;
+    if (collectFrom == kEnd || collectFrom >= to || titleText.size() >= room) return;
+    titleText.append(line.data() + collectFrom, std::min(to - collectFrom, room - titleText.size()));
+  };
+  while (i < n) {
+    if (titleStart.Idle() && titleEnd.Idle()) {
+      // Both markers start with "<": jump to the next one.
+      const std::size_t next = FindChar(line, i, '<');
+      if (next == kEnd) {
+        titleLeadPending = EndsWithLoneLead(line, i);
+        break;
+      }
+      i = next;
+    }
+    if (sjis::IsLeadByte(line[i])) {
+      titleStart.Double();
+      titleEnd.Double();
+      if (i + 1 < n) {
+        i += 2;
+      } else {
+        titleLeadPending = true;
+        ++i;
+      }
+      continue;
+    }
+    const char c = line[i++];
+    if (!titleOpen && titleStart.Single(c)) {
+      titleOpen = true;
+      titleTextStart = pageOffset + i;
+      collectFrom = i;
+    }
+    if (titleEnd.Single(c)) {
+      titleDecided = true;
+      if (!titleOpen) return;  // "</TITLE>" came first: no title
+      collect(i);
+      const std::uint64_t closeStart = pageOffset + i - 8;
+      std::size_t length = static_cast<std::size_t>(closeStart - titleTextStart);
+      if (length > kMaxTitleBytes) {
+        std::size_t cut = 0;
+        while (cut < titleText.size() && sjis::NextChar(titleText, cut) <= kMaxTitleBytes) {
+          cut = sjis::NextChar(titleText, cut);
+        }
+        length = cut;
+      }
+      list.title = sjis::Trim(std::string_view(titleText).substr(0, length));
+      titleText.clear();
+      titleText.shrink_to_fit();
+      return;
+    }
+  }
+  collect(n);
+}
+
+std::size_t Extractor::ScanTag(std::string_view line, std::size_t pos) {
+  const std::size_t n = line.size();
+  const bool continued = inTag;
+  inTag = true;
+  const bool watch = skip == Skip::kNone && !tagDisplayNone;
+  std::size_t from = pos;
+  if (continued && tagLeadPending && from < n) {
+    // The tag's last line ended with a lead byte; this byte is its partner.
+    tagLeadPending = false;
+    if (watch) displayNone.Double();
+    ++from;
+  }
+  const std::size_t close = FindChar(line, from, '>');
+  const std::size_t end = close == kEnd ? n : close + 1;
+  if (tagHead.size() < kTagHeadBytes) {
+    tagHead.append(line.data() + pos, std::min(end - pos, kTagHeadBytes - tagHead.size()));
+  }
+  if (watch) {
+    if (!continued && close != kEnd) {
+      tagDisplayNone = ContainsDisplayNone(line, from, close);
+    } else {
+      // A tag spread over lines: the marker may be split between them.
+      WatchDisplayNone(line, from, close == kEnd ? n : close);
+    }
+  }
+  if (close == kEnd) {
+    tagLeadPending = EndsWithLoneLead(line, from);
+    return kEnd;
+  }
+  inTag = false;
+  return end;
+}
+
+void Extractor::WatchDisplayNone(std::string_view line, std::size_t from, std::size_t to) {
+  for (std::size_t i = from; i < to && !tagDisplayNone;) {
+    if (sjis::IsLeadByte(line[i])) {
+      displayNone.Double();
+      i += (i + 1 < line.size()) ? 2 : 1;
+    } else {
+      tagDisplayNone = displayNone.Single(line[i++]);
+    }
+  }
+}
+
+void Extractor::EndTag() {
+  const std::string_view tag = tagHead;
+  switch (skip) {
+    case Skip::kScript:
+      if (Is(tag, "</SCRIPT>")) skip = Skip::kNone;
+      break;
+    case Skip::kHidden:
+      if (Is(TagName(tag), hiddenName)) skip = Skip::kNone;
+      break;
+    case Skip::kNone:
+      if (tag.size() > 7) {
+        // Too long for the exact tags below ("</HEAD>" is the longest).
+        if ((tag[1] == 'S' || tag[1] == 's') && Is(tag.substr(0, 7), "<SCRIPT")) {
+          skip = Skip::kScript;
+        } else if (tagDisplayNone) {
+          skip = Skip::kHidden;
+          hiddenName.assign(TagName(tag));
+        }
+      } else if (Is(tag, "<HEAD>")) {
+        list.inHead = 1;
+        accumulator.clear();
+      } else if (Is(tag, "</HEAD>")) {
+        // Head text collected on the line of "</HEAD>" (a one-line head) must not reach the body.
+        list.inHead = 0;
+        accumulator.clear();
+      } else if (Is(tag, "</TD>")) {
+        if (accumulator.empty() || accumulator.back() != ' ') accumulator.push_back(' ');
+      } else if (Is(tag, "<P>") || Is(tag, "<BR>")) {
+        Flush();
+      } else if (Is(tag.substr(0, 7), "<SCRIPT")) {
+        skip = Skip::kScript;
+      } else if (tagDisplayNone) {
+        skip = Skip::kHidden;
+        hiddenName.assign(TagName(tag));
+      }
+      break;
+  }
+  tagHead.clear();
+  tagDisplayNone = false;
+  displayNone.matched = 0;
+}
+
+void Extractor::Flush() {
+  if (!list.inHead) stored += list.AddItem(accumulator, level);
+  accumulator.clear();
+}

@@ -1,0 +1,101 @@
+#include "ticker/news/news_list.h"
+
+#include <cstdint>
+#include <string_view>
+
+#include "support/page_lines.h"
+#include "support/sjis.h"
+#include "ticker/news/extractor.h"
+
+namespace {
+
+// Marks that headlines are often decorated with; stripped from an item's front.
+constexpr std::string_view kLeadingMarks[] = {"・", "　", "●", "■", "▲", "▼"};
+constexpr std::string_view kIdeographicSpace = "　";
+
+bool StartsWithMark(std::string_view s) {
+  for (std::string_view mark : kLeadingMarks) {
+    if (s.substr(0, mark.size()) == mark) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+int NewsList::AddItem(const std::string& text, int minLength) {
+  std::string_view t = sjis::TrimView(text);
+  for (;;) {
+    if (!t.empty() && t[0] == ' ') {
+      t.remove_prefix(1);
+    } else if (t.size() >= 2 && StartsWithMark(t)) {
+      // The front is always a character boundary, so the two bytes are one character.
+      t.remove_prefix(2);
+    } else {
+      break;
+    }
+  }
+  // Stripping only shortens: a text already too short needs no more work.
+  if (static_cast<std::int64_t>(t.size()) < minLength) return 0;
+  // One walk over the characters finds the end of the last one that is neither a space nor an
+  // ideographic space (a trail byte 0x81 followed by "@" is part of another character).
+  std::size_t end = 0;
+  for (std::size_t i = 0; i < t.size();) {
+    const std::size_t len = sjis::CharLength(t, i);
+    const std::string_view ch = t.substr(i, len);
+    i += len;
+    if (ch != " " && ch != kIdeographicSpace) end = i;
+  }
+  t = t.substr(0, end);
+  if (static_cast<std::int64_t>(t.size()) < minLength) return 0;
+  items.emplace_back(t);
+  return static_cast<int>(t.size());
+}
+
+std::string NewsList::GetItem(int index) const {
+  if (index < 0 || static_cast<std::size_t>(index) >= items.size()) return std::string();
+  return items[static_cast<std::size_t>(index)];
+}
+
+void NewsList::Clear() {
+  title.clear();
+  items.clear();
+  inHead = 0;
+  failed = 0;
+}
+
+void NewsList::Extract(const PageLines& page, int level) {
+  try {
+    Extractor extractor(*this, level);
+    for (const std::string& line : page.lines) extractor.Feed(line);
+    extractor.Finish();
+  } catch (...) {
+    failed = 1;
+    AddItem(kReadErrorItem, 1);
+  }
+}
+
+void NewsList::ExtractFromText(const std::string& text, int level) {
+  try {
+    Extractor extractor(*this, level);
+    // Too short to be a page: nothing at all.
+    if (text.size() >= 100) {
+      // Split at line feeds; the second byte of a double-byte character is never taken for one.
+      std::string_view rest = text;
+      std::size_t start = 0;
+      std::size_t i = 0;
+      while (i < rest.size()) {
+        if (rest[i] == '\n') {
+          extractor.Feed(rest.substr(start, i - start));
+          start = ++i;
+        } else {
+          i = sjis::NextChar(rest, i);
+        }
+      }
+      extractor.Feed(rest.substr(start));
+    }
+    extractor.Finish();
+  } catch (...) {
+    failed = 1;
+    AddItem(kReadErrorItem, 1);
+  }
+}

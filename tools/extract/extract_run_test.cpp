@@ -1,0 +1,80 @@
+#include "tools/extract/extract_run.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "ticker/news/news_list.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A file of its own in the temporary folder, removed afterwards.
+class TempFile {
+ public:
+  explicit TempFile(const std::string& bytes) {
+    path = fs::temp_directory_path() /
+           ("zellora-extract-test-" + std::to_string(reinterpret_cast<std::uintptr_t>(this)) + "-" +
+            testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::ofstream(path, std::ios::binary) << bytes;
+  }
+  ~TempFile() {
+    std::error_code ec;
+    fs::remove(path, ec);
+  }
+  std::string Name() const { return path.string(); }
+
+ private:
+  fs::path path;
+};
+
+ExtractOptions FileOptions(const std::string& name, int level = 1) {
+  ExtractOptions options;
+  options.target = name;
+  options.level = level;
+  return options;
+}
+
+TEST(ExtractRun, FileIsReadLikeAFetchedBody) {
+  // EUC-JP, undeclared: head lines are guessed until "<BODY>", later lines are taken as they are.
+  TempFile file("<html><head><title>\xC6\xFC\xCB\xDC</title></head>\r\n<BODY>\n\n  \xB7\xD0\xBA\xD1 &amp; co  \n");
+  std::string out;
+  EXPECT_EQ(RunExtract(FileOptions(file.Name()), out), 0);
+  EXPECT_EQ(out, "日本\n\xB7\xD0\xBA\xD1 & co\n");
+
+  // With the set given, the body lines are converted too; UTF-8 output for a terminal.
+  TempFile declared("<body>\n\xB7\xD0\xBA\xD1\n");
+  ExtractOptions options = FileOptions(declared.Name());
+  options.encoding = 3;
+  options.utf8 = true;
+  out.clear();
+  EXPECT_EQ(RunExtract(options, out), 0);
+  EXPECT_EQ(out, "\n\xE7\xB5\x8C\xE6\xB8\x88\n");
+}
+
+TEST(ExtractRun, LevelAndMissingFile) {
+  TempFile file("<p>12345<p>1234\n");
+  std::string out;
+  EXPECT_EQ(RunExtract(FileOptions(file.Name(), 5), out), 0);
+  EXPECT_EQ(out, "\n12345\n");
+
+  const std::string missing = file.Name() + ".missing";
+  out.clear();
+  EXPECT_EQ(RunExtract(FileOptions(missing), out), 1);
+  EXPECT_EQ(out, "\n＜ページが見つかりません " + missing + "＞\n");
+}
+
+TEST(ExtractRun, UnreachableUrlPrintsTheErrorItem) {
+  ExtractOptions options;
+  options.target = "http://127.0.0.1:1/";
+  options.isUrl = true;
+  std::string out;
+  EXPECT_EQ(RunExtract(options, out), 1);
+  EXPECT_EQ(out, "\n＜ページが見つかりません http://127.0.0.1:1/＞\n");
+}
+
+}  // namespace
