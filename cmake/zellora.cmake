@@ -33,15 +33,14 @@ if(ZELLORA_WINDOWS)
   target_compile_definitions(zellora_flags INTERFACE ZELLORA_WINDOWS=1)
 else()
   target_compile_definitions(zellora_flags INTERFACE ZELLORA_POSIX=1)
-  if(ZELLORA_SANITIZE)
-    target_compile_options(zellora_flags INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer
-                                                   -fno-sanitize-recover=undefined)
-    target_link_options(zellora_flags INTERFACE -fsanitize=address,undefined)
-  endif()
   if(ZELLORA_FUZZ)
-    # Coverage feedback for libFuzzer from every library the fuzz targets link.
+    # Every library is instrumented for coverage; the fuzzer executables link libFuzzer itself.
     target_compile_options(zellora_flags INTERFACE -fsanitize=fuzzer-no-link,address,undefined
                                                    -fno-omit-frame-pointer)
+    target_link_options(zellora_flags INTERFACE -fsanitize=address,undefined)
+  elseif(ZELLORA_SANITIZE)
+    target_compile_options(zellora_flags INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer
+                                                   -fno-sanitize-recover=undefined)
     target_link_options(zellora_flags INTERFACE -fsanitize=address,undefined)
   endif()
 endif()

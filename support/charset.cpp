@@ -329,6 +329,40 @@ void ReadDeclaration(std::string_view upper, int& encoding) {
   if (Contains(upper, "UTF-8") || Contains(upper, "UTF_8")) encoding = kEncodingUtf8;
 }
 
+// A quick test before the exact ones: false only when the line cannot contain "CHARSET" or
+// "<BODY>" in any letter case.
+bool MayHoldHeadWords(std::string_view s) {
+  auto foldedAt = [&s](std::size_t i, std::string_view upperWord) {
+    if (s.size() - i < upperWord.size()) return false;
+    for (std::size_t k = 1; k < upperWord.size(); ++k) {
+      const char u = upperWord[k];
+      const char c = s[i + k];
+      if (c != u && !(u >= 'A' && u <= 'Z' && c == u + ('a' - 'A'))) return false;
+    }
+    return true;
+  };
+  auto hitAt = [&](std::size_t i) {
+    const char c = s[i];
+    return ((c == 'C' || c == 'c') && foldedAt(i, "CHARSET")) || (c == '<' && foldedAt(i, "<BODY>"));
+  };
+  std::size_t i = 0;
+#if ZELLORA_CHARSET_SSE2
+  const Byte* p = reinterpret_cast<const Byte*>(s.data());
+  for (; i + 16 <= s.size(); i += 16) {
+    const __m128i x = Load16(p + i);
+    const __m128i c = _mm_cmpeq_epi8(_mm_or_si128(x, _mm_set1_epi8(0x20)), _mm_set1_epi8('c'));
+    const __m128i lt = _mm_cmpeq_epi8(x, _mm_set1_epi8('<'));
+    for (unsigned m = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(c, lt))); m != 0; m &= m - 1) {
+      if (hitAt(i + static_cast<unsigned>(__builtin_ctz(m)))) return true;
+    }
+  }
+#endif
+  for (; i < s.size(); ++i) {
+    if (hitAt(i)) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 std::uint16_t JisToSjis(int first, int second) { return JisPair(first & 0xFF, second & 0xFF); }
@@ -340,14 +374,20 @@ int GuessEncoding(std::string_view bytes) {
   const std::size_t n = bytes.size();
   std::size_t i = 0;
   while (i < n) {
-    if (i + 8 <= n && AllAscii8(p + i)) {
-      // No high byte here, but an ESC "$" may still sit among them.
-      const void* esc = std::memchr(p + i, 0x1B, 8);
-      if (esc == nullptr) {
-        i += 8;
-        continue;
+#if ZELLORA_CHARSET_SSE2
+    // Straight to the next high byte or ESC.
+    while (i + 16 <= n) {
+      const __m128i x = Load16(p + i);
+      const unsigned m = static_cast<unsigned>(
+          _mm_movemask_epi8(_mm_or_si128(x, _mm_cmpeq_epi8(x, _mm_set1_epi8(0x1B)))));
+      if (m != 0) {
+        i += static_cast<unsigned>(__builtin_ctz(m));
+        break;
       }
+      i += 16;
     }
+    if (i >= n) break;
+#endif
     const Byte c = p[i];
     if (c < 0x80) {
       if (c == 0x1B && i + 1 < n && p[i + 1] == '$') return kEncodingIso2022Jp;
@@ -373,12 +413,13 @@ void DecodeIso2022Jp(std::string& line) {
   Byte* out = reinterpret_cast<Byte*>(&buffer[0]);
   std::size_t r = 0;
   std::size_t w = 0;
-  bool twoByte = false;
+  enum { kAscii, kTwoByte, kKatakana } mode = kAscii;
   while (r < n) {
 #if ZELLORA_CHARSET_SSE2
     // Runs without control bytes, sixteen bytes at a time: pairs in two-byte mode, plain copies
-    // otherwise.
-    while (r + 16 <= n) {
+    // in ASCII mode (the rare katakana mode goes byte by byte).
+    const bool twoByte = mode == kTwoByte;
+    while (mode != kKatakana && r + 16 <= n) {
       const __m128i x = Load16(in + r);
       const unsigned run = LeadingAtLeast(x, 0x20);
       const unsigned take = twoByte ? run & ~1u : run;
@@ -396,30 +437,31 @@ void DecodeIso2022Jp(std::string& line) {
         const Byte c1 = in[r + 1];
         const Byte c2 = in[r + 2];
         if (c1 == '$' && (c2 == 'B' || c2 == '@')) {
-          twoByte = true;
+          mode = kTwoByte;
           r += 3;
           continue;
         }
         if (c1 == '(' && (c2 == 'B' || c2 == 'J' || c2 == 'I')) {
-          twoByte = false;
+          mode = c2 == 'I' ? kKatakana : kAscii;
           r += 3;
           continue;
         }
       }
       if (c == 0x0E) {  // SO: back to single bytes, dropped
-        twoByte = false;
+        mode = kAscii;
         ++r;
         continue;
       }
     }
-    if (twoByte && r + 1 < n) {
+    if (mode == kTwoByte && r + 1 < n) {
       const std::uint16_t s = JisPair(c, in[r + 1]);
       out[w++] = static_cast<Byte>(s >> 8);
       out[w++] = static_cast<Byte>(s);
       r += 2;
       continue;
     }
-    out[w++] = c;
+    // JIS X 0201 katakana (after ESC ( I) are 0x21..0x5F; Shift_JIS holds them at 0xA1..0xDF.
+    out[w++] = (mode == kKatakana && c >= 0x21 && c <= 0x5F) ? static_cast<Byte>(c + 0x80) : c;
     ++r;
   }
   TakeOutput(line, buffer, w);
@@ -490,10 +532,11 @@ void DecodeEucJp(std::string& line) {
 void ConvertLine(PageLines& page, std::string& line) {
   TrimInPlace(line);
 
-  if (page.inHead) {
-    // One reused buffer per thread for the upper-cased copy: head lines are many on pages that
-    // never reach a plain "<BODY>".
-    thread_local std::string upper;
+  // The head tests look at an upper-cased copy of the line, made only when the line may hold
+  // one of the words at all (pages that never reach a plain "<BODY>", feeds for one, are read
+  // in the head from start to end).
+  if (page.inHead && MayHoldHeadWords(line)) {
+    thread_local std::string upper;  // reused, so no allocation per line
     upper.assign(line);
     sjis::MakeUpper(upper);
     ReadDeclaration(upper, page.encoding);

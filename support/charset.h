@@ -22,7 +22,8 @@ void ConvertLine(PageLines& page, std::string& line);
 int GuessEncoding(std::string_view bytes);
 
 // ISO-2022-JP to Shift_JIS, in place. Every line starts in single-byte mode; ESC $ B / ESC $ @
-// switch to two-byte mode, ESC ( B / J / I back; unknown escapes are copied as they are.
+// switch to two-byte mode, ESC ( B / J back, ESC ( I to half-width katakana (which become their
+// single Shift_JIS bytes); SO is dropped and ends two-byte mode; unknown escapes are copied.
 void DecodeIso2022Jp(std::string& line);
 
 // EUC-JP to Shift_JIS, in place. A high-bit byte with a follower starts a two-byte pair; half-width
@@ -31,7 +32,8 @@ void DecodeIso2022Jp(std::string& line);
 void DecodeEucJp(std::string& line);
 
 // UTF-8 to the ANSI code page (code page 932 on the systems the programs target), in place.
-// Characters the code page cannot hold and invalid UTF-8 become the default character "?".
+// Invalid UTF-8 and characters the code page cannot hold become the default character "?" (on
+// Windows after the system's best-fit mapping, such as e-acute to "e").
 // Implemented per platform (utf8_ansi_win.cpp / utf8_ansi_posix.cpp).
 void Utf8ToAnsi(std::string& line);
 

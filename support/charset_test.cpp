@@ -48,22 +48,29 @@ std::string ModelIso(const std::string& in) {
   std::string out;
   const std::size_t n = in.size();
   bool two = false;
+  bool kana = false;
   for (std::size_t i = 0; i < n;) {
     const std::string three = in.substr(i, 3);
     if (i + 2 < n && (three == "\x1B$B" || three == "\x1B$@")) {
       two = true;
+      kana = false;
       i += 3;
     } else if (i + 2 < n && (three == "\x1B(B" || three == "\x1B(J" || three == "\x1B(I")) {
       two = false;
+      kana = three == "\x1B(I";
       i += 3;
     } else if (in[i] == '\x0E') {
       two = false;
+      kana = false;
       i += 1;
     } else if (two && i + 1 < n) {
       const int v = JisToSjis(static_cast<unsigned char>(in[i]), static_cast<unsigned char>(in[i + 1]));
       out += static_cast<char>(v >> 8);
       out += static_cast<char>(v & 0xFF);
       i += 2;
+    } else if (kana && in[i] >= 0x21 && in[i] <= 0x5F) {
+      out += static_cast<char>(in[i] + 0x80);
+      i += 1;
     } else {
       out += in[i];
       i += 1;
@@ -198,8 +205,9 @@ TEST(DecodeIso2022Jp, EscapesSwitchModes) {
   EXPECT_EQ(Iso("\x1B$B\x30\x21\x1B(B"), "\x88\x9F");
   EXPECT_EQ(Iso("News: " + kIsoKanji + " ok"), "News: " + kKanji + " ok");
   EXPECT_EQ(Iso("\x1B$@\x30\x21\x1B(Jx"), "\x88\x9Fx");
-  // ESC ( I: single bytes copied as they are.
-  EXPECT_EQ(Iso("\x1B$B\x30\x21\x1B(I\x31\x32"), "\x88\x9F\x31\x32");
+  // ESC ( I: half-width katakana, 0x21..0x5F, become their Shift_JIS bytes; others stay.
+  EXPECT_EQ(Iso("\x1B$B\x30\x21\x1B(I\x31\x32\x5F\x60 \x1B(Bz"), "\x88\x9F" "ｱｲﾟ\x60 z");
+  EXPECT_EQ(Iso("\x1B(I\x31\x0E\x31"), "ｱ1");
   // SO is dropped and ends two-byte mode; SI is an ordinary byte.
   EXPECT_EQ(Iso("\x1B$B\x30\x21\x0E\x30\x21"), "\x88\x9F\x30\x21");
   EXPECT_EQ(Iso("a\x0F\x62"), "a\x0F\x62");
@@ -293,7 +301,7 @@ TEST(CharsetModel, DecodersMatchTheByteWiseRules) {
                                               "\x8E\xB1", "\x8F\xB0\xA1", "\x8E", "\x8F", "\xA0", "\x80", "\xFF"};
   const std::vector<std::string> isoPieces = {"a", "<p>", "\x1B$B", "\x1B$@", "\x1B(B", "\x1B(J", "\x1B(I",
                                               "\x30\x21", "\x7E\x7E", "\x5F\x60", "\x1B", "\x0E", "\x0F",
-                                              "\x1B$", "\xA4", std::string(1, '\0')};
+                                              "\x1B$", "\xA4", std::string(1, '\0'), "\x31\x5F\x21"};
   for (int i = 0; i < 4000; ++i) {
     std::string euc = RandomLine(rng, eucPieces);
     std::string iso = RandomLine(rng, isoPieces);
@@ -317,6 +325,33 @@ TEST(CharsetModel, EntityDecodingMatchesFormByFormReplacement) {
     page.inHead = 0;
     page.encoding = kEncodingShiftJis;
     ASSERT_EQ(Converted(page, line), ModelEntities(sjis::Trim(line))) << i << ": " << line;
+  }
+}
+
+TEST(CharsetModel, HeadStateMatchesTheUpperCasedCopyTests) {
+  std::mt19937 rng(4242);
+  const std::vector<std::string> pieces = {"charset", "CHARSET", "ChArSeT", "charse", "euc-jp", "EUC_JP", "x-euc-jp",
+                                           "utf-8", "UTF_8", "shift_jis", "Shift-JIS", "x-sjis", "iso-2022-jp",
+                                           "ISO_2022_JP", "<body>", "<BODY>", "<body ", "<Body>", "<", "c", "表",
+                                           "\x81", "\x83", "xxxxxxx", " ", "="};
+  for (int i = 0; i < 6000; ++i) {
+    const std::string line = RandomLine(rng, pieces);
+    PageLines page;
+    page.encoding = static_cast<int>(rng() % 5);
+    page.inHead = 1;
+    int encoding = page.encoding;
+    const std::string upper = sjis::ToUpper(sjis::Trim(line));
+    auto has = [&upper](const char* word) { return sjis::Find(upper, word) != std::string::npos; };
+    if (has("CHARSET")) {
+      if (has("ISO-2022-JP") || has("ISO_2022_JP")) encoding = kEncodingIso2022Jp;
+      if (has("EUC-JP") || has("EUC_JP") || has("X-EUC-JP") || has("X_EUC_JP")) encoding = kEncodingEucJp;
+      if (has("SHIFT-JIS") || has("SHIFT_JIS") || has("X-SJIS") || has("X_SJIS")) encoding = kEncodingShiftJis;
+      if (has("UTF-8") || has("UTF_8")) encoding = kEncodingUtf8;
+    }
+    const int inHead = has("<BODY>") ? 0 : 1;
+    Converted(page, line);
+    ASSERT_EQ(page.encoding, encoding) << i << ": " << line;
+    ASSERT_EQ(page.inHead, inHead) << i << ": " << line;
   }
 }
 

@@ -5,6 +5,15 @@ const char kDefaultReferrer[] = "http://www.yahoo.co.jp/";
 
 namespace http_detail {
 
+bool IsSendableUrl(const char* url) {
+  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(url); *p; ++p) {
+    if (*p < 0x20 || *p == 0x7F) {
+      return false;
+    }
+  }
+  return true;
+}
+
 bool UseCredentials(const char* userName, const char* password) {
   return userName && password && *userName && *password;
 }
@@ -51,6 +60,8 @@ Settings& Get() {
   return settings;
 }
 
-void Reset() { Get() = Settings(); }
+void Reset() {
+  Get() = Settings();
+}
 
 }  // namespace http_test

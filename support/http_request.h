@@ -18,7 +18,8 @@ class HttpRequest {
   // Opens a session, a connection and the GET request for url and sends it. referrer, userName
   // and password may be null; a null referrer sends the fixed portal page as Referer. The
   // credentials are used only when both are non-empty. An https:// address is fetched over TLS
-  // with the certificate checked; any other scheme but http:// fails. On failure everything
+  // with the certificate checked; any other scheme but http:// fails, and so does an address
+  // holding a control character. On failure everything
   // opened so far is closed again and false is returned. Never throws.
   bool Open(const char* url, const char* referrer, const char* userName, const char* password);
 
@@ -53,6 +54,10 @@ extern const char kDefaultReferrer[];
 // The parts of the request that do not depend on the client library.
 namespace http_detail {
 
+// False for an address holding a control character (CR, LF, tab, ...): WinInet would copy it
+// into the request line, so an address could add header lines of its own.
+bool IsSendableUrl(const char* url);
+
 // True when both texts are given and non-empty.
 bool UseCredentials(const char* userName, const char* password);
 
@@ -74,10 +79,10 @@ namespace http_test {
 enum class FailPoint { kNone, kSession, kConnect, kOpenRequest, kSend, kRead };
 
 struct Settings {
-  int connectTimeoutMs = 0;   // 0: kHttpConnectTimeoutMs
-  int receiveTimeoutMs = 0;   // 0: kHttpReceiveTimeoutMs
-  std::string caFile;         // native client: trust the certificates of this PEM file instead
-  bool noComputerName = false;  // behave as if the computer name could not be read
+  int connectTimeoutMs = 0;             // 0: kHttpConnectTimeoutMs
+  int receiveTimeoutMs = 0;             // 0: kHttpReceiveTimeoutMs
+  std::string caFile;                   // native client: trust the certificates of this PEM file instead
+  bool noComputerName = false;          // behave as if the computer name could not be read
   FailPoint failAt = FailPoint::kNone;  // make this step of the next requests fail
 };
 

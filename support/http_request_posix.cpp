@@ -1,8 +1,8 @@
 // The HTTP seam on libcurl. It sends what WinInet sends for the same request: the request line,
 // the four added header lines, then Host, nothing else; credentials only after the server asks
 // for them (libcurl places its Authorization line right after the request line, WinInet after
-// Host; the order of header lines carries no meaning in HTTP). Redirects are followed here rather than by libcurl, so that the
-// Host line can keep its place after the added block on every hop.
+// Host; the order of header lines carries no meaning in HTTP). Redirects are followed here rather than by
+// libcurl, so that the Host line can keep its place after the added block on every hop.
 //
 // The body is pulled, not pushed: Read() drives the transfer until data is there, and libcurl is
 // paused while the caller has not taken what arrived, so memory stays at about two 64 KiB blocks.
@@ -27,7 +27,22 @@ constexpr long kReadBufferBytes = 0x10000;
 // How many redirects are followed before the request counts as failed.
 constexpr int kMaxRedirects = 10;
 
-bool FailHere(http_test::FailPoint point) { return http_test::Get().failAt == point; }
+bool FailHere(http_test::FailPoint point) {
+  return http_test::Get().failAt == point;
+}
+
+// WinInet sends a space of an address as %20; libcurl refuses the address instead.
+std::string EscapeSpaces(const std::string& address) {
+  std::string result;
+  for (char c : address) {
+    if (c == ' ') {
+      result += "%20";
+    } else {
+      result += c;
+    }
+  }
+  return result;
+}
 
 void GlobalInit() {
   static std::once_flag once;
@@ -224,8 +239,9 @@ bool HttpRequest::Impl::StartHop() {
   curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, kReadBufferBytes);
-  curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS,
-                   static_cast<long>(test.connectTimeoutMs > 0 ? test.connectTimeoutMs : kHttpConnectTimeoutMs));
+  curl_easy_setopt(
+      easy, CURLOPT_CONNECTTIMEOUT_MS,
+      static_cast<long>(test.connectTimeoutMs > 0 ? test.connectTimeoutMs : kHttpConnectTimeoutMs));
   // Certificates are always checked (libcurl's defaults, stated here so nobody loses them).
   curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
   curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
@@ -312,7 +328,7 @@ bool HttpRequest::Impl::Open(const char* address, const char* referrer, const ch
   multi = curl_multi_init();
   if (!multi || !url.handle) return false;
   // Only http and https, with their default ports filled in when absent.
-  if (curl_url_set(url.handle, CURLUPART_URL, address, 0) != CURLUE_OK) return false;
+  if (curl_url_set(url.handle, CURLUPART_URL, EscapeSpaces(address).c_str(), 0) != CURLUE_OK) return false;
   std::string scheme = url.Part(CURLUPART_SCHEME);
   if (scheme != "http" && scheme != "https") return false;
 
@@ -331,7 +347,10 @@ bool HttpRequest::Impl::Open(const char* address, const char* referrer, const ch
     if (!Pump([this] { return (headersDone && !redirect) || Pending() > 0; })) return false;
     if (redirect) {
       // Resolve the new address against the current one; a relative Location is allowed.
-      if (curl_url_set(url.handle, CURLUPART_URL, location.c_str(), 0) != CURLUE_OK) return false;
+      if (!http_detail::IsSendableUrl(location.c_str()) ||
+          curl_url_set(url.handle, CURLUPART_URL, EscapeSpaces(location).c_str(), 0) != CURLUE_OK) {
+        return false;
+      }
       continue;
     }
     // A body that broke off early is still read up to the break; Read() then reports it.
@@ -342,11 +361,13 @@ bool HttpRequest::Impl::Open(const char* address, const char* referrer, const ch
 
 HttpRequest::HttpRequest() = default;
 
-HttpRequest::~HttpRequest() { Close(); }
+HttpRequest::~HttpRequest() {
+  Close();
+}
 
 bool HttpRequest::Open(const char* url, const char* referrer, const char* userName, const char* password) {
   Close();
-  if (!url) return false;
+  if (!url || !http_detail::IsSendableUrl(url)) return false;
   try {
     impl.reset(new Impl);
     if (impl->Open(url, referrer, userName, password)) return true;
@@ -395,4 +416,6 @@ void HttpRequest::Close() {
   impl.reset();
 }
 
-bool HttpRequest::IsOpen() const { return impl && impl->easy; }
+bool HttpRequest::IsOpen() const {
+  return impl && impl->easy;
+}

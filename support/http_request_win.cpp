@@ -15,7 +15,9 @@ namespace {
 // server, never into the cache.
 constexpr DWORD kRequestFlags = 0x84000001;
 
-bool FailHere(http_test::FailPoint point) { return http_test::Get().failAt == point; }
+bool FailHere(http_test::FailPoint point) {
+  return http_test::Get().failAt == point;
+}
 
 // Closes a WinInet handle on every path; not copyable.
 class InternetHandle {
@@ -105,8 +107,8 @@ bool HttpRequest::Impl::Open(const char* url, const char* referrer, const char* 
     return false;
   }
   std::string agent = ApplicationName();
-  session.Attach(InternetOpenA(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr,
-                               INTERNET_FLAG_DONT_CACHE));
+  session.Attach(
+      InternetOpenA(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, INTERNET_FLAG_DONT_CACHE));
   if (!session) {
     return false;
   }
@@ -205,11 +207,13 @@ bool HttpRequest::Impl::Open(const char* url, const char* referrer, const char* 
 
 HttpRequest::HttpRequest() = default;
 
-HttpRequest::~HttpRequest() { Close(); }
+HttpRequest::~HttpRequest() {
+  Close();
+}
 
 bool HttpRequest::Open(const char* url, const char* referrer, const char* userName, const char* password) {
   Close();
-  if (!url) {
+  if (!url || !http_detail::IsSendableUrl(url)) {
     return false;
   }
   try {
@@ -260,4 +264,6 @@ void HttpRequest::Close() {
   }
 }
 
-bool HttpRequest::IsOpen() const { return impl && impl->request; }
+bool HttpRequest::IsOpen() const {
+  return impl && impl->request;
+}

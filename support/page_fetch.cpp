@@ -7,7 +7,9 @@
 namespace {
 
 // A page of many lines gives way to the rest of its thread every 1000 lines.
-void SleepOneMillisecond() { std::this_thread::sleep_for(std::chrono::milliseconds(1)); }
+void SleepOneMillisecond() {
+  std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
 
 bool ReadPage(PageLines& page, const char* url, const char* referrer, int initialEncoding,
               const char* userName, const char* password, PageLineSink* sink) {
@@ -60,7 +62,9 @@ bool OpenHttpRequest(HttpRequest& request, const char* url, const char* referrer
   return request.Open(url, referrer, userName, password);
 }
 
-void CloseHttpRequest(HttpRequest& request) { request.Close(); }
+void CloseHttpRequest(HttpRequest& request) {
+  request.Close();
+}
 
 bool LoadPage(PageLines& page, const char* url, const char* referrer, int initialEncoding,
               const char* userName, const char* password) {

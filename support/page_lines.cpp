@@ -28,7 +28,8 @@ bool PageLineReader::Feed(const char* data, std::size_t size) {
 
   const char* end = data + size;
   while (data < end) {
-    const char* feed = static_cast<const char*>(std::memchr(data, '\n', static_cast<std::size_t>(end - data)));
+    const char* feed =
+        static_cast<const char*>(std::memchr(data, '\n', static_cast<std::size_t>(end - data)));
     const char* pieceEnd = feed ? feed : end;
     std::size_t pieceSize = static_cast<std::size_t>(pieceEnd - data);
 

@@ -7,7 +7,8 @@
 
 namespace {
 
-std::vector<std::string> ReadAll(const std::string& body, std::size_t block, std::size_t* rawLines = nullptr) {
+std::vector<std::string> ReadAll(const std::string& body, std::size_t block,
+                                 std::size_t* rawLines = nullptr) {
   PageLines page;
   PageLineReader reader(page);
   for (std::size_t i = 0; i < body.size(); i += block) {
@@ -24,7 +25,9 @@ struct CollectingSink : PageLineSink {
 };
 
 int thousandCalls = 0;
-void CountThousand() { ++thousandCalls; }
+void CountThousand() {
+  ++thousandCalls;
+}
 
 }  // namespace
 
@@ -76,7 +79,8 @@ TEST(PageLineReader, ThousandLineHookCountsEveryLineReadEmptyOnesIncluded) {
 
 TEST(PageLineReader, OverlongLineIsCutAndTheRestUpToTheLineFeedDropped) {
   const std::size_t limit = PageLineReader::kMaxLineBytes;
-  const std::string body = "before\n" + std::string(limit * 3 + 17, 'a') + "\nafter\n" + std::string(limit + 1, 'b');
+  const std::string body =
+      "before\n" + std::string(limit * 3 + 17, 'a') + "\nafter\n" + std::string(limit + 1, 'b');
   for (std::size_t block : {std::size_t(65536), std::size_t(limit + 3), body.size()}) {
     std::vector<std::string> lines = ReadAll(body, block);
     ASSERT_EQ(lines.size(), 4u) << "block " << block;
@@ -86,7 +90,8 @@ TEST(PageLineReader, OverlongLineIsCutAndTheRestUpToTheLineFeedDropped) {
     EXPECT_EQ(lines[3], std::string(limit, 'b'));
   }
   // Exactly at the bound nothing is lost.
-  EXPECT_EQ(ReadAll(std::string(limit, 'c') + "\nd", 4096), (std::vector<std::string>{std::string(limit, 'c'), "d"}));
+  EXPECT_EQ(ReadAll(std::string(limit, 'c') + "\nd", 4096),
+            (std::vector<std::string>{std::string(limit, 'c'), "d"}));
 }
 
 TEST(PageLineReader, BodyLimitEndsTheReading) {

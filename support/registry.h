@@ -158,18 +158,18 @@ class CRegistry {
   virtual bool ReadBinary(HKEY key, RegText name, void* data, std::size_t& size);
   virtual bool ReadBinary(RegText path, RegText name, void* data, std::size_t& size);
 
-  // ==== CBinary value kind ====================================================================
-  // Declared here by the CBinary module (support/binary.h) and defined in
-  // support/registry_binary.cpp, in the three forms like the memory block above:
-  //   virtual bool WriteBinary(HKEY root, RegText subKey, RegText name, const CBinary& data);
-  //   virtual bool WriteBinary(HKEY key, RegText name, const CBinary& data);
-  //   virtual bool WriteBinary(RegText path, RegText name, const CBinary& data);
-  //   virtual bool ReadBinary(HKEY root, RegText subKey, RegText name, CBinary& data);
-  //   virtual bool ReadBinary(HKEY key, RegText name, CBinary& data);
-  //   virtual bool ReadBinary(RegText path, RegText name, CBinary& data);
-  // The protected Open... helpers and QueryValueSize below give those the same key opening as
-  // every other kind.
-  // ============================================================================================
+  // ---- CBinary buffers (REG_BINARY; support/registry_binary.cpp) ----
+  // A write stores the buffer's effective range (an empty buffer as an empty value). A read asks
+  // the value's size, reads it (of any type) and hands it to the buffer as CBinary::Assign does: a
+  // locked buffer keeps its length and takes what fits in place, an unlocked one (or an unlocked
+  // view) becomes the value. On failure an unlocked buffer's effective range is emptied and a
+  // locked one is unchanged.
+  virtual bool WriteBinary(HKEY root, RegText subKey, RegText name, const CBinary& data);
+  virtual bool WriteBinary(HKEY key, RegText name, const CBinary& data);
+  virtual bool WriteBinary(RegText path, RegText name, const CBinary& data);
+  virtual bool ReadBinary(HKEY root, RegText subKey, RegText name, CBinary& data);
+  virtual bool ReadBinary(HKEY key, RegText name, CBinary& data);
+  virtual bool ReadBinary(RegText path, RegText name, CBinary& data);
 
   // ---- Types and existence ----
   // The value's type (REG_SZ, REG_DWORD, ...); true when the value exists.

@@ -55,8 +55,12 @@ bool TestHttpServer::Launch(bool useTls) {
     return false;
   }
   std::vector<std::string> args = {std::string(ZELLORA_SOURCE_DIR) + "/tools/http_test_server.py",
-                                    "--port-file", folder + "/port", "--record", folder + "/requests",
-                                    "--root", folder};
+                                   "--port-file",
+                                   folder + "/port",
+                                   "--record",
+                                   folder + "/requests",
+                                   "--root",
+                                   folder};
   if (tls) {
     args.push_back("--tls-auto");
     args.push_back(folder + "/tls");
@@ -108,7 +112,9 @@ std::string TestHttpServer::Url(const std::string& pathAndQuery, const std::stri
   return std::string(tls ? "https" : "http") + "://" + name + ":" + std::to_string(port) + pathAndQuery;
 }
 
-std::string TestHttpServer::Requests() const { return ReadFile(LocalPath(folder + "/requests")); }
+std::string TestHttpServer::Requests() const {
+  return ReadFile(LocalPath(folder + "/requests"));
+}
 
 void TestHttpServer::ClearRequests() {
   std::ofstream(LocalPath(folder + "/requests"), std::ios::binary | std::ios::trunc);

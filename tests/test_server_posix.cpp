@@ -66,9 +66,13 @@ void Quit(int port, long long process) {
   }
 }
 
-void SleepMs(int ms) { usleep(static_cast<useconds_t>(ms) * 1000); }
+void SleepMs(int ms) {
+  usleep(static_cast<useconds_t>(ms) * 1000);
+}
 
-std::string LocalPath(const std::string& unixPath) { return unixPath; }
+std::string LocalPath(const std::string& unixPath) {
+  return unixPath;
+}
 
 }  // namespace test_server_detail
 
@@ -79,4 +83,6 @@ TrustedTestCa::TrustedTestCa(const TestHttpServer& server) {
   ok = !TestHttpServer::ReadFile(server.CaPemPath()).empty();
 }
 
-TrustedTestCa::~TrustedTestCa() { http_test::Get().caFile.clear(); }
+TrustedTestCa::~TrustedTestCa() {
+  http_test::Get().caFile.clear();
+}

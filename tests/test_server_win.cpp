@@ -1,4 +1,6 @@
+// winsock2.h goes before windows.h.
 #include <winsock2.h>
+
 #include <windows.h>
 
 #include "tests/test_server.h"
@@ -44,7 +46,9 @@ void Quit(int port, long long) {
   WSACleanup();
 }
 
-void SleepMs(int ms) { Sleep(static_cast<DWORD>(ms)); }
+void SleepMs(int ms) {
+  Sleep(static_cast<DWORD>(ms));
+}
 
 std::string LocalPath(const std::string& unixPath) {
   std::string path = "Z:" + unixPath;
@@ -69,10 +73,11 @@ TrustedTestCa::~TrustedTestCa() {
   if (!ok) return;
   HCERTSTORE store = CertOpenSystemStoreA(0, "Root");
   if (!store) return;
-  PCCERT_CONTEXT cert = CertCreateCertificateContext(X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()),
-                                                     static_cast<DWORD>(der.size()));
+  PCCERT_CONTEXT cert = CertCreateCertificateContext(
+      X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()), static_cast<DWORD>(der.size()));
   if (cert) {
-    PCCERT_CONTEXT found = CertFindCertificateInStore(store, X509_ASN_ENCODING, 0, CERT_FIND_EXISTING, cert, nullptr);
+    PCCERT_CONTEXT found =
+        CertFindCertificateInStore(store, X509_ASN_ENCODING, 0, CERT_FIND_EXISTING, cert, nullptr);
     if (found) CertDeleteCertificateFromStore(found);  // frees found
     CertFreeCertificateContext(cert);
   }

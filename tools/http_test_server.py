@@ -23,6 +23,7 @@ Paths (query parameters are percent-decoded to bytes, so a body may be in any en
         &cut=N             announce the whole body but close the connection after N body bytes
         &stall=N           send N body bytes, then wait &stall_secs=S (default 20) before the rest
   /redirect?to=URL&code=302   redirect (301, 302, 303, 307 or 308) to URL (absolute or a path)
+  /redirect?loop=1         redirect to this very address, for ever
   /auth?user=U&password=P&body=TEXT   answer 401 with a Basic challenge until the request
                            carries those credentials, then 200 with TEXT
   /_quit                   stop the server (not recorded)
@@ -174,6 +175,8 @@ class Handler(socketserver.BaseRequestHandler):
         if path == "/redirect":
             code = int(q.get("code", b"302"))
             location = q.get("to", b"/").decode("latin-1")
+            if "loop" in q:
+                location = target.decode("latin-1")  # for ever to itself
             body = b"moved\n"
             self.send_head(code, [("Location", location), ("Content-Type", "text/html"),
                                   ("Content-Length", str(len(body)))])

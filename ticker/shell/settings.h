@@ -43,8 +43,11 @@ struct TickerSettings {
   int deskPer = 25;   // "DeskPer" already mapped to a percentage
 };
 
+// Every function below opens the registry at root (Zellora's key unless a test names its own),
+// reads or writes, and lets go.
+
 // Reads the ticker window's values afresh, each with its own default.
-TickerSettings ReadTickerSettings();
+TickerSettings ReadTickerSettings(const char* root = kRootPath);
 
 // The DeskPer index as a percentage: 0 -> 25, 1 -> 50, 2 -> 75, 3 -> 100, anything else -> 25.
 int DeskPerPercent(int index);
@@ -54,23 +57,53 @@ long long SleepMilliseconds(int index);
 long long TickMilliseconds(int speed);
 
 // Proxy credentials, read before every fetch: user and password only when "bProxyAuth" is
-// non-zero; otherwise both empty.
+// non-zero; otherwise both empty. An unreadable user or password is empty (a missing password
+// value is created holding the scrambled empty text, as every scrambled read does).
 struct ProxyCredentials {
   std::string user;
   std::string password;
 };
-ProxyCredentials ReadProxyCredentials();
+ProxyCredentials ReadProxyCredentials(const char* root = kRootPath);
+
+// Everything the options dialog edits, as stored: list and radio indexes, not percentages.
+struct OptionSettings {
+  int howto = 1;
+  int order = 0;
+  int loopCount = 0;
+  int sleep = 0;
+  int speed = 1;
+  int regExplorer = 1;
+  int deskPer = 0;
+  int proxyAuth = 0;
+  std::string proxyUser;
+  std::string proxyPassword;
+};
+// Reads the numbers in the order "Howto", "Order", "loopCount", "Sleep", "Speed",
+// "bRegExplorer", "DeskPer", "bProxyAuth", then "ProxyUser" and "ProxyPassword"; each value
+// that cannot be read keeps its default.
+OptionSettings ReadOptionSettings(const char* root = kRootPath);
+// Writes every value in the same order. The password is stored only while the stored one still
+// equals passwordAsRead (the password read when the editing began). True when every write
+// succeeded.
+bool WriteOptionSettings(const OptionSettings& options, const std::string& passwordAsRead,
+                         const char* root = kRootPath);
 
 // "bOnline" (missing -> on) and its writer.
-bool ReadOnline();
-bool WriteOnline(bool online);
+bool ReadOnline(const char* root = kRootPath);
+bool WriteOnline(bool online, const char* root = kRootPath);
 
 // "homeId" (missing -> empty) and its writer.
-std::string ReadHomeId();
-bool WriteHomeId(const std::string& id);
+std::string ReadHomeId(const char* root = kRootPath);
+bool WriteHomeId(const std::string& id, const char* root = kRootPath);
 
-// The first-run defaults: when "bSetup" does not exist, writes the first URL-list slot, then
-// "bRegExplorer", "bSetup" and "bOnline". Returns true when it wrote them.
-bool ApplyFirstRunDefaults();
+// The first-run defaults: when "bSetup" does not exist, writes the first URL-list slot ("Title",
+// "URL", "Filter"), then "bRegExplorer", "bSetup" and "bOnline". Returns true when it wrote them
+// (write failures are ignored: readers fall back to their defaults).
+bool ApplyFirstRunDefaults(const char* root = kRootPath);
+
+// The entry the first run puts into the URL list.
+constexpr const char kDefaultTitle[] = "Yahoo!トピック";
+constexpr const char kDefaultUrl[] = "http://dailynews.yahoo.co.jp/fc/";
+constexpr int kDefaultLevel = 20;
 
 }  // namespace settings

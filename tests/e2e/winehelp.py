@@ -1,0 +1,287 @@
+"""Helpers for the end-to-end tests: run the programs of the Windows build under Wine, in the build
+tree's own prefix and X server (cmake/wine-env.sh), and watch them through their windows, the
+registry and screenshots.
+
+    from winehelp import WineEnv
+    env = WineEnv()                                   # paths from ZELLORA_* or the source tree
+    env.kill_leftovers("Zellora.exe")
+    env.reg_delete(r"HKCU\\Software\\HOSHIRAI\\Zellora")
+    p = env.start(env.program("ticker/Zellora.exe"))  # output goes to files, never to a pipe
+    assert env.wait_window("__@ZELLORA@__")
+    values = env.reg_query(r"HKCU\\Software\\HOSHIRAI\\Zellora")
+    env.post("__@ZELLORA@__", WM_COMMAND, 1, 0)
+    assert p.wait(10) == 0
+    p.kill()                                          # always, e.g. in addCleanup
+
+Windows programs run through "wine-env.sh exec", which passes their output on through files: a
+Wine helper process (the desktop, services) started along with a program inherits its output, and
+a pipe held open by it would make the caller wait for ever. Text to and from Windows programs is
+the prefix's ANSI code page, Shift_JIS; it is decoded here.
+"""
+
+import os
+import re
+import signal
+import subprocess
+import tempfile
+import time
+from pathlib import Path
+
+WM_NULL = 0x0000
+WM_CLOSE = 0x0010
+WM_COMMAND = 0x0111
+WM_TIMER = 0x0113
+WM_COPYDATA = 0x004A
+WM_APP = 0x8000
+
+ANSI = "cp932"
+
+
+class Process:
+    """A program started with WineEnv.start. The pid is the Wine process of the program itself."""
+
+    def __init__(self, popen, out_path, err_path):
+        self.popen = popen
+        self.pid = popen.pid
+        self.out_path = out_path
+        self.err_path = err_path
+
+    def wait(self, timeout):
+        """The exit code, or None when the program still runs after timeout seconds."""
+        try:
+            return self.popen.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            return None
+
+    def alive(self):
+        return self.popen.poll() is None
+
+    def kill(self):
+        """Ends the program (only this process) if it still runs, and reaps it."""
+        if self.popen.poll() is None:
+            try:
+                os.kill(self.pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+            try:
+                self.popen.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                pass
+
+    def output(self):
+        return Path(self.out_path).read_bytes().decode(ANSI, errors="replace")
+
+    def errors(self):
+        return Path(self.err_path).read_bytes().decode("utf-8", errors="replace")
+
+
+class WineEnv:
+    def __init__(self):
+        here = Path(__file__).resolve().parent
+        self.source_dir = Path(os.environ.get("ZELLORA_SOURCE_DIR") or here.parent.parent)
+        self.build_dir = Path(os.environ.get("ZELLORA_BUILD_DIR") or self.source_dir / "build" / "win64")
+        self.wine_home = Path(os.environ.get("ZELLORA_WINE_HOME") or self.build_dir / "wine")
+        self.script = str(self.source_dir / "cmake" / "wine-env.sh")
+        self.prefix = str(self.wine_home / "prefix")
+        self.tmp_dir = Path(tempfile.mkdtemp(prefix="e2e-", dir=self._tmp_root()))
+        self.processes = []
+
+    def _tmp_root(self):
+        root = self.wine_home / "tmp"
+        root.mkdir(parents=True, exist_ok=True)
+        return str(root)
+
+    def environ(self):
+        env = dict(os.environ)
+        env["ZELLORA_WINE_HOME"] = str(self.wine_home)
+        env.pop("ZELLORA_USE_DISPLAY", None)
+        return env
+
+    def program(self, relative):
+        """The path of a program of the build, e.g. program("ticker/Zellora.exe")."""
+        return str(self.build_dir / relative)
+
+    # Running things ------------------------------------------------------------------------
+
+    def prepare(self):
+        """Makes the prefix and starts the X server and wineserver (idempotent)."""
+        subprocess.run([self.script, "prepare"], env=self.environ(), stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300, check=True)
+
+    def run(self, *args, timeout=60):
+        """Runs a Linux command inside the environment (xdotool, import, ...): (exit code, text)."""
+        r = subprocess.run([self.script, "run", *map(str, args)], env=self.environ(),
+                           stdin=subprocess.DEVNULL, capture_output=True, timeout=timeout)
+        return r.returncode, r.stdout.decode("utf-8", errors="replace")
+
+    def wine(self, *args, timeout=60):
+        """Runs a Windows program to its end: (exit code, its output decoded from Shift_JIS)."""
+        r = subprocess.run([self.script, "exec", *map(str, args)], env=self.environ(),
+                           stdin=subprocess.DEVNULL, capture_output=True, timeout=timeout)
+        return r.returncode, r.stdout.decode(ANSI, errors="replace")
+
+    def start(self, exe, *args):
+        """Starts a Windows program in the background; its output goes to files."""
+        self.prepare()
+        fd_out, out_path = tempfile.mkstemp(prefix="out-", dir=str(self.tmp_dir))
+        fd_err, err_path = tempfile.mkstemp(prefix="err-", dir=str(self.tmp_dir))
+        try:
+            popen = subprocess.Popen([self.script, "run", "wine", str(exe), *map(str, args)], env=self.environ(),
+                                     stdin=subprocess.DEVNULL, stdout=fd_out, stderr=fd_err,
+                                     start_new_session=True)
+        finally:
+            os.close(fd_out)
+            os.close(fd_err)
+        p = Process(popen, out_path, err_path)
+        self.processes.append(p)
+        return p
+
+    def kill_started(self):
+        """Ends every program this object started that still runs."""
+        for p in self.processes:
+            p.kill()
+        self.processes = []
+
+    def kill_leftovers(self, exe_name):
+        """Ends every process of this prefix running exe_name (left over by an earlier, aborted
+        run). Returns how many were ended."""
+        wanted = exe_name.lower().encode()
+        ended = 0
+        for entry in Path("/proc").iterdir():
+            if not entry.name.isdigit() or int(entry.name) == os.getpid():
+                continue
+            try:
+                cmdline = (entry / "cmdline").read_bytes().lower()
+                environ = (entry / "environ").read_bytes()
+            except OSError:
+                continue
+            if wanted not in cmdline or b"wine-env.sh" in cmdline:
+                continue
+            if ("WINEPREFIX=" + self.prefix).encode() not in environ.split(b"\0"):
+                continue
+            try:
+                os.kill(int(entry.name), signal.SIGKILL)
+                ended += 1
+            except ProcessLookupError:
+                pass
+        return ended
+
+    # Windows ----------------------------------------------------------------------------------
+
+    def wintool(self, *args, timeout=60):
+        return self.wine(self.program("tools/wintool.exe"), *args, timeout=timeout)
+
+    def find_window(self, title, cls=None):
+        """(hwnd, pid) of the top-level window with this exact title, or None."""
+        rc, out = self.wintool("find", title, *([cls] if cls else []))
+        if rc != 0 or not out.split():
+            return None
+        hwnd, pid = out.split()[:2]
+        return int(hwnd, 16), int(pid)
+
+    def wait_window(self, title, timeout=20):
+        """True as soon as a top-level window with this title exists (hidden ones count)."""
+        rc, _ = self.wintool("wait", title, int(timeout * 1000), timeout=timeout + 30)
+        return rc == 0
+
+    def wait_window_gone(self, title, timeout=20):
+        rc, _ = self.wintool("gone", title, int(timeout * 1000), timeout=timeout + 30)
+        return rc == 0
+
+    def post(self, title, msg, wparam=0, lparam=0):
+        """PostMessage to the window with this title; False when there is none."""
+        rc, _ = self.wintool("post", title, msg, wparam, lparam)
+        return rc == 0
+
+    def send(self, title, msg, wparam=0, lparam=0):
+        """SendMessage (5 s limit); the result, or None when there is no such window."""
+        rc, out = self.wintool("send", title, msg, wparam, lparam)
+        return int(out.split()[0]) if rc == 0 and out.split() else None
+
+    def copydata(self, title, tag, text):
+        """WM_COPYDATA with text and its NUL; tag is a number or four characters ("FLSH")."""
+        rc, out = self.wintool("copydata", title, tag, text)
+        return int(out.split()[0]) if rc == 0 and out.split() else None
+
+    def windows(self, pid=None):
+        """Top-level windows: dicts with hwnd, pid, visible, cls, title."""
+        rc, out = self.wintool("windows", *([pid] if pid else []))
+        result = []
+        for line in out.splitlines():
+            parts = line.rstrip("\r").split(" ", 4)
+            if len(parts) < 4:
+                continue
+            result.append({"hwnd": int(parts[0], 16), "pid": int(parts[1]), "visible": parts[2] == "1",
+                           "cls": parts[3], "title": parts[4] if len(parts) > 4 else ""})
+        return result
+
+    def screenshot(self, path):
+        """Saves the whole virtual screen as a PNG; True on success."""
+        rc, _ = self.run("import", "-window", "root", str(path))
+        return rc == 0 and Path(path).exists()
+
+    # Registry ---------------------------------------------------------------------------------
+
+    _VALUE = re.compile(r"^    (.*?)    (REG_[A-Z_]+)(?:    (.*))?$")
+
+    def reg_query(self, key):
+        """Everything below key (given like HKCU\\Software\\...), or None when key is missing:
+        {relative sub-key ("" for key itself): {value name: value}}, numbers as int, strings as
+        str. A key without values appears with an empty dict."""
+        rc, out = self.wine("reg", "query", key, "/s")
+        if rc != 0:
+            return None
+        tree = {}
+        current = None
+        full_prefix = None
+        for line in out.splitlines():
+            line = line.rstrip("\r")
+            if not line.strip():
+                continue
+            if line.startswith("HKEY_"):
+                if full_prefix is None:
+                    full_prefix = line
+                current = line[len(full_prefix):].lstrip("\\") if line.lower().startswith(full_prefix.lower()) else line
+                tree.setdefault(current, {})
+                continue
+            m = self._VALUE.match(line)
+            if m and current is not None:
+                name, kind, data = m.group(1), m.group(2), m.group(3) or ""
+                if kind in ("REG_DWORD", "REG_QWORD"):
+                    value = int(data, 16)
+                else:
+                    value = data
+                tree[current][name] = value
+        return tree
+
+    def reg_value(self, key, name):
+        """One value (int or str), or None when it is missing."""
+        tree = self.reg_query(key)
+        return tree.get("", {}).get(name) if tree is not None else None
+
+    def reg_add(self, key, name, value):
+        """Writes a REG_DWORD for an int, else a REG_SZ."""
+        kind = "REG_DWORD" if isinstance(value, int) else "REG_SZ"
+        rc, _ = self.wine("reg", "add", key, "/v", name, "/t", kind, "/d", str(value), "/f")
+        return rc == 0
+
+    def reg_delete(self, key, name=None):
+        """Deletes one value, or the whole key with everything below it. True when it existed."""
+        args = ["/v", name] if name is not None else []
+        rc, _ = self.wine("reg", "delete", key, *args, "/f")
+        return rc == 0
+
+    def reg_exists(self, key):
+        rc, _ = self.wine("reg", "query", key)
+        return rc == 0
+
+
+def wait_until(predicate, timeout, interval=0.1):
+    """Polls predicate until it is true (returns True) or timeout seconds pass (returns False)."""
+    end = time.monotonic() + timeout
+    while True:
+        if predicate():
+            return True
+        if time.monotonic() >= end:
+            return False
+        time.sleep(interval)

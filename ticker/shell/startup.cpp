@@ -1,0 +1,54 @@
+#include "ticker/shell/startup.h"
+
+#include "support/registry.h"
+#include "support/sjis.h"
+
+namespace startup {
+
+CommandSwitch EvaluateCommandLine(std::string_view commandLine) {
+  const std::string upper = sjis::ToUpper(commandLine);
+  if (sjis::Find(upper, "/REGIST") != std::string_view::npos) return CommandSwitch::kRegist;
+  if (sjis::Find(upper, "/UNREGIST") != std::string_view::npos) return CommandSwitch::kUnregist;
+  return CommandSwitch::kNone;
+}
+
+int Uninstall(AppHost& host, const char* root) {
+  // At most two running tickers are asked; the pause is the only wait for them to let go.
+  int asked = 0;
+  for (int round = 0; round < 2; ++round) {
+    if (!host.Ticker().PostCommand(ticker_address::kExitCommand)) break;
+    ++asked;
+    host.Sleep(1000);
+  }
+  // The key is deleted from its parent, so the whole tree goes, URL list included.
+  const std::string path(root);
+  const std::size_t slash = sjis::FindLastChar(path, '\\');
+  if (slash != std::string::npos && slash + 1 < path.size()) {
+    CRegistry parent(path.substr(0, slash).c_str());
+    parent.DeleteKey(path.substr(slash + 1).c_str());
+  }
+  return asked;
+}
+
+int RunApplication(AppHost& host, const char* root) {
+  if (!host.InitSockets()) {
+    host.ReportSocketFailure();
+    return 1;
+  }
+  host.InitControlHosting();
+  switch (EvaluateCommandLine(host.CommandLine())) {
+    case CommandSwitch::kRegist:
+      // The same defaults a plain start applies; the switch stays accepted.
+      settings::ApplyFirstRunDefaults(root);
+      break;
+    case CommandSwitch::kUnregist:
+      Uninstall(host, root);
+      return 0;
+    case CommandSwitch::kNone:
+      break;
+  }
+  settings::ApplyFirstRunDefaults(root);
+  return host.RunMainWindow() ? 0 : 1;
+}
+
+}  // namespace startup

@@ -1,0 +1,48 @@
+// The ticker program's start: command-line switches, the silent uninstall and the order of the
+// start-up steps. The platform work (sockets, control hosting, the main window, sleeping) is
+// behind AppHost, so the whole sequence runs in tests.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "support/ticker_address.h"
+#include "ticker/shell/settings.h"
+
+namespace startup {
+
+enum class CommandSwitch { kNone, kRegist, kUnregist };
+
+// Upper-cases the whole command line (program path included, Shift_JIS-aware) and looks for
+// "/REGIST" anywhere in it, then for "/UNREGIST". ("/UNREGIST" does not contain "/REGIST".)
+CommandSwitch EvaluateCommandLine(std::string_view commandLine);
+
+class AppHost {
+ public:
+  virtual ~AppHost() = default;
+  // Windows Sockets; false when they cannot be used.
+  virtual bool InitSockets() = 0;
+  // Tells the user that the sockets failed (a message box).
+  virtual void ReportSocketFailure() = 0;
+  // Lets windows host ActiveX controls (the URL selection dialog's web browser).
+  virtual void InitControlHosting() = 0;
+  // The process command line, as the system gives it.
+  virtual std::string CommandLine() = 0;
+  // Running tickers, for the uninstall run.
+  virtual ticker_address::TickerAddress& Ticker() = 0;
+  virtual void Sleep(unsigned milliseconds) = 0;
+  // Creates the hidden main window, runs it until it is told to end and shuts it down in order.
+  // False when the window could not be made.
+  virtual bool RunMainWindow() = 0;
+};
+
+// The silent uninstall: up to two times, asks a running ticker to exit and waits a second; then
+// deletes the key at root ("Zellora" under its parent key) with everything below it. Returns the
+// number of tickers asked.
+int Uninstall(AppHost& host, const char* root = settings::kRootPath);
+
+// The program's whole life. Returns the process exit code: 0 after a normal run or an uninstall,
+// 1 when the sockets or the main window failed.
+int RunApplication(AppHost& host, const char* root = settings::kRootPath);
+
+}  // namespace startup

@@ -1,0 +1,186 @@
+#include "ticker/shell/startup.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/registry.h"
+
+namespace {
+
+using startup::CommandSwitch;
+using startup::EvaluateCommandLine;
+
+TEST(StartupCommandLine, SwitchesAnywhereInAnyCase) {
+  EXPECT_EQ(EvaluateCommandLine("\"C:\\Program Files\\Zellora\\Zellora.exe\""), CommandSwitch::kNone);
+  EXPECT_EQ(EvaluateCommandLine(""), CommandSwitch::kNone);
+  EXPECT_EQ(EvaluateCommandLine("Zellora.exe /REGIST"), CommandSwitch::kRegist);
+  EXPECT_EQ(EvaluateCommandLine("Zellora.exe /regist"), CommandSwitch::kRegist);
+  EXPECT_EQ(EvaluateCommandLine("Zellora.exe /ReGiSt"), CommandSwitch::kRegist);
+  EXPECT_EQ(EvaluateCommandLine("Zellora.exe /UNREGIST"), CommandSwitch::kUnregist);
+  EXPECT_EQ(EvaluateCommandLine("Zellora.exe /unregist"), CommandSwitch::kUnregist);
+  // A substring is enough, and "/REGIST" is looked for first.
+  EXPECT_EQ(EvaluateCommandLine("Zellora.exe/registered"), CommandSwitch::kRegist);
+  EXPECT_EQ(EvaluateCommandLine("Zellora.exe /unregist /regist"), CommandSwitch::kRegist);
+  EXPECT_EQ(EvaluateCommandLine("Zellora.exe -regist unregist"), CommandSwitch::kNone);
+  // Japanese folder names: "表" and "ソ" end in a backslash byte, "ャ" ends in 0x83. Upper-casing
+  // leaves them alone and the switch after them is still found.
+  EXPECT_EQ(EvaluateCommandLine("\"C:\\表ソ\\ャ\\Zellora.exe\" /unregist"), CommandSwitch::kUnregist);
+  // "ｒ" (0x82 0x92) is no "r"; full-width letters are not a switch.
+  EXPECT_EQ(EvaluateCommandLine("Zellora.exe ／ｒｅｇｉｓｔ"), CommandSwitch::kNone);
+  // A trail byte that looks like a letter does not start a match ("ウ" is 0x83 0x45 = 'E').
+  EXPECT_EQ(EvaluateCommandLine("Zellora.exe /REGIウST"), CommandSwitch::kNone);
+}
+
+// Stands in for the platform: records what the run did, and plays running tickers.
+class FakeHost : public startup::AppHost, public ticker_address::TickerAddress {
+ public:
+  bool socketsWork = true;
+  bool windowWorks = true;
+  int runningTickers = 0;
+  std::string commandLine = "\"C:\\Zellora\\Zellora.exe\"";
+  std::string root;  // checked when the main window runs
+
+  std::vector<std::string> calls;
+  std::vector<unsigned> posted;
+  std::vector<unsigned> sleeps;
+  bool setupAtWindow = false;
+
+  bool InitSockets() override {
+    calls.push_back("sockets");
+    return socketsWork;
+  }
+  void ReportSocketFailure() override { calls.push_back("socket-message"); }
+  void InitControlHosting() override { calls.push_back("hosting"); }
+  std::string CommandLine() override {
+    calls.push_back("command-line");
+    return commandLine;
+  }
+  ticker_address::TickerAddress& Ticker() override { return *this; }
+  void Sleep(unsigned ms) override { sleeps.push_back(ms); }
+  bool RunMainWindow() override {
+    calls.push_back("window");
+    CRegistry reg(root.c_str());
+    setupAtWindow = reg.ValueExists("", "bSetup");
+    return windowWorks;
+  }
+  bool PostCommand(unsigned command) override {
+    if (runningTickers == 0) return false;
+    posted.push_back(command);
+    --runningTickers;  // that ticker exits
+    return true;
+  }
+};
+
+class StartupTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    name = std::string("startup.") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    parentPath = std::string(kTop) + "\\" + name;
+    root = parentPath + "\\Zellora";
+    host.root = root;
+    Clean();
+  }
+  void TearDown() override { Clean(); }
+  void Clean() {
+    CRegistry top(kTop);
+    top.DeleteKey(name.c_str());
+  }
+  bool KeyExists(const std::string& path) {
+    CRegistry reg(path.c_str());
+    return reg.ValueExists("", "");
+  }
+  void Seed() {
+    CRegistry reg(root.c_str());
+    ASSERT_TRUE(reg.WriteNumber("", "bSetup", 1));
+    ASSERT_TRUE(reg.WriteString("URL_List\\URL00000000", "Title", "ニュース"));
+    ASSERT_TRUE(reg.WriteNumber("Option", "Howto", 0));
+  }
+
+  static constexpr const char* kTop = "HKEY_CURRENT_USER\\Software\\ZelloraTests";
+  std::string name, parentPath, root;
+  FakeHost host;
+};
+
+TEST_F(StartupTest, NormalStartEnsuresDefaultsThenRunsTheWindow) {
+  EXPECT_EQ(startup::RunApplication(host, root.c_str()), 0);
+  EXPECT_EQ(host.calls, (std::vector<std::string>{"sockets", "hosting", "command-line", "window"}));
+  EXPECT_TRUE(host.setupAtWindow);
+  EXPECT_TRUE(host.posted.empty());
+  EXPECT_TRUE(KeyExists(root + "\\URL_List\\URL00000000"));
+}
+
+TEST_F(StartupTest, RegistSwitchStartsNormally) {
+  host.commandLine += " /regist";
+  EXPECT_EQ(startup::RunApplication(host, root.c_str()), 0);
+  EXPECT_EQ(host.calls.back(), "window");
+  EXPECT_TRUE(host.setupAtWindow);
+
+  // With settings present it changes nothing.
+  CRegistry reg(root.c_str());
+  ASSERT_TRUE(reg.DeleteKey("URL_List"));
+  FakeHost again;
+  again.root = root;
+  again.commandLine = "Zellora.exe /REGIST";
+  EXPECT_EQ(startup::RunApplication(again, root.c_str()), 0);
+  EXPECT_FALSE(KeyExists(root + "\\URL_List"));
+}
+
+TEST_F(StartupTest, SocketFailureEndsWithTheMessageAndTouchesNothing) {
+  host.socketsWork = false;
+  host.commandLine += " /UNREGIST";
+  Seed();
+  EXPECT_EQ(startup::RunApplication(host, root.c_str()), 1);
+  EXPECT_EQ(host.calls, (std::vector<std::string>{"sockets", "socket-message"}));
+  EXPECT_TRUE(KeyExists(root));
+}
+
+TEST_F(StartupTest, MainWindowFailureIsAnError) {
+  host.windowWorks = false;
+  EXPECT_EQ(startup::RunApplication(host, root.c_str()), 1);
+}
+
+TEST_F(StartupTest, UnregistWithoutTickerDeletesEverythingAndMakesNoWindow) {
+  Seed();
+  CRegistry parent(parentPath.c_str());
+  ASSERT_TRUE(parent.WriteNumber("Other", "Keep", 1));  // a sibling of Zellora's key
+  host.commandLine += " /unregist";
+  EXPECT_EQ(startup::RunApplication(host, root.c_str()), 0);
+  EXPECT_EQ(host.calls, (std::vector<std::string>{"sockets", "hosting", "command-line"}));
+  EXPECT_TRUE(host.sleeps.empty());
+  EXPECT_FALSE(KeyExists(root));
+  EXPECT_TRUE(KeyExists(parentPath + "\\Other"));
+  // Running it again with nothing to delete is harmless.
+  FakeHost again;
+  again.commandLine = "Zellora.exe /UNREGIST";
+  EXPECT_EQ(startup::RunApplication(again, root.c_str()), 0);
+  EXPECT_FALSE(KeyExists(root));
+}
+
+TEST_F(StartupTest, UnregistAsksAtMostTwoTickersOneSecondEach) {
+  Seed();
+  host.commandLine = "Zellora.exe /UNREGIST";
+  host.runningTickers = 1;
+  EXPECT_EQ(startup::RunApplication(host, root.c_str()), 0);
+  EXPECT_EQ(host.posted, (std::vector<unsigned>{1}));
+  EXPECT_EQ(host.sleeps, (std::vector<unsigned>{1000}));
+  EXPECT_FALSE(KeyExists(root));
+
+  FakeHost crowd;
+  crowd.runningTickers = 3;
+  EXPECT_EQ(startup::Uninstall(crowd, root.c_str()), 2);
+  EXPECT_EQ(crowd.posted, (std::vector<unsigned>{1, 1}));
+  EXPECT_EQ(crowd.sleeps, (std::vector<unsigned>{1000, 1000}));
+  EXPECT_EQ(crowd.runningTickers, 1);
+}
+
+TEST_F(StartupTest, UninstallOfAKeyWithoutParentDeletesNothing) {
+  FakeHost quiet;
+  // No parent to delete from: nothing happens, and nothing crashes.
+  EXPECT_EQ(startup::Uninstall(quiet, "Zellora"), 0);
+  EXPECT_EQ(startup::Uninstall(quiet, ""), 0);
+  EXPECT_EQ(startup::Uninstall(quiet, "HKEY_CURRENT_USER\\"), 0);
+}
+
+}  // namespace
