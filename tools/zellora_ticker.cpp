@@ -322,7 +322,9 @@ int main(int argc, char** argv) {
   for (std::size_t i = 0; i < o.pages.size(); ++i) {
     UrlEntry entry;
     const std::string& page = o.pages[i];
-    const std::size_t slash = page.find_last_of('/');
+    // The slot title is the file or page name (a path separator inside a double-byte name only
+    // shortens the title).
+    const std::size_t slash = page.find_last_of("/\\");
     entry.title = slash == std::string::npos ? page : page.substr(slash + 1);
     if (entry.title.empty()) entry.title = page;
     entry.url = page;
