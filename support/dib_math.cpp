@@ -56,7 +56,7 @@ bool CheckBitmapFile(const std::uint8_t* head, std::size_t headBytes, std::uint6
   const std::uint32_t offBits = ReadLe32(head + 10);
   const std::uint8_t* info = head + kFile;
   const std::uint32_t headerSize = ReadLe32(info);
-  // 40 (plain), 52/56 (bit masks), 64, 108 (V4) or 124 (V5) bytes; it must lie in the part read.
+  // 40 (plain), 52/56 (bit masks), 64, 108 (V4) or 124 (V5) bytes; it must lie within the bytes read.
   if (headerSize < 40 || headerSize > kBitmapInfoReadBytes || kFile + headerSize > headBytes) return false;
   const std::int32_t width = static_cast<std::int32_t>(ReadLe32(info + 4));
   const std::int32_t height = static_cast<std::int32_t>(ReadLe32(info + 8));

@@ -14,26 +14,8 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-class PageFetch : public testing::Test {
+class PageFetch : public HttpServerTest {
  protected:
-  static void SetUpTestSuite() {
-    server = new TestHttpServer;
-    if (!server->Start()) {
-      delete server;
-      server = nullptr;
-    }
-  }
-  static void TearDownTestSuite() {
-    delete server;
-    server = nullptr;
-  }
-  void SetUp() override {
-    ASSERT_NE(server, nullptr) << "the test server did not start";
-    http_test::Reset();
-    server->ClearRequests();
-  }
-  void TearDown() override { http_test::Reset(); }
-
   static std::string Url(const std::string& path) { return server->Url(path); }
 
   // What both clients send for a GET of target: the added block, then Host.
@@ -50,10 +32,7 @@ class PageFetch : public testing::Test {
     return LoadPage(page, server->Url(path, host).c_str(), referrer, 0, user, password);
   }
 
-  static TestHttpServer* server;
 };
-
-TestHttpServer* PageFetch::server = nullptr;
 
 struct CountingSink : PageLineSink {
   std::size_t count = 0;

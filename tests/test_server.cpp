@@ -1,5 +1,7 @@
 #include "tests/test_server.h"
 
+#include "support/http_request.h"
+
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
@@ -125,3 +127,26 @@ bool TestHttpServer::WriteFile(const std::string& name, const std::string& bytes
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   return static_cast<bool>(out);
 }
+
+TestHttpServer* HttpServerTest::server = nullptr;
+
+void HttpServerTest::SetUpTestSuite() {
+  server = new TestHttpServer;
+  if (!server->Start()) {
+    delete server;
+    server = nullptr;
+  }
+}
+
+void HttpServerTest::TearDownTestSuite() {
+  delete server;
+  server = nullptr;
+}
+
+void HttpServerTest::SetUp() {
+  ASSERT_NE(server, nullptr) << "the test server did not start";
+  http_test::Reset();
+  server->ClearRequests();
+}
+
+void HttpServerTest::TearDown() { http_test::Reset(); }

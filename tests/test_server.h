@@ -9,6 +9,8 @@
 // also ends by itself after a while, should a test die before stopping it.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
@@ -85,4 +87,16 @@ class TrustedTestCa {
  private:
   bool ok = false;
   std::string der;
+};
+
+// A test suite that shares one local server; every test starts and ends with the fetch's
+// test-only settings reset and the server's request record empty.
+class HttpServerTest : public testing::Test {
+ protected:
+  static void SetUpTestSuite();
+  static void TearDownTestSuite();
+  void SetUp() override;
+  void TearDown() override;
+
+  static TestHttpServer* server;
 };

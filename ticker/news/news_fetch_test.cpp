@@ -15,34 +15,14 @@ using ::testing::ElementsAre;
 
 namespace {
 
-class NewsFetch : public testing::Test {
+class NewsFetch : public HttpServerTest {
  protected:
-  static void SetUpTestSuite() {
-    server = new TestHttpServer;
-    if (!server->Start()) {
-      delete server;
-      server = nullptr;
-    }
-  }
-  static void TearDownTestSuite() {
-    delete server;
-    server = nullptr;
-  }
-  void SetUp() override {
-    ASSERT_NE(server, nullptr) << "the test server did not start";
-    http_test::Reset();
-  }
-  void TearDown() override { http_test::Reset(); }
-
   // The address of a page whose body is bytes (sent as they are).
   static std::string PageUrl(const std::string& bytes, const std::string& extra = "") {
     return server->Url("/page?body=" + TestHttpServer::Encode(bytes) + extra);
   }
 
-  static TestHttpServer* server;
 };
-
-TestHttpServer* NewsFetch::server = nullptr;
 
 const char kPage[] =
     "<html>\n<HEAD>\n<title>テスト新聞</title>\n</HEAD>\n<body>\n"
