@@ -7,14 +7,13 @@
 
 #include "support/binary.h"
 #include "support/registry.h"
+#include "tests/registry_test_key.h"
 
 namespace {
 
 using regseam::Op;
 using regseam::ScopedFailure;
 using regseam::Status;
-
-const char kTestRoot[] = "HKEY_CURRENT_USER\\Software\\ZelloraTest";
 
 std::string Text(const CBinary& b) {
   const unsigned char* p = b.GetData();
@@ -27,28 +26,7 @@ CBinary Bytes(const std::string& s) {
   return b;
 }
 
-class RegistryBinary : public ::testing::Test {
- protected:
-  void SetUp() override {
-    name_ = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    subKey_ = std::string("Software\\ZelloraTest\\") + name_;
-    CRegistry cleaner(kTestRoot);
-    cleaner.DeleteKey(name_);
-    ASSERT_TRUE(reg_.SetBasePath(std::string(kTestRoot) + "\\" + name_));
-    ASSERT_TRUE(reg_.CreateKey(""));
-    handles_ = regseam::OpenHandleCount();
-  }
-  void TearDown() override {
-    regseam::ClearFailures();
-    EXPECT_EQ(regseam::OpenHandleCount(), handles_) << "a handle was left open";
-    CRegistry cleaner(kTestRoot);
-    EXPECT_TRUE(cleaner.DeleteKey(name_));
-  }
-
-  std::string name_, subKey_;
-  CRegistry reg_;
-  long handles_ = 0;
-};
+class RegistryBinary : public RegistryKeyTest {};
 
 TEST_F(RegistryBinary, RoundTripsInAllThreeForms) {
   const std::string raw(

@@ -2,6 +2,7 @@
 // registry of the prefix. Each test works below HKEY_CURRENT_USER\Software\ZelloraTest\<test> and
 // removes that key afterwards; every test also checks that no handle was left open.
 #include "support/registry.h"
+#include "tests/registry_test_key.h"
 
 #include <gtest/gtest.h>
 
@@ -17,34 +18,14 @@ using regseam::ScopedFailure;
 using regseam::ScopedKey;
 using regseam::Status;
 
-const char kTestRoot[] = "HKEY_CURRENT_USER\\Software\\ZelloraTest";
-const char kTestRootSubKey[] = "Software\\ZelloraTest";
-
 // Registry calls that change something.
 long ChangingCalls() {
   return regseam::CallCount(Op::kCreate) + regseam::CallCount(Op::kSet) +
          regseam::CallCount(Op::kDeleteValue) + regseam::CallCount(Op::kDeleteKey);
 }
 
-class Registry : public ::testing::Test {
+class Registry : public RegistryKeyTest {
  protected:
-  void SetUp() override {
-    name_ = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    subKey_ = std::string(kTestRootSubKey) + "\\" + name_;
-    base_ = std::string(kTestRoot) + "\\" + name_;
-    CRegistry cleaner(kTestRoot);
-    cleaner.DeleteKey(name_);
-    ASSERT_TRUE(reg_.SetBasePath(base_));
-    ASSERT_TRUE(reg_.CreateKey(""));
-    handles_ = regseam::OpenHandleCount();
-  }
-  void TearDown() override {
-    regseam::ClearFailures();
-    EXPECT_EQ(regseam::OpenHandleCount(), handles_) << "a handle was left open";
-    CRegistry cleaner(kTestRoot);
-    EXPECT_TRUE(cleaner.DeleteKey(name_));
-  }
-
   // The stored value as raw type and bytes, read with the primitives alone.
   bool Raw(const std::string& sub, const char* name, std::uint32_t* type, std::string* bytes) {
     ScopedKey k;
@@ -81,11 +62,6 @@ class Registry : public ::testing::Test {
     return enc.substr(2);
   }
 
-  std::string name_;
-  std::string subKey_;
-  std::string base_;
-  CRegistry reg_;
-  long handles_ = 0;
 };
 
 // ---- Path rules ------------------------------------------------------------------------------
