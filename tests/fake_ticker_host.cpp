@@ -3,7 +3,7 @@
 #include <stdexcept>
 #include <utility>
 
-#include "ticker/news/url_slot.h"
+#include "support/ticker_link/url_slot.h"
 
 namespace fake {
 
@@ -186,7 +186,9 @@ bool FakeTickerHost::RunUntil(const std::function<bool()>& pred, long long limit
   return true;
 }
 
-bool FakeTickerHost::TimerActive(int id) const { return timers.count(id) != 0; }
+bool FakeTickerHost::TimerActive(int id) const {
+  return timers.count(id) != 0;
+}
 
 long long FakeTickerHost::TimerInterval(int id) const {
   auto it = timers.find(id);
@@ -229,6 +231,8 @@ void FakeTickerStore::AddSlot(int slot) {
   AddSlot(slot, entry);
 }
 
-void FakeTickerStore::AddSlot(int slot, const UrlEntry& entry) { keys[url_list::SlotKey(slot)] = entry; }
+void FakeTickerStore::AddSlot(int slot, const UrlEntry& entry) {
+  keys[url_list::SlotKey(slot)] = entry;
+}
 
 }  // namespace fake

@@ -17,15 +17,32 @@ namespace fake {
 
 struct HostEvent {
   enum Kind {
-    kSetTimer, kKillTimer, kTimerFired, kSleep, kPrepareBar, kCheckWallpaper, kRefreshSnapshot,
-    kDrawBar, kDrawDesktop, kDrawCaption, kHideBar, kClearDesktop, kReleaseCaption,
-    kFlashText, kShowFlash, kHideFlash, kRebuildWallpaper, kFetch, kSendMessage, kCloseWindows,
+    kSetTimer,
+    kKillTimer,
+    kTimerFired,
+    kSleep,
+    kPrepareBar,
+    kCheckWallpaper,
+    kRefreshSnapshot,
+    kDrawBar,
+    kDrawDesktop,
+    kDrawCaption,
+    kHideBar,
+    kClearDesktop,
+    kReleaseCaption,
+    kFlashText,
+    kShowFlash,
+    kHideFlash,
+    kRebuildWallpaper,
+    kFetch,
+    kSendMessage,
+    kCloseWindows,
   };
   Kind kind;
-  long long time = 0;  // virtual milliseconds
-  int id = 0;          // timer id, x offset, area percent or message tag
-  long long value = 0; // timer interval or sleep length
-  std::string text;    // drawn text, flash text or fetched URL
+  long long time = 0;   // virtual milliseconds
+  int id = 0;           // timer id, x offset, area percent or message tag
+  long long value = 0;  // timer interval or sleep length
+  std::string text;     // drawn text, flash text or fetched URL
 };
 
 struct CannedPage {
@@ -105,8 +122,8 @@ class FakeTickerHost : public TickerHost {
   bool flashExists = true;
   bool flashVisible = false;
   std::string flashText;
-  unsigned randomState = 1;     // the C runtime's generator of the Windows build
-  std::vector<int> randomQueue; // numbers handed out first, when given
+  unsigned randomState = 1;      // the C runtime's generator of the Windows build
+  std::vector<int> randomQueue;  // numbers handed out first, when given
   bool throwOnDraw = false;
 
  private:
@@ -122,13 +139,23 @@ class FakeTickerHost : public TickerHost {
 
 class FakeTickerStore : public TickerStore {
  public:
-  settings::TickerSettings ReadSettings() override { ++settingsReads; return settingsValue; }
-  settings::ProxyCredentials ReadProxy() override { ++proxyReads; return proxy; }
+  settings::TickerSettings ReadSettings() override {
+    ++settingsReads;
+    return settingsValue;
+  }
+  settings::ProxyCredentials ReadProxy() override {
+    ++proxyReads;
+    return proxy;
+  }
   bool KeyExists(const std::string& key) override;
   bool LoadEntry(const std::string& key, UrlEntry& entry) override;
   bool DeleteKey(const std::string& key) override { return keys.erase(key) > 0; }
   std::string ReadHomeId() override { return homeId; }
-  bool WriteHomeId(const std::string& id) override { homeId = id; ++homeIdWrites; return true; }
+  bool WriteHomeId(const std::string& id) override {
+    homeId = id;
+    ++homeIdWrites;
+    return true;
+  }
 
   // Puts an entry into slot n (title, url "http://site<n>/", level 20) unless one is given.
   void AddSlot(int slot);

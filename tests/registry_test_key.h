@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "support/registry.h"
+#include "support/registry/registry.h"
 
 class RegistryKeyTest : public ::testing::Test {
  protected:

@@ -1,13 +1,13 @@
 #include "tests/test_server.h"
 
-#include "support/http_request.h"
-
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
+
+#include "support/net/http_request.h"
 
 namespace {
 
@@ -149,4 +149,6 @@ void HttpServerTest::SetUp() {
   server->ClearRequests();
 }
 
-void HttpServerTest::TearDown() { http_test::Reset(); }
+void HttpServerTest::TearDown() {
+  http_test::Reset();
+}

@@ -76,7 +76,7 @@ std::string LocalPath(const std::string& unixPath) {
 
 }  // namespace test_server_detail
 
-#include "support/http_request.h"
+#include "support/net/http_request.h"
 
 TrustedTestCa::TrustedTestCa(const TestHttpServer& server) {
   http_test::Get().caFile = server.CaPemPath();

@@ -1,7 +1,6 @@
 // winsock2.h goes before windows.h.
-#include <winsock2.h>
-
 #include <windows.h>
+#include <winsock2.h>
 
 #include "tests/test_server.h"
 

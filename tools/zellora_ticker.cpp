@@ -18,11 +18,11 @@
 #include <thread>
 #include <vector>
 
-#include "support/page_lines.h"
+#include "support/net/page_lines.h"
+#include "support/ticker_link/url_slot.h"
 #include "ticker/display/ticker_engine.h"
 #include "ticker/news/news_list.h"
 #include "ticker/news/news_message.h"
-#include "ticker/news/url_slot.h"
 #include "tools/extract/console.h"
 #include "tools/extract/extract_run.h"
 
@@ -143,9 +143,7 @@ class TerminalHost : public TickerHost {
   void ClearDesktopStrip() override {}
   void ReleaseCaptionTarget() override {}
   bool FlashExists() override { return true; }
-  void SetFlashText(const std::string& text) override {
-    Note("flash \"" + utf8(Escape(text)) + "\"");
-  }
+  void SetFlashText(const std::string& text) override { Note("flash \"" + utf8(Escape(text)) + "\""); }
   void ShowFlash() override {}
   void HideFlash() override { Note("flash hidden"); }
   void RebuildWallpaperImage() override {}
@@ -182,7 +180,8 @@ class TerminalHost : public TickerHost {
         if (it->second.due < next->second.due) next = it;
       }
       if (limitMs > 0 && next->second.due > limitMs) break;
-      if (limitMs == 0 && next->first == ticker::kPauseTimer && fetches >= pageCount && !FlashRunning()) break;
+      if (limitMs == 0 && next->first == ticker::kPauseTimer && fetches >= pageCount && !FlashRunning())
+        break;
       const int id = next->first;
       Advance(next->second.due);
       next->second.due = now + next->second.interval;
@@ -214,9 +213,12 @@ class TerminalHost : public TickerHost {
   static std::string Escape(const std::string& text) {
     std::string out;
     for (char c : text) {
-      if (c == '\r') out += "\\r";
-      else if (c == '\n') out += "\\n";
-      else out += c;
+      if (c == '\r')
+        out += "\\r";
+      else if (c == '\n')
+        out += "\\n";
+      else
+        out += c;
     }
     return out;
   }
@@ -276,31 +278,49 @@ int main(int argc, char** argv) {
     } else if (a == "--mode") {
       std::string m;
       text(m);
-      if (m == "bar") o.settings.howto = 0;
-      else if (m == "desktop") o.settings.howto = 1;
-      else if (m == "title") o.settings.howto = 2;
-      else if (ParseInt(m.c_str(), n)) o.settings.howto = n;
+      if (m == "bar")
+        o.settings.howto = 0;
+      else if (m == "desktop")
+        o.settings.howto = 1;
+      else if (m == "title")
+        o.settings.howto = 2;
+      else if (ParseInt(m.c_str(), n))
+        o.settings.howto = n;
       else {
         std::fprintf(stderr, "zellora-ticker: unknown mode %s\n", m.c_str());
         return 2;
       }
-    } else if (a == "--order") value(o.settings.order);
-    else if (a == "--loop") value(o.settings.loopCount);
-    else if (a == "--sleep") value(o.settings.sleep);
-    else if (a == "--speed") value(o.settings.speed);
-    else if (a == "--area") value(o.settings.deskPer);
-    else if (a == "--level") value(o.level);
-    else if (a == "--bar-width") value(o.barWidth);
-    else if (a == "--screen-width") value(o.screenWidth);
-    else if (a == "--columns") value(o.columns);
-    else if (a == "--every") value(o.every);
+    } else if (a == "--order")
+      value(o.settings.order);
+    else if (a == "--loop")
+      value(o.settings.loopCount);
+    else if (a == "--sleep")
+      value(o.settings.sleep);
+    else if (a == "--speed")
+      value(o.settings.speed);
+    else if (a == "--area")
+      value(o.settings.deskPer);
+    else if (a == "--level")
+      value(o.level);
+    else if (a == "--bar-width")
+      value(o.barWidth);
+    else if (a == "--screen-width")
+      value(o.screenWidth);
+    else if (a == "--columns")
+      value(o.columns);
+    else if (a == "--every")
+      value(o.every);
     else if (a == "--seconds") {
       value(n);
       o.seconds = n;
-    } else if (a == "--channel") text(o.channelFile);
-    else if (a == "--flash") text(o.flashFile);
-    else if (a == "--realtime") o.realtime = true;
-    else if (a == "--sjis") o.sjis = true;
+    } else if (a == "--channel")
+      text(o.channelFile);
+    else if (a == "--flash")
+      text(o.flashFile);
+    else if (a == "--realtime")
+      o.realtime = true;
+    else if (a == "--sjis")
+      o.sjis = true;
     else if (!a.empty() && a[0] == '-') {
       std::fprintf(stderr, "zellora-ticker: unknown option %s\n", a.c_str());
       Usage(stderr);
@@ -342,7 +362,7 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "zellora-ticker: cannot read %s\n", o.flashFile.c_str());
       return 1;
     }
-    engine.OnCopyData(news::kTagFlash, text.data(), text.size());
+    engine.OnCopyData(ticker_link::kTagFlash, text.data(), text.size());
   }
   host.Run(o.seconds * 1000, o.pages.size());
   engine.OnClose();

@@ -1,6 +1,6 @@
 #include <climits>
 
-#include "support/sjis.h"
+#include "support/text/sjis.h"
 #include "support/win/dialog.h"
 
 namespace win {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "support/sjis.h"
+#include "support/text/sjis.h"
 
 namespace display {
 
@@ -19,7 +19,9 @@ constexpr char kIdeographicSpace[] = "　";
 
 // A byte with the high bit set that is not a lead byte: half-width katakana (or a byte code page
 // 932 leaves unused). It fills half a cell.
-bool IsHalfWidthHigh(unsigned char c) { return c >= 0x80 && !sjis::IsLeadByte(c); }
+bool IsHalfWidthHigh(unsigned char c) {
+  return c >= 0x80 && !sjis::IsLeadByte(c);
+}
 
 }  // namespace
 
@@ -58,8 +60,8 @@ std::string ToFullWidth(std::string_view text) {
   return out;
 }
 
-DisplayLine BuildDisplayLine(std::string_view siteTitle, const std::vector<std::string>& headlines,
-                             int month, int day, int width) {
+DisplayLine BuildDisplayLine(std::string_view siteTitle, const std::vector<std::string>& headlines, int month,
+                             int day, int width) {
   std::string text;
   text.reserve(256);
   text += "【　";

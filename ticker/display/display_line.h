@@ -24,14 +24,14 @@ std::string ToFullWidth(std::string_view text);
 std::string_view FullWidthOf(unsigned char c);
 
 struct DisplayLine {
-  std::string text;   // full width: text.size() is even
-  int consumed = 0;   // headline entries taken into the line
+  std::string text;  // full width: text.size() is even
+  int consumed = 0;  // headline entries taken into the line
 };
 
 // Builds the line for a source. width is the pixel width the line starts at (bar, strip or caption
 // target); the lead-in is width / 12 spaces (at least one). The header names the source and the
 // date; headlines are taken in order up to the first empty one, a trailing "。" or "、" dropped.
-DisplayLine BuildDisplayLine(std::string_view siteTitle, const std::vector<std::string>& headlines,
-                             int month, int day, int width);
+DisplayLine BuildDisplayLine(std::string_view siteTitle, const std::vector<std::string>& headlines, int month,
+                             int day, int width);
 
 }  // namespace display

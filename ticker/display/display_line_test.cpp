@@ -10,7 +10,9 @@ using display::BuildDisplayLine;
 using display::ToFullWidth;
 
 // Every byte pair of a full-width text; fails on an odd length.
-bool AllTwoByte(const std::string& s) { return s.size() % 2 == 0; }
+bool AllTwoByte(const std::string& s) {
+  return s.size() % 2 == 0;
+}
 
 TEST(FullWidth, TableHasCodePage932Forms) {
   EXPECT_EQ(ToFullWidth("A"), "\x82\x60");   // Ａ
@@ -26,11 +28,14 @@ TEST(FullWidth, TableHasCodePage932Forms) {
   EXPECT_EQ(ToFullWidth("~"), "\x81\x60");   // ～
   EXPECT_EQ(ToFullWidth("ABC abc 123"), "ＡＢＣ　ａｂｃ　１２３");
   // Every printable byte has a two-byte form.
-  for (int c = 0x20; c <= 0x7E; ++c) EXPECT_EQ(display::FullWidthOf(static_cast<unsigned char>(c)).size(), 2u) << c;
+  for (int c = 0x20; c <= 0x7E; ++c)
+    EXPECT_EQ(display::FullWidthOf(static_cast<unsigned char>(c)).size(), 2u) << c;
 }
 
 TEST(FullWidth, ControlCharactersAndDeleteAreDropped) {
-  EXPECT_EQ(ToFullWidth("a\tb\r\nc\x7F" "d"), "ａｂｃｄ");
+  EXPECT_EQ(ToFullWidth("a\tb\r\nc\x7F"
+                        "d"),
+            "ａｂｃｄ");
   EXPECT_EQ(ToFullWidth(std::string("x\0y", 3)), "ｘｙ");
 }
 
@@ -65,7 +70,8 @@ TEST(DisplayLine, TitleEndingInNewsHasNoSecondNews) {
   EXPECT_NE(BuildDisplayLine("ﾃﾚﾋﾞﾆｭｰｽ", {}, 1, 2, 0).text.find("【　ﾃﾚﾋﾞﾆｭｰｽ　１月２日　】"),
             std::string::npos);
   // "ニュース" in the middle of a title does not count.
-  EXPECT_NE(BuildDisplayLine("ニュース速報", {}, 1, 2, 0).text.find("ニュース速報　ニュース　"), std::string::npos);
+  EXPECT_NE(BuildDisplayLine("ニュース速報", {}, 1, 2, 0).text.find("ニュース速報　ニュース　"),
+            std::string::npos);
 }
 
 TEST(DisplayLine, TrailingFullStopOrCommaIsDropped) {

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <utility>
 
+#include "support/ticker_link/url_slot.h"
 #include "ticker/display/display_line.h"
 #include "ticker/news/news_message.h"
-#include "ticker/news/url_slot.h"
 
 namespace ticker {
 
@@ -21,10 +21,16 @@ void TickerEngine::SetSiteUrl(const std::string& url) {
   siteUrl = url;
 }
 
-long long TickerEngine::TickInterval() const { return settings::TickMilliseconds(speedIndex); }
-long long TickerEngine::PauseInterval() const { return settings::SleepMilliseconds(sleepIndex); }
+long long TickerEngine::TickInterval() const {
+  return settings::TickMilliseconds(speedIndex);
+}
+long long TickerEngine::PauseInterval() const {
+  return settings::SleepMilliseconds(sleepIndex);
+}
 
-void TickerEngine::StartTickTimer() { host.SetTimer(kTickTimer, TickInterval()); }
+void TickerEngine::StartTickTimer() {
+  host.SetTimer(kTickTimer, TickInterval());
+}
 
 void TickerEngine::StartPauseTimer() {
   // A "Sleep" index outside the table arms nothing: the rotation rests until the next command.
@@ -57,15 +63,15 @@ void TickerEngine::OnTimer(int id) {
 
 bool TickerEngine::OnCommand(int id) {
   if (closed) return false;
-  if (id == kReloadCommand) {
+  if (id == ticker_link::kReloadCommand) {
     Reload();
     return true;
   }
-  if (id >= kSlotCommandFirst && id <= kSlotCommandLast) {
-    ShowSlot(id - kSlotCommandFirst);
+  if (id >= ticker_link::kShowSlotCommandFirst && id <= ticker_link::kShowSlotCommandLast) {
+    ShowSlot(id - ticker_link::kShowSlotCommandFirst);
     return true;
   }
-  if (id >= kTempCommandFirst && id <= kTempCommandLast) {
+  if (id >= ticker_link::kShowTempCommandFirst && id <= ticker_link::kShowTempCommandLast) {
     ShowTempEntry();
     return true;
   }
@@ -75,9 +81,9 @@ bool TickerEngine::OnCommand(int id) {
 bool TickerEngine::OnCopyData(std::uint32_t tag, const void* data, std::size_t size) {
   if (!news::IsNewsTag(tag) || closed) return false;
   const news::ItemStream item =
-      news::ReadItemStream(news::ReadCopyDataText(data, size), [this] { return host.Random(); });
+      news::ReadItemStream(ticker_link::ReadCopyDataText(data, size), [this] { return host.Random(); });
 
-  if (tag == news::kTagFlash) {
+  if (tag == ticker_link::kTagFlash) {
     // A new flash drops the sequence in progress and starts with its own title. A channel item
     // leaves the flash alone: killing its timers there would leave the window showing a stale
     // bulletin for good.
@@ -276,7 +282,7 @@ bool TickerEngine::CheckChannel() {
     // Bulletins go to the flash window through the ordinary news message; the list goes on.
     const std::string text = news::BuildFlashText(page.GetItem(2), page.GetItem(3), texts);
     store.WriteHomeId(issue);
-    host.SendNewsMessage(news::kTagFlash, text.c_str(), text.size() + 1);
+    host.SendNewsMessage(ticker_link::kTagFlash, text.c_str(), text.size() + 1);
     return false;
   }
 
@@ -357,12 +363,14 @@ TickerEngine::TickResult TickerEngine::ModeTick() {
   std::string visible;
   if (mode == 2) {
     const std::size_t offset = static_cast<std::size_t>(step) * 2;
-    const std::size_t length = std::min<std::size_t>(static_cast<std::size_t>(remaining) * 2, kMaxVisibleBytes);
+    const std::size_t length =
+        std::min<std::size_t>(static_cast<std::size_t>(remaining) * 2, kMaxVisibleBytes);
     visible = displayLine.substr(std::min(offset, displayLine.size()), length);
     --remaining;
   } else {
     const std::size_t offset = static_cast<std::size_t>(step / 3) * 2;
-    const std::size_t length = std::min<std::size_t>(static_cast<std::size_t>(remaining) * 2, kMaxVisibleBytes);
+    const std::size_t length =
+        std::min<std::size_t>(static_cast<std::size_t>(remaining) * 2, kMaxVisibleBytes);
     visible = displayLine.substr(std::min(offset, displayLine.size()), length);
     if (step % 3 == 2) --remaining;
   }
@@ -408,11 +416,31 @@ void TickerEngine::OnFlashTimer(int id) {
   int next = 0;
   long long after = 0;
   switch (id) {
-    case 500: host.SetFlashText(flashTitle); next = 501; after = 1000; break;
-    case 501: host.SetFlashText(std::string()); next = 502; after = 300; break;
-    case 502: host.SetFlashText(flashTitle); next = 503; after = 1000; break;
-    case 503: host.SetFlashText(std::string()); next = 504; after = 300; break;
-    case 504: host.SetFlashText(flashTitle); next = 505; after = 5000; break;
+    case 500:
+      host.SetFlashText(flashTitle);
+      next = 501;
+      after = 1000;
+      break;
+    case 501:
+      host.SetFlashText(std::string());
+      next = 502;
+      after = 300;
+      break;
+    case 502:
+      host.SetFlashText(flashTitle);
+      next = 503;
+      after = 1000;
+      break;
+    case 503:
+      host.SetFlashText(std::string());
+      next = 504;
+      after = 300;
+      break;
+    case 504:
+      host.SetFlashText(flashTitle);
+      next = 505;
+      after = 5000;
+      break;
     default:
       host.SetFlashText(flashLines[static_cast<std::size_t>(flashIndex)]);
       ++flashIndex;

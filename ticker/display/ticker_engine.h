@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "support/ticker_link/ticker_link.h"
 #include "ticker/display/ticker_host.h"
 #include "ticker/news/news_list.h"
 #include "ticker/news/ticker_store.h"
@@ -25,13 +26,6 @@ constexpr int kTickTimer = 100;
 constexpr int kPauseTimer = 200;
 constexpr int kFlashTimerFirst = 500;  // 500-505: the flash sequence
 constexpr int kFlashTimerLast = 505;
-
-// Command ids.
-constexpr int kReloadCommand = 1031;
-constexpr int kSlotCommandFirst = 10000;  // 10000 + slot: show that slot now
-constexpr int kSlotCommandLast = 10999;
-constexpr int kTempCommandFirst = 11000;  // show the temporary entry once
-constexpr int kTempCommandLast = 11999;
 
 // Pause before each registration-order probe of a slot.
 constexpr int kProbePauseMs = 100;

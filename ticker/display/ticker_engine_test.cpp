@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "support/ticker_link/url_list.h"
+#include "support/ticker_link/url_slot.h"
 #include "tests/fake_ticker_host.h"
 #include "ticker/news/news_message.h"
-#include "ticker/news/url_list.h"
-#include "ticker/news/url_slot.h"
 
 namespace {
 
@@ -31,7 +31,8 @@ class Engine : public ::testing::Test {
   // Slot n with a page of one headline.
   void AddSite(int n) {
     store.AddSlot(n);
-    host.pages["http://site" + std::to_string(n) + "/"] = {"Site" + std::to_string(n), {"headline " + std::to_string(n)}};
+    host.pages["http://site" + std::to_string(n) + "/"] = {"Site" + std::to_string(n),
+                                                           {"headline " + std::to_string(n)}};
   }
 
   // URLs fetched from the URL list (the channel left out).
@@ -86,7 +87,7 @@ TEST_F(Engine, RegistrationOrderWalksTheListAndFallsBackAfterTheLast) {
   engine.OnInit();
   host.RunUntil([this] { return SiteFetches().size() == 5; }, 30 * 60 * 1000);
   EXPECT_EQ(SiteFetches(), (std::vector<std::string>{"http://site0/", "http://site1/", "http://site2/",
-                                                      "http://site0/", "http://site1/"}));
+                                                     "http://site0/", "http://site1/"}));
   EXPECT_EQ(engine.NextSlot(), 2);
 }
 
@@ -267,7 +268,7 @@ TEST_F(Engine, BarAndDesktopMoveFourPixelsPerTickAndTitleBarOneCharacter) {
   host.ClearEvents();
   store.settingsValue.howto = 2;
   host.captionWidth = 240;
-  engine.OnCommand(ticker::kReloadCommand);
+  engine.OnCommand(ticker_link::kReloadCommand);
   host.RunFor(3 * 160);
   draws = host.Events(HostEvent::kDrawCaption);
   ASSERT_EQ(draws.size(), 3u);
@@ -419,7 +420,7 @@ TEST_F(Engine, TickIntervalFollowsSpeedAndPauseFollowsSleep) {
   const long long ticks[] = {80, 160, 240, 0};
   for (int i = 0; i < 4; ++i) {
     store.settingsValue.speed = speeds[i];
-    engine.OnCommand(ticker::kReloadCommand);
+    engine.OnCommand(ticker_link::kReloadCommand);
     EXPECT_EQ(host.Events(HostEvent::kSetTimer).back().value, ticks[i]);
   }
   const int sleeps[] = {0, 1, 5, 11};
@@ -427,7 +428,7 @@ TEST_F(Engine, TickIntervalFollowsSpeedAndPauseFollowsSleep) {
   store.settingsValue.speed = 0;
   for (int i = 0; i < 4; ++i) {
     store.settingsValue.sleep = sleeps[i];
-    engine.OnCommand(ticker::kReloadCommand);
+    engine.OnCommand(ticker_link::kReloadCommand);
     host.RunUntil([this] { return host.TimerActive(ticker::kPauseTimer); }, 10 * 60 * 1000);
     EXPECT_EQ(host.TimerInterval(ticker::kPauseTimer), pauses[i]);
   }
@@ -458,7 +459,7 @@ TEST_F(Engine, HowtoOutOfRangeStopsAtTheFirstTick) {
   EXPECT_FALSE(host.TimerActive(ticker::kPauseTimer));
   // The next reload with a valid mode starts again.
   store.settingsValue.howto = 1;
-  engine.OnCommand(ticker::kReloadCommand);
+  engine.OnCommand(ticker_link::kReloadCommand);
   host.RunFor(1000);
   EXPECT_GT(Count(HostEvent::kDrawDesktop), 0);
 }
@@ -470,7 +471,7 @@ TEST_F(Engine, ReloadDropsTheLineAndStartsFromTheFirstSlot) {
   host.RunUntil([this] { return SiteFetches().size() == 2; }, 10 * 60 * 1000);
   host.RunFor(5 * 160);
   store.settingsValue.speed = 2;
-  engine.OnCommand(ticker::kReloadCommand);
+  engine.OnCommand(ticker_link::kReloadCommand);
   EXPECT_EQ(SiteFetches().back(), "http://site0/");
   EXPECT_EQ(host.TimerInterval(ticker::kTickTimer), 240);
   EXPECT_EQ(engine.LineBuilt(), 0);
@@ -490,8 +491,8 @@ TEST_F(Engine, StopCleansUpEveryModeAndCloseEndsTheEngine) {
   EXPECT_EQ(Count(HostEvent::kCloseWindows), 1);
   EXPECT_FALSE(host.TimerActive(ticker::kTickTimer));
   EXPECT_TRUE(engine.DisplayLineText().empty());
-  EXPECT_FALSE(engine.OnCommand(ticker::kReloadCommand));
-  EXPECT_FALSE(Send(news::kTagFlash, "x"));
+  EXPECT_FALSE(engine.OnCommand(ticker_link::kReloadCommand));
+  EXPECT_FALSE(Send(ticker_link::kTagFlash, "x"));
   engine.OnTimer(ticker::kPauseTimer);
   EXPECT_EQ(SiteFetches().size(), 1u);
 }
@@ -510,13 +511,13 @@ TEST_F(Engine, ChannelItemMessageReplacesTheLine) {
   host.ClearEvents();
   passes.clear();
 
-  ASSERT_TRUE(Send(news::kTagDesktop, "@TITLE@A@/TITLE@@URL@B@/URL@@NEWS@x\ny\n"));
+  ASSERT_TRUE(Send(ticker_link::kTagDesktop, "@TITLE@A@/TITLE@@URL@B@/URL@@NEWS@x\ny\n"));
   EXPECT_EQ(engine.Mode(), 1);
   EXPECT_EQ(engine.SiteTitle(), "A");
   EXPECT_EQ(engine.SiteUrl(), "B");
   EXPECT_EQ(engine.Headlines().items, (std::vector<std::string>{"x", "y"}));
   EXPECT_EQ(engine.RepeatCounter(), 2);
-  EXPECT_EQ(engine.NextSlot(), 1);  // the interrupted entry comes again
+  EXPECT_EQ(engine.NextSlot(), 1);               // the interrupted entry comes again
   EXPECT_EQ(Count(HostEvent::kDrawDesktop), 1);  // the first tick ran at once
   EXPECT_NE(engine.DisplayLineText().find("●ｘ．．．　　　　　●ｙ．．．"), std::string::npos);
   EXPECT_TRUE(host.TimerActive(ticker::kTickTimer));
@@ -536,7 +537,7 @@ TEST_F(Engine, ChannelItemMessageReplacesTheLine) {
 TEST_F(Engine, ChannelItemWithLoopCountZeroStillGetsOnePass) {
   engine.OnInit();
   host.onTimer = [this](int id) { engine.OnTimer(id); };
-  ASSERT_TRUE(Send(news::kTagTitleBar, "@TITLE@A@/TITLE@@NEWS@only"));
+  ASSERT_TRUE(Send(ticker_link::kTagTitleBar, "@TITLE@A@/TITLE@@NEWS@only"));
   EXPECT_EQ(engine.Mode(), 2);
   EXPECT_EQ(engine.RepeatCounter(), 0);
   const int chars = engine.Remaining() + 1;
@@ -549,14 +550,14 @@ TEST_F(Engine, FlashMessageKeepsTheLineAndStartsTheSequence) {
   engine.OnInit();
   host.RunFor(500);
   const int built = engine.LineBuilt();
-  ASSERT_TRUE(Send(news::kTagFlash, "@TITLE@A@/TITLE@@URL@B@/URL@@NEWS@x\ny\n"));
+  ASSERT_TRUE(Send(ticker_link::kTagFlash, "@TITLE@A@/TITLE@@URL@B@/URL@@NEWS@x\ny\n"));
   EXPECT_EQ(engine.FlashTitle(), "A");
   EXPECT_EQ(engine.FlashLines(), (std::vector<std::string>{"x\ny"}));
   EXPECT_EQ(host.TimerInterval(ticker::kFlashTimerFirst), 1000);
   EXPECT_EQ(engine.LineBuilt(), built);
   EXPECT_TRUE(host.TimerActive(ticker::kTickTimer));
   // Nothing to show: no sequence.
-  ASSERT_TRUE(Send(news::kTagFlash, "@NEWS@\f \f"));
+  ASSERT_TRUE(Send(ticker_link::kTagFlash, "@NEWS@\f \f"));
   EXPECT_FALSE(host.TimerActive(ticker::kFlashTimerFirst));
 }
 
@@ -565,12 +566,15 @@ TEST_F(Engine, FlashSequenceTiming) {
   engine.OnInit();
   host.ClearEvents();
   const long long t0 = host.now;
-  ASSERT_TRUE(Send(news::kTagFlash, "@TITLE@T@/TITLE@@NEWS@one\ftwo\fthree\f"));
+  ASSERT_TRUE(Send(ticker_link::kTagFlash, "@TITLE@T@/TITLE@@NEWS@one\ftwo\fthree\f"));
   host.RunFor(60 * 1000);
-  struct Shown { long long at; std::string text; };
+  struct Shown {
+    long long at;
+    std::string text;
+  };
   std::vector<Shown> shown;
   for (const auto& e : host.Events(HostEvent::kFlashText)) shown.push_back({e.time - t0, e.text});
-  const std::vector<Shown> expected = {{1000, "T"}, {2000, ""}, {2300, "T"}, {3300, ""},
+  const std::vector<Shown> expected = {{1000, "T"}, {2000, ""},    {2300, "T"},    {3300, ""},
                                        {3600, "T"}, {8600, "one"}, {13600, "two"}, {18600, "three"}};
   ASSERT_EQ(shown.size(), expected.size());
   for (std::size_t i = 0; i < expected.size(); ++i) {
@@ -582,18 +586,19 @@ TEST_F(Engine, FlashSequenceTiming) {
   EXPECT_EQ(hides[0].time - t0, 23600);
   EXPECT_FALSE(host.flashVisible);
   EXPECT_TRUE(engine.FlashLines().empty());
-  for (int id = ticker::kFlashTimerFirst; id <= ticker::kFlashTimerLast; ++id) EXPECT_FALSE(host.TimerActive(id));
+  for (int id = ticker::kFlashTimerFirst; id <= ticker::kFlashTimerLast; ++id)
+    EXPECT_FALSE(host.TimerActive(id));
 }
 
 TEST_F(Engine, NewFlashRestartsWithTheTitle) {
   store.settingsValue.online = 0;
   engine.OnInit();
-  ASSERT_TRUE(Send(news::kTagFlash, "@TITLE@old@/TITLE@@NEWS@a\fb"));
+  ASSERT_TRUE(Send(ticker_link::kTagFlash, "@TITLE@old@/TITLE@@NEWS@a\fb"));
   host.RunFor(9000);  // into the lines
   ASSERT_EQ(host.flashText, "a");
   host.ClearEvents();
   const long long t0 = host.now;
-  ASSERT_TRUE(Send(news::kTagFlash, "@TITLE@new@/TITLE@@NEWS@c"));
+  ASSERT_TRUE(Send(ticker_link::kTagFlash, "@TITLE@new@/TITLE@@NEWS@c"));
   host.RunFor(1000);
   const auto texts = host.Events(HostEvent::kFlashText);
   ASSERT_EQ(texts.size(), 1u);
@@ -604,9 +609,9 @@ TEST_F(Engine, NewFlashRestartsWithTheTitle) {
 TEST_F(Engine, ChannelItemDuringAFlashLetsTheFlashFinish) {
   store.settingsValue.online = 0;
   engine.OnInit();
-  ASSERT_TRUE(Send(news::kTagFlash, "@TITLE@T@/TITLE@@NEWS@a\fb"));
+  ASSERT_TRUE(Send(ticker_link::kTagFlash, "@TITLE@T@/TITLE@@NEWS@a\fb"));
   host.RunFor(9000);  // showing line a
-  ASSERT_TRUE(Send(news::kTagBar, "@TITLE@C@/TITLE@@NEWS@item"));
+  ASSERT_TRUE(Send(ticker_link::kTagBar, "@TITLE@C@/TITLE@@NEWS@item"));
   host.RunFor(20000);
   EXPECT_EQ(Count(HostEvent::kHideFlash), 1);
   EXPECT_FALSE(host.flashVisible);
@@ -615,7 +620,7 @@ TEST_F(Engine, ChannelItemDuringAFlashLetsTheFlashFinish) {
 
 TEST_F(Engine, FlashWithoutItsWindowDropsTheLines) {
   host.flashExists = false;
-  ASSERT_TRUE(Send(news::kTagFlash, "@NEWS@a"));
+  ASSERT_TRUE(Send(ticker_link::kTagFlash, "@NEWS@a"));
   host.RunFor(2000);
   EXPECT_TRUE(engine.FlashLines().empty());
   EXPECT_EQ(Count(HostEvent::kFlashText), 0);
@@ -635,7 +640,7 @@ TEST_F(Engine, UnknownTagIsRefusedAndChangesNothing) {
 TEST_F(Engine, MessageWithoutTerminatorIsReadOnlyToItsLength) {
   const std::string text = "@TITLE@Q@/TITLE@@NEWS@zz";
   std::vector<char> exact(text.begin(), text.end());  // no zero: the sanitizer guards the end
-  ASSERT_TRUE(engine.OnCopyData(news::kTagBar, exact.data(), exact.size() - 1));
+  ASSERT_TRUE(engine.OnCopyData(ticker_link::kTagBar, exact.data(), exact.size() - 1));
   EXPECT_EQ(engine.SiteTitle(), "Q");
   EXPECT_EQ(engine.Headlines().items, (std::vector<std::string>{"z"}));
   EXPECT_EQ(engine.SiteUrl(), news::kMakerHomeUrl);
@@ -683,7 +688,7 @@ TEST_F(Channel, AlreadyShownIssueLeavesTheList) {
   EXPECT_EQ(store.homeIdWrites, 0);
   // Clearing "homeId" brings the issue back.
   store.homeId.clear();
-  engine.OnCommand(ticker::kReloadCommand);
+  engine.OnCommand(ticker_link::kReloadCommand);
   EXPECT_EQ(engine.SiteTitle(), "Chan");
   EXPECT_EQ(engine.Mode(), 0);
 }
@@ -703,7 +708,7 @@ TEST_F(Channel, FlashIssueGoesToTheFlashWindowAndTheListGoesOn) {
   engine.OnInit();
   const auto sent = host.Events(HostEvent::kSendMessage);
   ASSERT_EQ(sent.size(), 1u);
-  EXPECT_EQ(static_cast<std::uint32_t>(sent[0].id), news::kTagFlash);
+  EXPECT_EQ(static_cast<std::uint32_t>(sent[0].id), ticker_link::kTagFlash);
   const std::string body = "@TITLE@速報@/TITLE@@URL@http://u/@/URL@@NEWS@a\r\nb\fc\f";
   EXPECT_EQ(sent[0].text, body + std::string(1, '\0'));
   EXPECT_EQ(engine.FlashTitle(), "速報");
@@ -719,10 +724,10 @@ TEST_F(Channel, PagesThatDoNotCountAreSilent) {
   EXPECT_EQ(SiteFetches().size(), 1u);
   host.pages[news::kChannelPageUrl].title = news::kChannelTitle;
   host.pages[news::kChannelPageUrl].failed = true;
-  engine.OnCommand(ticker::kReloadCommand);
+  engine.OnCommand(ticker_link::kReloadCommand);
   EXPECT_EQ(SiteFetches().size(), 2u);
   host.pages[news::kChannelPageUrl] = {news::kChannelTitle, {}};
-  engine.OnCommand(ticker::kReloadCommand);
+  engine.OnCommand(ticker_link::kReloadCommand);
   EXPECT_EQ(SiteFetches().size(), 3u);
   EXPECT_EQ(store.homeIdWrites, 0);
 }

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "support/page_lines.h"
+#include "support/net/page_lines.h"
 #include "ticker/news/extractor.h"
 #include "ticker/news/news_list.h"
 
@@ -21,8 +21,8 @@ namespace fs = std::filesystem;
 
 std::vector<std::string> LoadCorpus() {
   std::vector<std::string> pages;
-  for (const fs::path& root :
-       {fs::path(ZELLORA_SOURCE_DIR) / ".." / "shared" / "corpus" / "chardet", fs::path("/work/shared/corpus/chardet")}) {
+  for (const fs::path& root : {fs::path(ZELLORA_SOURCE_DIR) / ".." / "shared" / "corpus" / "chardet",
+                               fs::path("/work/shared/corpus/chardet")}) {
     std::error_code ec;
     if (!fs::is_directory(root, ec)) continue;
     for (const auto& entry : fs::recursive_directory_iterator(root, ec)) {
@@ -102,7 +102,8 @@ BENCHMARK(BM_CorpusExtractOnly)->Unit(benchmark::kMillisecond);
 std::string SyntheticPage(int mb, int kind) {
   std::string page =
       "<html>\n<head>\n<meta http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">\n"
-      "<title>ニュース速報 &amp; 天気</title>\n<style>td { color: red }</style>\n</head>\n<body bgcolor=\"#ffffff\">\n";
+      "<title>ニュース速報 &amp; 天気</title>\n<style>td { color: red }</style>\n</head>\n<body "
+      "bgcolor=\"#ffffff\">\n";
   if (kind == 2) page += "<script type=\"text/javascript\">\n";
   const std::size_t target = static_cast<std::size_t>(mb) << 20;
   char number[32];
@@ -120,7 +121,8 @@ std::string SyntheticPage(int mb, int kind) {
       page += ".html\">政府が新しい経済対策を発表、来年度予算に反映へ &lt;速報&gt; 第";
       page += number;
       page += "報</a></td><td>12/07</td></tr>\n";
-      if (n % 10 == 0 && kind != 2) page += "<script type=\"text/javascript\">document.write('<p>ad</p>');</script>\n";
+      if (n % 10 == 0 && kind != 2)
+        page += "<script type=\"text/javascript\">document.write('<p>ad</p>');</script>\n";
       if (n % 15 == 0) page += "<div style=\"display:none\">隠された行</div>\n";
     }
   }

@@ -7,20 +7,20 @@
 #include <cstdlib>
 #include <string>
 
-#include "support/page_lines.h"
-#include "support/sjis.h"
+#include "support/net/page_lines.h"
+#include "support/text/sjis.h"
 #include "ticker/news/extractor.h"
 #include "ticker/news/news_list.h"
 
 namespace {
 
 // Reports the failed invariant, so that a crash file shows what went wrong.
-#define Check(condition)                                              \
-  do {                                                                \
-    if (!(condition)) {                                               \
-      std::fprintf(stderr, "invariant failed: %s\n", #condition);    \
-      std::abort();                                                   \
-    }                                                                 \
+#define Check(condition)                                          \
+  do {                                                            \
+    if (!(condition)) {                                           \
+      std::fprintf(stderr, "invariant failed: %s\n", #condition); \
+      std::abort();                                               \
+    }                                                             \
   } while (false)
 
 // Every stored item is trimmed and long enough, except the continuation text at the very end.

@@ -1,19 +1,20 @@
 #include "ticker/news/extractor.h"
 
 #include <algorithm>
+#include <cstring>
 
-#include "support/sjis.h"
-#include "ticker/news/char_scan.h"
+#include "support/text/sjis.h"
 #include "ticker/news/news_list.h"
 
 namespace {
 
-using char_scan::EndsWithLoneLead;
-using char_scan::FindChar;
-using char_scan::kEnd;
-using char_scan::StartsCharacter;
+using sjis::EndsWithLoneLead;
+using sjis::StartsCharacter;
+constexpr std::size_t kEnd = std::string_view::npos;
 
-bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+bool IsLetter(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
 
 // The name of a tag: after "<", white space and one "/" (with white space after it), the leading
 // run of letters. "<H1>" is H, "</ td>" is td, "<!-- -->" has an empty name.
@@ -29,7 +30,9 @@ std::string_view TagName(std::string_view tag) {
   return tag.substr(start, i - start);
 }
 
-bool Is(std::string_view tag, std::string_view name) { return sjis::EqualsNoCase(tag, name); }
+bool Is(std::string_view tag, std::string_view name) {
+  return sjis::EqualsNoCase(tag, name);
+}
 
 // "DISPLAY:NONE" inside a tag held whole in s[from, to) (from starts a character). Only the
 // colons are candidates, which memchr finds quickly.
@@ -42,8 +45,8 @@ bool ContainsDisplayNone(std::string_view s, std::size_t from, std::size_t to) {
     q = static_cast<std::size_t>(static_cast<const char*>(hit) - s.data());
     if (q + (kNeedle.size() - kColon) > to) return false;
     const std::size_t start = q - kColon;
-    if ((s[q + 1] == 'N' || s[q + 1] == 'n') && sjis::EqualsNoCase(s.substr(start, kNeedle.size()), kNeedle) &&
-        StartsCharacter(s, from, start)) {
+    if ((s[q + 1] == 'N' || s[q + 1] == 'n') &&
+        sjis::EqualsNoCase(s.substr(start, kNeedle.size()), kNeedle) && StartsCharacter(s, from, start)) {
       return true;
     }
   }
@@ -98,7 +101,7 @@ void Extractor::FeedLine(std::string_view line) {
     }
     if (i >= n) break;
     const std::size_t start = i;
-    i = FindChar(line, i, '<');
+    i = sjis::FindChar(line, '<', i);
     if (i == kEnd) i = n;
     if (skip == Skip::kNone) accumulator.append(line.data() + start, i - start);
   }
@@ -126,7 +129,7 @@ void Extractor::ScanTitle(std::string_view line) {
   while (i < n) {
     if (titleStart.Idle() && titleEnd.Idle()) {
       // Both markers start with "<": jump to the next one.
-      const std::size_t next = FindChar(line, i, '<');
+      const std::size_t next = sjis::FindChar(line, '<', i);
       if (next == kEnd) {
         titleLeadPending = EndsWithLoneLead(line, i);
         break;
@@ -184,7 +187,7 @@ std::size_t Extractor::ScanTag(std::string_view line, std::size_t pos) {
     if (watch) displayNone.Double();
     ++from;
   }
-  const std::size_t close = FindChar(line, from, '>');
+  const std::size_t close = sjis::FindChar(line, '>', from);
   const std::size_t end = close == kEnd ? n : close + 1;
   if (tagHead.size() < kTagHeadBytes) {
     tagHead.append(line.data() + pos, std::min(end - pos, kTagHeadBytes - tagHead.size()));

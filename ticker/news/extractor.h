@@ -16,15 +16,15 @@
 #include <string>
 #include <string_view>
 
-#include "support/page_lines.h"
+#include "support/net/page_lines.h"
 
 class NewsList;
 
 // Items that are not page text.
-inline constexpr char kFatalErrorItem[] = "＜致命的なエラー＞";      // no URL to fetch
+inline constexpr char kFatalErrorItem[] = "＜致命的なエラー＞";           // no URL to fetch
 inline constexpr char kNotFoundItem[] = "＜ページが見つかりません %s＞";  // the fetch failed; %s the URL
-inline constexpr char kReadErrorItem[] = "＜読み込みエラー＞";      // fetching or extracting broke down
-inline constexpr char kContinuationItem[] = "続きはホームページで";  // the stored text passed the cap
+inline constexpr char kReadErrorItem[] = "＜読み込みエラー＞";            // fetching or extracting broke down
+inline constexpr char kContinuationItem[] = "続きはホームページで";       // the stored text passed the cap
 
 class Extractor : public PageLineSink {
  public:
@@ -92,8 +92,8 @@ class Extractor : public PageLineSink {
   // Extraction state.
   std::string accumulator;  // text collected since the last flush
   Skip skip = Skip::kNone;
-  std::string hiddenName;  // the tag name that ends the hidden mode (any case)
-  bool inTag = false;      // an unfinished tag continues on the next line
+  std::string hiddenName;       // the tag name that ends the hidden mode (any case)
+  bool inTag = false;           // an unfinished tag continues on the next line
   bool tagLeadPending = false;  // the tag's last byte so far is a lead byte awaiting its partner
   std::string tagHead;          // the start of the current tag, as written
   bool tagDisplayNone = false;
@@ -103,8 +103,8 @@ class Extractor : public PageLineSink {
   bool titleDecided = false;
   bool titleOpen = false;  // "<TITLE>" was found; collecting
   bool titleLeadPending = false;
-  std::uint64_t pageOffset = 0;       // bytes of the joined page before the current line
-  std::uint64_t titleTextStart = 0;   // offset of the first byte after "<TITLE>"
+  std::uint64_t pageOffset = 0;      // bytes of the joined page before the current line
+  std::uint64_t titleTextStart = 0;  // offset of the first byte after "<TITLE>"
   std::string titleText;
   Matcher titleStart{"<TITLE>", "<title>"};
   Matcher titleEnd{"</TITLE>", "</title>"};

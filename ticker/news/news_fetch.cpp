@@ -1,7 +1,7 @@
 #include <string>
 
-#include "support/page_fetch.h"
-#include "support/page_lines.h"
+#include "support/net/page_fetch.h"
+#include "support/net/page_lines.h"
 #include "ticker/news/extractor.h"
 #include "ticker/news/news_list.h"
 

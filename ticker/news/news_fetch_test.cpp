@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "support/http_request.h"
-#include "support/page_lines.h"
+#include "support/net/http_request.h"
+#include "support/net/page_lines.h"
 #include "tests/test_server.h"
 #include "ticker/news/extractor.h"
 #include "ticker/news/news_list.h"
@@ -21,7 +21,6 @@ class NewsFetch : public HttpServerTest {
   static std::string PageUrl(const std::string& bytes, const std::string& extra = "") {
     return server->Url("/page?body=" + TestHttpServer::Encode(bytes) + extra);
   }
-
 };
 
 const char kPage[] =
@@ -74,7 +73,8 @@ TEST_F(NewsFetch, FailuresLeaveOneErrorItem) {
 
 TEST_F(NewsFetch, ErrorStatusBodyIsThePage) {
   NewsList list;
-  list.FetchAndExtract(PageUrl("<body>Not here, sorry\n", "&status=404").c_str(), nullptr, 1, nullptr, nullptr);
+  list.FetchAndExtract(PageUrl("<body>Not here, sorry\n", "&status=404").c_str(), nullptr, 1, nullptr,
+                       nullptr);
   EXPECT_EQ(list.failed, 0);
   EXPECT_THAT(list.items, ElementsAre("Not here, sorry"));
 }
@@ -99,7 +99,8 @@ void ReadBody(const std::string& body, NewsList& list, int level, int encoding =
   Extractor extractor(list, level);
   PageLineReader reader(page, &extractor);
   // Small blocks, so that lines and characters are split between reads.
-  for (std::size_t i = 0; i < body.size(); i += 7) reader.Feed(body.data() + i, std::min<std::size_t>(7, body.size() - i));
+  for (std::size_t i = 0; i < body.size(); i += 7)
+    reader.Feed(body.data() + i, std::min<std::size_t>(7, body.size() - i));
   reader.Finish();
   extractor.Finish();
   EXPECT_TRUE(page.lines.empty());  // streamed, never stored

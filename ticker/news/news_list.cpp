@@ -3,9 +3,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "support/page_lines.h"
-#include "support/sjis.h"
-#include "ticker/news/char_scan.h"
+#include "support/net/page_lines.h"
+#include "support/text/sjis.h"
 #include "ticker/news/extractor.h"
 
 namespace {
@@ -41,9 +40,10 @@ int NewsList::AddItem(const std::string& text, int minLength) {
   // another character, not an ideographic space.
   std::size_t end = t.size();
   for (;;) {
-    if (end >= 1 && t[end - 1] == ' ' && char_scan::StartsCharacter(t, 0, end - 1)) {
+    if (end >= 1 && t[end - 1] == ' ' && sjis::StartsCharacter(t, 0, end - 1)) {
       end -= 1;
-    } else if (end >= 2 && t.substr(end - 2, 2) == kIdeographicSpace && char_scan::StartsCharacter(t, 0, end - 2)) {
+    } else if (end >= 2 && t.substr(end - 2, 2) == kIdeographicSpace &&
+               sjis::StartsCharacter(t, 0, end - 2)) {
       end -= 2;
     } else {
       break;

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "support/page_lines.h"
+#include "support/net/page_lines.h"
 #include "ticker/news/extractor.h"
 
 using ::testing::ElementsAre;
@@ -192,7 +192,8 @@ TEST(NewsListExtract, DisplayNoneIsFoundAnywhereInALongTag) {
 
 TEST(NewsListExtract, MarkersInAnyCase) {
   NewsList list;
-  list.Extract(Page({"<Head><Title>Mixed</tItLe></hEaD>", "a<Br>b<ScRiPt>x</sCrIpT>c<div STYLE=Display:None>y</Div>z"}),
+  list.Extract(Page({"<Head><Title>Mixed</tItLe></hEaD>",
+                     "a<Br>b<ScRiPt>x</sCrIpT>c<div STYLE=Display:None>y</Div>z"}),
                1);
   EXPECT_EQ(list.title, "Mixed");
   EXPECT_THAT(list.items, ElementsAre("a", "bcz"));
@@ -238,7 +239,9 @@ TEST(NewsListExtract, BadBytes) {
   // Runs of lead-range bytes pair up from the last byte that cannot lead: "＝" is 0x81 0x81.
   EXPECT_THAT(Extract({"＝＝<br>x"}), ElementsAre("＝＝", "x"));
   EXPECT_THAT(Extract({"＝＝\x81<br>x"}), ElementsAre("＝＝\x81<br>x"));
-  EXPECT_THAT(Extract({"<p style=\x81" "display:none>shown"}), ElementsAre("shown"));
+  EXPECT_THAT(Extract({"<p style=\x81"
+                       "display:none>shown"}),
+              ElementsAre("shown"));
   // At a line end inside a tag, it pairs with the next line's first byte.
   EXPECT_THAT(Extract({"<a \x81", ">still tag>x"}), ElementsAre("x"));
   // A lone lead byte ending the page is kept.
@@ -247,11 +250,12 @@ TEST(NewsListExtract, BadBytes) {
 
 TEST(NewsListExtract, OneLineMinifiedPage) {
   NewsList list;
-  list.Extract(Page({"<!DOCTYPE html><html><HEAD><meta charset=utf-8><title>速報</title><script>var a='<p>no';"
-                     "</script></HEAD><BODY bgcolor=\"#ffffff\"><div class=n><a href=/1>首相が会見</a></div><br>"
-                     "<div><a href=/2>株価が上昇</a></div><br><table><tr><td>天気</td><td>晴れ</td></tr></table>"
-                     "</BODY></html>"}),
-               1);
+  list.Extract(
+      Page({"<!DOCTYPE html><html><HEAD><meta charset=utf-8><title>速報</title><script>var a='<p>no';"
+            "</script></HEAD><BODY bgcolor=\"#ffffff\"><div class=n><a href=/1>首相が会見</a></div><br>"
+            "<div><a href=/2>株価が上昇</a></div><br><table><tr><td>天気</td><td>晴れ</td></tr></table>"
+            "</BODY></html>"}),
+      1);
   EXPECT_EQ(list.title, "速報");
   EXPECT_THAT(list.items, ElementsAre("首相が会見", "株価が上昇", "天気 晴れ"));
 }

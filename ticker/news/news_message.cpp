@@ -2,27 +2,25 @@
 
 #include <cstring>
 
-#include "support/sjis.h"
+#include "support/text/sjis.h"
 
 namespace news {
 
-bool IsNewsTag(std::uint32_t tag) { return ModeOfTag(tag) >= 0 || tag == kTagFlash; }
+bool IsNewsTag(std::uint32_t tag) {
+  return ModeOfTag(tag) >= 0 || tag == ticker_link::kTagFlash;
+}
 
 int ModeOfTag(std::uint32_t tag) {
   switch (tag) {
-    case kTagBar: return 0;
-    case kTagDesktop: return 1;
-    case kTagTitleBar: return 2;
-    default: return -1;
+    case ticker_link::kTagBar:
+      return 0;
+    case ticker_link::kTagDesktop:
+      return 1;
+    case ticker_link::kTagTitleBar:
+      return 2;
+    default:
+      return -1;
   }
-}
-
-std::string ReadCopyDataText(const void* data, std::size_t cbData) {
-  if (data == nullptr || cbData == 0) return {};
-  const char* text = static_cast<const char*>(data);
-  const void* zero = std::memchr(text, 0, cbData);
-  const std::size_t length = zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - text) : cbData;
-  return std::string(text, length);
 }
 
 namespace {

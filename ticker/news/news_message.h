@@ -13,13 +13,9 @@
 #include <string_view>
 #include <vector>
 
-namespace news {
+#include "support/ticker_link/ticker_link.h"
 
-// The dwData tags: the four characters read as a big-endian constant.
-constexpr std::uint32_t kTagBar = 0x5A4C4C31;       // 'ZLL1': channel item on the bar
-constexpr std::uint32_t kTagDesktop = 0x5A4C4C32;   // 'ZLL2': channel item on the desktop
-constexpr std::uint32_t kTagTitleBar = 0x5A4C4C33;  // 'ZLL3': channel item in the caption
-constexpr std::uint32_t kTagFlash = 0x464C5348;     // 'FLSH': flash bulletins
+namespace news {
 
 bool IsNewsTag(std::uint32_t tag);
 // Display mode of a channel tag (0 bar, 1 desktop, 2 title bar), or -1 for any other tag.
@@ -32,10 +28,6 @@ constexpr const char kChannelPageUrl[] = "http://www.hoshirai.example/amuse/news
 constexpr const char kChannelReferrer[] = "http://www.hoshirai.example/amuse/index.html";
 // The channel page counts only with exactly this title.
 constexpr const char kChannelTitle[] = "HOSHIRAI NEWS";
-
-// The text of a WM_COPYDATA record: at most cbData bytes, ending early at a zero inside them.
-// A null pointer gives empty text. Never reads past data + cbData.
-std::string ReadCopyDataText(const void* data, std::size_t cbData);
 
 struct ItemStream {
   std::string title;

@@ -10,18 +10,20 @@ namespace {
 
 using news::ReadItemStream;
 
-int FixedRandom1() { return 1; }
+int FixedRandom1() {
+  return 1;
+}
 
 TEST(NewsMessage, CopyDataTextIsBoundedByItsLength) {
   const char buffer[] = {'a', 'b', 'c', 'd'};  // no terminating zero
-  EXPECT_EQ(news::ReadCopyDataText(buffer, 4), "abcd");
-  EXPECT_EQ(news::ReadCopyDataText(buffer, 2), "ab");
-  EXPECT_EQ(news::ReadCopyDataText("ab\0cd", 6), "ab");
-  EXPECT_EQ(news::ReadCopyDataText(nullptr, 10), "");
-  EXPECT_EQ(news::ReadCopyDataText(buffer, 0), "");
+  EXPECT_EQ(ticker_link::ReadCopyDataText(buffer, 4), "abcd");
+  EXPECT_EQ(ticker_link::ReadCopyDataText(buffer, 2), "ab");
+  EXPECT_EQ(ticker_link::ReadCopyDataText("ab\0cd", 6), "ab");
+  EXPECT_EQ(ticker_link::ReadCopyDataText(nullptr, 10), "");
+  EXPECT_EQ(ticker_link::ReadCopyDataText(buffer, 0), "");
   // A heap block of exactly cbData bytes: the sanitizer catches any read past it.
   std::vector<char> exact(1000, 'x');
-  EXPECT_EQ(news::ReadCopyDataText(exact.data(), exact.size()).size(), 1000u);
+  EXPECT_EQ(ticker_link::ReadCopyDataText(exact.data(), exact.size()).size(), 1000u);
 }
 
 TEST(NewsMessage, ItemStreamParts) {
@@ -34,7 +36,10 @@ TEST(NewsMessage, ItemStreamParts) {
 
 TEST(NewsMessage, MissingPartsTakeDefaults) {
   int calls = 0;
-  auto counting = [&calls] { ++calls; return 5; };  // 5 % 3 = 2
+  auto counting = [&calls] {
+    ++calls;
+    return 5;
+  };  // 5 % 3 = 2
   auto item = ReadItemStream("just a body", counting);
   EXPECT_EQ(item.title, "緊急");
   EXPECT_EQ(calls, 1);

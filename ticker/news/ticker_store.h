@@ -6,7 +6,7 @@
 #include <string>
 #include <utility>
 
-#include "ticker/news/url_list.h"
+#include "support/ticker_link/url_list.h"
 #include "ticker/shell/settings.h"
 
 class TickerStore {
@@ -32,7 +32,7 @@ class TickerStore {
 // another root a test names. Every call opens the registry afresh and lets go.
 class RegistryTickerStore : public TickerStore {
  public:
-  explicit RegistryTickerStore(std::string rootPath = settings::kRootPath) : root(std::move(rootPath)) {}
+  explicit RegistryTickerStore(std::string rootPath = ticker_link::kRootPath) : root(std::move(rootPath)) {}
   settings::TickerSettings ReadSettings() override;
   settings::ProxyCredentials ReadProxy() override;
   bool KeyExists(const std::string& key) override;

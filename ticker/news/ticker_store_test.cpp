@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "support/registry.h"
+#include "support/registry/registry.h"
 #include "tests/fake_ticker_host.h"
 #include "ticker/display/ticker_engine.h"
 #include "ticker/news/news_message.h"
@@ -18,7 +18,8 @@ TEST(RegistryTickerStore, EngineRunsOnTheRegistry) {
   for (int n = 0; n < 32; ++n) reg.DeleteKey(url_list::SlotKey(n));
   reg.DeleteKey(url_list::kTempKey);
   reg.DeleteValue("", settings::kHomeId);
-  ASSERT_TRUE(url_list::WriteList(reg, {UrlEntry{"一番", "http://one/", "", 20}, UrlEntry{"二番", "http://two/", "", 30}}));
+  ASSERT_TRUE(url_list::WriteList(
+      reg, {UrlEntry{"一番", "http://one/", "", 20}, UrlEntry{"二番", "http://two/", "", 30}}));
   ASSERT_TRUE(url_list::WriteTempEntry(reg, UrlEntry{"一時", "http://temp/", "http://ref/", 40}));
   ASSERT_TRUE(reg.CreateKey(settings::kOptionKey));
   ASSERT_TRUE(reg.WriteNumber(settings::kOptionKey, settings::kDeskPer, 2));
@@ -26,7 +27,8 @@ TEST(RegistryTickerStore, EngineRunsOnTheRegistry) {
 
   RegistryTickerStore store(kRoot);
   fake::FakeTickerHost host;
-  host.pages[news::kChannelPageUrl] = {news::kChannelTitle, {"issue-3", "ZELL1", "Chan", "http://chan/", "n"}};
+  host.pages[news::kChannelPageUrl] = {news::kChannelTitle,
+                                       {"issue-3", "ZELL1", "Chan", "http://chan/", "n"}};
   ticker::TickerEngine engine(host, store);
   host.onTimer = [&](int id) { engine.OnTimer(id); };
   engine.OnInit();

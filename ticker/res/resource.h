@@ -5,7 +5,7 @@
 #define IDR_MAINFRAME 128  // the program and window icon
 
 // Dialogs.
-#define IDD_ZELLORA_DIALOG 102  // the hidden main window "__@ZELLORA@__"
+#define IDD_ZELLORA_DIALOG 102  // the hidden main window (its title: ticker_link::kWindowTitle)
 
 // Strings.
 #define IDS_SOCKETS_INIT_FAILED 103

@@ -1,7 +1,7 @@
 #include "ticker/shell/settings.h"
 
-#include "support/registry.h"
-#include "ticker/news/url_slot.h"
+#include "support/registry/registry.h"
+#include "support/ticker_link/url_slot.h"
 
 namespace settings {
 

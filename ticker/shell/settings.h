@@ -6,11 +6,10 @@
 
 #include <string>
 
+#include "support/ticker_link/ticker_link.h"
+
 namespace settings {
 
-// Zellora's key, and the key above it that the uninstall run deletes "Zellora" from.
-constexpr const char kRootPath[] = "HKEY_CURRENT_USER\\Software\\HOSHIRAI\\Zellora";
-constexpr const char kMakerPath[] = "HKEY_CURRENT_USER\\Software\\HOSHIRAI";
 constexpr const char kOptionKey[] = "Option";
 
 // Value names.
@@ -47,7 +46,7 @@ struct TickerSettings {
 // reads or writes, and lets go.
 
 // Reads the ticker window's values afresh, each with its own default.
-TickerSettings ReadTickerSettings(const char* root = kRootPath);
+TickerSettings ReadTickerSettings(const char* root = ticker_link::kRootPath);
 
 // The DeskPer index as a percentage: 0 -> 25, 1 -> 50, 2 -> 75, 3 -> 100, anything else -> 25.
 int DeskPerPercent(int index);
@@ -63,7 +62,7 @@ struct ProxyCredentials {
   std::string user;
   std::string password;
 };
-ProxyCredentials ReadProxyCredentials(const char* root = kRootPath);
+ProxyCredentials ReadProxyCredentials(const char* root = ticker_link::kRootPath);
 
 // Everything the options dialog edits, as stored: list and radio indexes, not percentages.
 struct OptionSettings {
@@ -81,25 +80,25 @@ struct OptionSettings {
 // Reads the numbers in the order "Howto", "Order", "loopCount", "Sleep", "Speed",
 // "bRegExplorer", "DeskPer", "bProxyAuth", then "ProxyUser" and "ProxyPassword"; each value
 // that cannot be read keeps its default.
-OptionSettings ReadOptionSettings(const char* root = kRootPath);
+OptionSettings ReadOptionSettings(const char* root = ticker_link::kRootPath);
 // Writes every value in the same order. The password is stored only while the stored one still
 // equals passwordAsRead (the password read when the editing began). True when every write
 // succeeded.
 bool WriteOptionSettings(const OptionSettings& options, const std::string& passwordAsRead,
-                         const char* root = kRootPath);
+                         const char* root = ticker_link::kRootPath);
 
 // "bOnline" (missing -> on) and its writer.
-bool ReadOnline(const char* root = kRootPath);
-bool WriteOnline(bool online, const char* root = kRootPath);
+bool ReadOnline(const char* root = ticker_link::kRootPath);
+bool WriteOnline(bool online, const char* root = ticker_link::kRootPath);
 
 // "homeId" (missing -> empty) and its writer.
-std::string ReadHomeId(const char* root = kRootPath);
-bool WriteHomeId(const std::string& id, const char* root = kRootPath);
+std::string ReadHomeId(const char* root = ticker_link::kRootPath);
+bool WriteHomeId(const std::string& id, const char* root = ticker_link::kRootPath);
 
 // The first-run defaults: when "bSetup" does not exist, writes the first URL-list slot ("Title",
 // "URL", "Filter"), then "bRegExplorer", "bSetup" and "bOnline". Returns true when it wrote them
 // (write failures are ignored: readers fall back to their defaults).
-bool ApplyFirstRunDefaults(const char* root = kRootPath);
+bool ApplyFirstRunDefaults(const char* root = ticker_link::kRootPath);
 
 // The entry the first run puts into the URL list.
 constexpr const char kDefaultTitle[] = "Yahoo!トピック";

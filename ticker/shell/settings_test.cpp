@@ -5,8 +5,8 @@
 #include <climits>
 #include <string>
 
-#include "support/registry.h"
-#include "ticker/news/url_slot.h"
+#include "support/registry/registry.h"
+#include "support/ticker_link/url_slot.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "ticker/shell/startup.h"
 
-#include "support/registry.h"
-#include "support/sjis.h"
+#include "support/registry/registry.h"
+#include "support/text/sjis.h"
 
 namespace startup {
 
@@ -15,9 +15,11 @@ CommandSwitch EvaluateCommandLine(std::string_view commandLine) {
 int Uninstall(AppHost& host, const char* root) {
   // At most two running tickers are asked; the pause is the only wait for them to let go.
   int asked = 0;
+  // A window that is found is slept on even when the post fails (its queue may be full): it is
+  // still there, and the next round asks it again.
   for (int round = 0; round < 2; ++round) {
-    if (!host.Ticker().PostCommand(ticker_address::kExitCommand)) break;
-    ++asked;
+    if (!host.Ticker().IsRunning()) break;
+    if (host.Ticker().PostCommand(ticker_link::kExitCommand)) ++asked;
     host.Sleep(1000);
   }
   // The key is deleted from its parent, so the whole tree goes, URL list included.

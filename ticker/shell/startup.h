@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "support/ticker_address.h"
+#include "support/ticker_link/ticker_address.h"
 #include "ticker/shell/settings.h"
 
 namespace startup {
@@ -29,7 +29,7 @@ class AppHost {
   // The process command line, as the system gives it.
   virtual std::string CommandLine() = 0;
   // Running tickers, for the uninstall run.
-  virtual ticker_address::TickerAddress& Ticker() = 0;
+  virtual ticker_link::TickerAddress& Ticker() = 0;
   virtual void Sleep(unsigned milliseconds) = 0;
   // Creates the hidden main window, runs it until it is told to end and shuts it down in order.
   // False when the window could not be made.
@@ -39,10 +39,10 @@ class AppHost {
 // The silent uninstall: up to two times, asks a running ticker to exit and waits a second; then
 // deletes the key at root ("Zellora" under its parent key) with everything below it. Returns the
 // number of tickers asked.
-int Uninstall(AppHost& host, const char* root = settings::kRootPath);
+int Uninstall(AppHost& host, const char* root = ticker_link::kRootPath);
 
 // The program's whole life. Returns the process exit code: 0 after a normal run or an uninstall,
 // 1 when the sockets or the main window failed.
-int RunApplication(AppHost& host, const char* root = settings::kRootPath);
+int RunApplication(AppHost& host, const char* root = ticker_link::kRootPath);
 
 }  // namespace startup

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "support/registry.h"
+#include "support/registry/registry.h"
 
 namespace {
 
@@ -34,7 +34,7 @@ TEST(StartupCommandLine, SwitchesAnywhereInAnyCase) {
 }
 
 // Stands in for the platform: records what the run did, and plays running tickers.
-class FakeHost : public startup::AppHost, public ticker_address::TickerAddress {
+class FakeHost : public startup::AppHost, public ticker_link::TickerAddress {
  public:
   bool socketsWork = true;
   bool windowWorks = true;
@@ -43,7 +43,8 @@ class FakeHost : public startup::AppHost, public ticker_address::TickerAddress {
   std::string root;  // checked when the main window runs
 
   std::vector<std::string> calls;
-  std::vector<unsigned> posted;
+  bool postFails = false;  // the window is there, but its queue takes nothing
+  std::vector<int> posted;
   std::vector<unsigned> sleeps;
   bool setupAtWindow = false;
 
@@ -57,7 +58,7 @@ class FakeHost : public startup::AppHost, public ticker_address::TickerAddress {
     calls.push_back("command-line");
     return commandLine;
   }
-  ticker_address::TickerAddress& Ticker() override { return *this; }
+  ticker_link::TickerAddress& Ticker() override { return *this; }
   void Sleep(unsigned ms) override { sleeps.push_back(ms); }
   bool RunMainWindow() override {
     calls.push_back("window");
@@ -65,8 +66,10 @@ class FakeHost : public startup::AppHost, public ticker_address::TickerAddress {
     setupAtWindow = reg.ValueExists("", "bSetup");
     return windowWorks;
   }
-  bool PostCommand(unsigned command) override {
+  bool IsRunning() override { return runningTickers > 0; }
+  bool PostCommand(int command) override {
     if (runningTickers == 0) return false;
+    if (postFails) return false;
     posted.push_back(command);
     --runningTickers;  // that ticker exits
     return true;
@@ -163,16 +166,26 @@ TEST_F(StartupTest, UnregistAsksAtMostTwoTickersOneSecondEach) {
   host.commandLine = "Zellora.exe /UNREGIST";
   host.runningTickers = 1;
   EXPECT_EQ(startup::RunApplication(host, root.c_str()), 0);
-  EXPECT_EQ(host.posted, (std::vector<unsigned>{1}));
+  EXPECT_EQ(host.posted, (std::vector<int>{1}));
   EXPECT_EQ(host.sleeps, (std::vector<unsigned>{1000}));
   EXPECT_FALSE(KeyExists(root));
 
   FakeHost crowd;
   crowd.runningTickers = 3;
   EXPECT_EQ(startup::Uninstall(crowd, root.c_str()), 2);
-  EXPECT_EQ(crowd.posted, (std::vector<unsigned>{1, 1}));
+  EXPECT_EQ(crowd.posted, (std::vector<int>{1, 1}));
   EXPECT_EQ(crowd.sleeps, (std::vector<unsigned>{1000, 1000}));
   EXPECT_EQ(crowd.runningTickers, 1);
+
+  // A window whose post fails is still a running ticker: it is slept on and asked again, and the
+  // settings still go.
+  Seed();
+  FakeHost stuck;
+  stuck.runningTickers = 1;
+  stuck.postFails = true;
+  EXPECT_EQ(startup::Uninstall(stuck, root.c_str()), 0);
+  EXPECT_EQ(stuck.sleeps, (std::vector<unsigned>{1000, 1000}));
+  EXPECT_FALSE(KeyExists(root));
 }
 
 TEST_F(StartupTest, UninstallOfAKeyWithoutParentDeletesNothing) {

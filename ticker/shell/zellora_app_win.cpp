@@ -48,8 +48,8 @@ std::string CZelloraApp::CommandLine() {
   return line ? std::string(line) : std::string();
 }
 
-ticker_address::TickerAddress& CZelloraApp::Ticker() {
-  return ticker_address::SystemTickerAddress();
+ticker_link::TickerAddress& CZelloraApp::Ticker() {
+  return ticker_link::SystemTickerAddress();
 }
 
 void CZelloraApp::Sleep(unsigned milliseconds) {

@@ -27,7 +27,7 @@ class CZelloraApp : public startup::AppHost {
   void ReportSocketFailure() override;
   void InitControlHosting() override;
   std::string CommandLine() override;
-  ticker_address::TickerAddress& Ticker() override;
+  ticker_link::TickerAddress& Ticker() override;
   void Sleep(unsigned milliseconds) override;
   bool RunMainWindow() override;
 

@@ -1,5 +1,5 @@
-// The ticker's hidden main window "__@ZELLORA@__": a modeless dialog that is never shown. It is
-// the address other processes post to, and it owns the tray icon, the pop-up menu and the ticker
+// The ticker's hidden main window (titled ticker_link::kWindowTitle): a modeless dialog that is never shown.
+// It is the address other processes post to, and it owns the tray icon, the pop-up menu and the ticker
 // thread. Command 1 (exit), command 2 and WM_CLOSE end its loop; Shutdown then tears it down.
 #pragma once
 

@@ -1,7 +1,7 @@
 #include <errno.h>
 #include <iconv.h>
 
-#include "support/sjis.h"
+#include "support/text/sjis.h"
 #include "tools/extract/console.h"
 
 namespace {

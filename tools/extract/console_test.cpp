@@ -9,7 +9,7 @@ TEST(SjisToUtf8, ConvertsCodePage932) {
   EXPECT_EQ(SjisToUtf8("abc"), "abc");
   EXPECT_EQ(SjisToUtf8("日本語"), "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E");
   EXPECT_EQ(SjisToUtf8("①～"), "\xE2\x91\xA0\xEF\xBD\x9E");  // code page 932 extensions
-  EXPECT_EQ(SjisToUtf8("\xB1"), "\xEF\xBD\xB1");              // half-width katakana
+  EXPECT_EQ(SjisToUtf8("\xB1"), "\xEF\xBD\xB1");             // half-width katakana
   EXPECT_EQ(SjisToUtf8(""), "");
 }
 

@@ -1,8 +1,7 @@
-#include <windows.h>
-
 #include <fcntl.h>
 #include <io.h>
 #include <stdio.h>
+#include <windows.h>
 
 #include <string>
 

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "support/sjis.h"
+#include "support/text/sjis.h"
 
 namespace {
 

@@ -56,21 +56,21 @@ TEST(ExtractArgs, EveryOptionInBothSpellings) {
 
 TEST(ExtractArgs, BadArgumentsAreRefused) {
   const std::vector<std::vector<const char*>> bad = {
-      {},                                        // no target
-      {"a", "b"},                                // two targets
-      {"--level", "x", "a"},                     // not a number
-      {"--level", "20x", "a"},                   //
-      {"--level", "99999999999", "a"},           // out of range
-      {"--level"},                               // missing value
-      {"--encoding", "5", "a"},                  // no such code
-      {"--encoding", "-1", "a"},                 //
-      {"--encoding", "1", "http://x.test/"},     // a fetch always detects
-      {"--referrer", "r", "a"},                  // a file has no request
-      {"--user", "u", "http://x.test/"},         // user without password
-      {"--password", "p", "http://x.test/"},     // and the reverse
-      {"--utf8=yes", "a"},                       //
-      {"--bogus", "a"},                          //
-      {""},                                      // empty target
+      {},                                     // no target
+      {"a", "b"},                             // two targets
+      {"--level", "x", "a"},                  // not a number
+      {"--level", "20x", "a"},                //
+      {"--level", "99999999999", "a"},        // out of range
+      {"--level"},                            // missing value
+      {"--encoding", "5", "a"},               // no such code
+      {"--encoding", "-1", "a"},              //
+      {"--encoding", "1", "http://x.test/"},  // a fetch always detects
+      {"--referrer", "r", "a"},               // a file has no request
+      {"--user", "u", "http://x.test/"},      // user without password
+      {"--password", "p", "http://x.test/"},  // and the reverse
+      {"--utf8=yes", "a"},                    //
+      {"--bogus", "a"},                       //
+      {""},                                   // empty target
   };
   for (const auto& args : bad) {
     const Parsed p = Parse(args);

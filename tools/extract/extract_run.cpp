@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "support/page_lines.h"
+#include "support/net/page_lines.h"
 #include "ticker/news/extractor.h"
 #include "ticker/news/news_list.h"
 #include "tools/extract/console.h"

@@ -41,7 +41,8 @@ ExtractOptions FileOptions(const std::string& name, int level = 1) {
 
 TEST(ExtractRun, FileIsReadLikeAFetchedBody) {
   // EUC-JP, undeclared: head lines are guessed until "<BODY>", later lines are taken as they are.
-  TempFile file("<html><head><title>\xC6\xFC\xCB\xDC</title></head>\r\n<BODY>\n\n  \xB7\xD0\xBA\xD1 &amp; co  \n");
+  TempFile file(
+      "<html><head><title>\xC6\xFC\xCB\xDC</title></head>\r\n<BODY>\n\n  \xB7\xD0\xBA\xD1 &amp; co  \n");
   std::string out;
   EXPECT_EQ(RunExtract(FileOptions(file.Name()), out), 0);
   EXPECT_EQ(out, "日本\n\xB7\xD0\xBA\xD1 & co\n");

@@ -1,0 +1,24 @@
+#include <cstring>
+
+#include "support/draw/font_style.h"
+#include "support/draw/fonts_win.h"
+
+HFONT CreateStyledFont(const std::string& face, int pointTenths, const std::string& style) {
+  const FontStyle s = ParseFontStyle(face, pointTenths, style);
+  LOGFONTA lf{};
+  // Tenths of a point at the screen's vertical resolution.
+  int dpi = 96;
+  if (HDC screen = ::GetDC(nullptr)) {
+    dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
+    ::ReleaseDC(nullptr, screen);
+  }
+  lf.lfHeight = PointTenthsToHeight(s.pointTenths, dpi);
+  lf.lfWeight = s.weight;
+  lf.lfItalic = s.italic ? 1 : 0;
+  lf.lfUnderline = s.underline ? 1 : 0;
+  lf.lfStrikeOut = s.strikeOut ? 1 : 0;
+  lf.lfCharSet = s.charset;
+  // The face was cut to fit the 32-byte field with its NUL at a character boundary.
+  std::memcpy(lf.lfFaceName, s.face.data(), s.face.size());
+  return ::CreateFontIndirectA(&lf);
+}

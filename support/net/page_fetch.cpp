@@ -1,0 +1,77 @@
+#include "support/net/page_fetch.h"
+
+#include <chrono>
+#include <memory>
+#include <thread>
+
+namespace {
+
+// A page of many lines gives way to the rest of its thread every 1000 lines.
+void SleepOneMillisecond() {
+  std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+bool ReadPage(PageLines& page, const char* url, const char* referrer, int initialEncoding,
+              const char* userName, const char* password, PageLineSink* sink) {
+  if (!url) {
+    return false;
+  }
+  page.lines.clear();
+  page.encoding = initialEncoding;
+  page.inHead = 1;
+
+  HttpRequest request;
+  try {
+    if (!OpenHttpRequest(request, url, referrer, userName, password)) {
+      return false;
+    }
+    request.SetReadBufferSize(kPageReadBufferBytes);
+
+    PageLineReader reader(page, sink);
+    reader.onThousandLines = SleepOneMillisecond;
+    std::unique_ptr<char[]> buffer(new char[kPageReadBufferBytes]);
+    for (;;) {
+      long n = request.Read(buffer.get(), kPageReadBufferBytes);
+      if (n < 0) {
+        // The connection broke off: keep what was read, but the page is incomplete. The line
+        // cut short is not delivered.
+        CloseHttpRequest(request);
+        return false;
+      }
+      if (n == 0) {
+        break;
+      }
+      if (!reader.Feed(buffer.get(), static_cast<std::size_t>(n))) {
+        break;  // the body limit: the page is what was read so far
+      }
+    }
+    reader.Finish();
+  } catch (...) {
+    // std::bad_alloc, or an exception from the sink.
+    CloseHttpRequest(request);
+    return false;
+  }
+  CloseHttpRequest(request);
+  return true;
+}
+
+}  // namespace
+
+bool OpenHttpRequest(HttpRequest& request, const char* url, const char* referrer, const char* userName,
+                     const char* password) {
+  return request.Open(url, referrer, userName, password);
+}
+
+void CloseHttpRequest(HttpRequest& request) {
+  request.Close();
+}
+
+bool LoadPage(PageLines& page, const char* url, const char* referrer, int initialEncoding,
+              const char* userName, const char* password) {
+  return ReadPage(page, url, referrer, initialEncoding, userName, password, nullptr);
+}
+
+bool LoadPage(PageLines& page, const char* url, const char* referrer, int initialEncoding,
+              const char* userName, const char* password, PageLineSink& sink) {
+  return ReadPage(page, url, referrer, initialEncoding, userName, password, &sink);
+}
