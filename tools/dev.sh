@@ -17,7 +17,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev libcurl4-openssl-dev clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix mingw-w64-tools
   wine wine64 libwine fonts-wine libgnutls30
-  xvfb xauth xdotool x11-apps imagemagick fonts-ipafont-gothic fonts-ipafont-mincho
+  xvfb xauth xdotool x11-apps imagemagick fonts-ipafont-gothic fonts-ipafont-mincho nsis
 )
 
 as_root() {
