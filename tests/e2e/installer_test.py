@@ -1,0 +1,102 @@
+"""Zellora-Setup.exe: a silent install puts the programs, the settings, the browser menu entries,
+the automation server, the Start-menu entries and the uninstall entry in place; a silent
+uninstall while the ticker runs ends it and takes away exactly what was installed."""
+
+import os
+import sys
+import unittest
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+from winehelp import WineEnv, wait_until  # noqa: E402
+
+TITLE = "__@ZELLORA@__"
+SETTINGS = r"HKCU\Software\HOSHIRAI\Zellora"
+MENU = r"HKCU\Software\Microsoft\Internet Explorer\MenuExt"
+MENU_KEYS = ["Zelloraに追加", "Zelloraに送る"]
+PROGID = r"HKCR\Zellmate.Application"
+UNINSTALL = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Zellora"
+FILES = ["Zellora.exe", "Zellmate.exe", "Catalogue.exe", "ZellAdd.htm", "ZellSend.htm", "Uninstall.exe"]
+WATCHED_KEYS = [SETTINGS, MENU, PROGID, UNINSTALL, r"HKCU\Software\HOSHIRAI"]
+
+
+class InstallerTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.env = WineEnv()
+        cls.setup = Path(cls.env.program("installer/Zellora-Setup.exe"))
+        if not cls.setup.exists():
+            raise unittest.SkipTest("no setup program in this build (makensis or a program missing)")
+        cls.env.prepare()
+        cls.drive_c = Path(cls.env.prefix) / "drive_c"
+        cls.folder = cls.drive_c / "Program Files" / "HOSHIRAI" / "Zellora"
+        cls.menu_folder = cls.drive_c / "ProgramData" / "Microsoft" / "Windows" / "Start Menu" / "Programs" / "Zellora"
+
+    def setUp(self):
+        for exe in ("Zellora.exe", "Zellmate.exe", "Catalogue.exe"):
+            self.env.kill_leftovers(exe)
+            self.addCleanup(self.env.kill_leftovers, exe)
+        self.addCleanup(self.env.kill_started)
+
+    def listing(self):
+        """Every file and folder of the prefix's drive outside the system's own folders."""
+        skip = {"windows", "users"}
+        found = set()
+        for top in self.drive_c.iterdir():
+            if top.name.lower() in skip:
+                continue
+            for dirpath, dirnames, filenames in os.walk(top):
+                for name in dirnames + filenames:
+                    found.add(str(Path(dirpath, name).relative_to(self.drive_c)))
+        return found
+
+    def registry(self):
+        return {key: self.env.reg_query(key) for key in WATCHED_KEYS}
+
+    def test_install_then_uninstall_while_the_ticker_runs(self):
+        # Start from an uninstalled system.
+        for key in (SETTINGS, PROGID, UNINSTALL) + tuple(MENU + "\\" + k for k in MENU_KEYS):
+            self.env.reg_delete(key)
+        files_before = self.listing()
+        registry_before = self.registry()
+
+        rc, _ = self.env.wine(str(self.setup), "/S", timeout=120)
+        self.assertEqual(rc, 0)
+        for name in FILES:
+            self.assertTrue((self.folder / name).is_file(), name)
+        # The installer starts the ticker with "/REGIST": the first-run values are written.
+        self.assertTrue(self.env.wait_window(TITLE, timeout=30), "the ticker did not start")
+        self.assertTrue(wait_until(lambda: self.env.reg_value(SETTINGS, "bSetup") == 1, 10))
+        self.assertEqual(self.env.reg_value(SETTINGS, "bOnline"), 1)
+        # The browser menu entries point at the script pages in the folder; the server is registered.
+        for key, page in zip(MENU_KEYS, ["ZellAdd.htm", "ZellSend.htm"]):
+            entry = self.env.reg_query(MENU + "\\" + key)
+            self.assertIsNotNone(entry, key)
+            self.assertTrue(entry[""]["(既定)" if "(既定)" in entry[""] else next(iter(entry[""]))].endswith(page))
+            self.assertEqual(entry[""]["contexts"], 0xF3)
+        self.assertIsNotNone(self.env.reg_query(PROGID))
+        # Start menu and the list of installed programs.
+        links = sorted(p.name for p in self.menu_folder.glob("*.lnk"))
+        self.assertEqual(len(links), 3, links)
+        entry = self.env.reg_query(UNINSTALL)[""]
+        self.assertIn("Uninstall.exe", entry["UninstallString"])
+        self.assertEqual(entry["Publisher"], "HOSHIRAI")
+
+        # The uninstaller copies itself away and returns at once; its work is done when the
+        # uninstall entry is gone.
+        rc, _ = self.env.wine(str(self.folder / "Uninstall.exe"), "/S", timeout=60)
+        self.assertTrue(wait_until(lambda: not self.env.reg_exists(UNINSTALL), 60, 0.5), "the uninstall did not finish")
+        self.assertTrue(wait_until(lambda: self.env.find_window(TITLE) is None, 20), "the ticker still runs")
+        self.assertFalse(self.env.reg_exists(SETTINGS))
+        for key in MENU_KEYS:
+            self.assertFalse(self.env.reg_exists(MENU + "\\" + key), key)
+        self.assertFalse(self.env.reg_exists(PROGID))
+        self.assertTrue(wait_until(lambda: not self.folder.exists(), 20), "the program folder is still there")
+        self.assertFalse(self.menu_folder.exists())
+        # Nothing else changed.
+        self.assertEqual(self.listing(), files_before)
+        self.assertEqual(self.registry(), registry_before)
+
+
+if __name__ == "__main__":
+    unittest.main()
