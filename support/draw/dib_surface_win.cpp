@@ -238,14 +238,13 @@ bool CDibSurface::CreateFromInfo(const BITMAPINFO* bmi, const void* pixels, long
   header->biHeight = static_cast<LONG>(h);  // always bottom-up
 
   void* dibBits = nullptr;
-  HDC screen = ::GetDC(nullptr);
-  HBITMAP handle = ::CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(copy.data()), DIB_RGB_COLORS,
-                                      &dibBits, nullptr, 0);
-  if (screen) ::ReleaseDC(nullptr, screen);
-  if (!handle || !dibBits) {
-    if (handle) ::DeleteObject(handle);
-    return false;
+  win::CBitmapHandle made;
+  {
+    win::CWindowDc screen(nullptr);
+    made.Attach(::CreateDIBSection(screen.Get(), reinterpret_cast<BITMAPINFO*>(copy.data()), DIB_RGB_COLORS,
+                                   &dibBits, nullptr, 0));
   }
+  if (!made || !dibBits) return false;
   if (pixels) {
     const std::uint64_t stride = DibStride(in.biWidth, in.biBitCount);
     if (topDown) {
@@ -257,7 +256,7 @@ bool CDibSurface::CreateFromInfo(const BITMAPINFO* bmi, const void* pixels, long
       std::memcpy(dibBits, pixels, imageBytes);
     }
   }
-  return Adopt(handle, true, kCreateText, key, in.biBitCount <= 8 ? in.biClrUsed : 0);
+  return Adopt(made.Detach(), true, kCreateText, key, in.biBitCount <= 8 ? in.biClrUsed : 0);
 }
 
 bool CDibSurface::Create(int w, int h, int bpp, long key) {
@@ -307,10 +306,8 @@ bool CDibSurface::CreateFromBitmap(HBITMAP handle, long key) {
   std::uint64_t imageBytes = 0;
   if (!DibImageSize(bm.bmWidth, bm.bmHeight, bpp, imageBytes)) return false;
   std::vector<std::uint8_t> pixels(imageBytes);
-  HDC screen = ::GetDC(nullptr);
-  const int lines = ::GetDIBits(screen, handle, 0, static_cast<UINT>(bm.bmHeight), pixels.data(),
-                                reinterpret_cast<BITMAPINFO*>(block.data()), DIB_RGB_COLORS);
-  if (screen) ::ReleaseDC(nullptr, screen);
+  const int lines = ::GetDIBits(win::CWindowDc(nullptr).Get(), handle, 0, static_cast<UINT>(bm.bmHeight),
+                                pixels.data(), reinterpret_cast<BITMAPINFO*>(block.data()), DIB_RGB_COLORS);
   if (lines != bm.bmHeight) return false;
   header->biHeight = bm.bmHeight;
   header->biCompression = BI_RGB;
@@ -590,12 +587,10 @@ bool CDibSurface::CaptureScreen(int x, int y, int w, int h, int screenX, int scr
   if (!ClipCapture(x, y, w, h, screenX, screenY, ::GetSystemMetrics(SM_CXSCREEN),
                    ::GetSystemMetrics(SM_CYSCREEN)))
     return false;
-  HDC screen = ::GetDC(nullptr);
+  win::CWindowDc screen(nullptr);
   if (!screen) return false;
-  const bool ok =
-      Locked([&](HDC dc) { return ::BitBlt(dc, x, y, w, h, screen, screenX, screenY, SRCCOPY) != FALSE; });
-  ::ReleaseDC(nullptr, screen);
-  return ok;
+  return Locked(
+      [&](HDC dc) { return ::BitBlt(dc, x, y, w, h, screen.Get(), screenX, screenY, SRCCOPY) != FALSE; });
 }
 
 bool CDibSurface::DrawWithVideoDib(HDC target, int x, int y, int w, int h, int sx, int sy, int sw, int sh) {
