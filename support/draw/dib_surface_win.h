@@ -52,7 +52,9 @@ class CDibSurface {
   // A bitmap resource (module null: the program).
   bool LoadFromResource(HINSTANCE module, const char* nameOrId, long key = kNoKey);
   // A .bmp file. Refused without reading pixels when it does not start with "BM" or its header
-  // lies (sizes beyond the file, zero or negative sizes, sizes that overflow).
+  // lies (sizes beyond the file, zero sizes, sizes that overflow). Top-down files (negative
+  // height) and files with the 12-byte core header are read by the surface itself, the others by
+  // the system's loader.
   bool LoadFromFile(const std::string& path, long key = kNoKey);
   // Frees what the surface owns (a borrowed bitmap is only forgotten) and empties it.
   void Release();
