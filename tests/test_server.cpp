@@ -66,6 +66,8 @@ bool TestHttpServer::Launch(bool useTls) {
   if (tls) {
     args.push_back("--tls-auto");
     args.push_back(folder + "/tls");
+    args.push_back("--alpn-record");
+    args.push_back(folder + "/alpn");
   }
   if (!test_server_detail::Spawn(ZELLORA_PYTHON, args, process)) {
     return false;
@@ -118,8 +120,13 @@ std::string TestHttpServer::Requests() const {
   return ReadFile(LocalPath(folder + "/requests"));
 }
 
+std::string TestHttpServer::NegotiatedProtocols() const {
+  return ReadFile(LocalPath(folder + "/alpn"));
+}
+
 void TestHttpServer::ClearRequests() {
   std::ofstream(LocalPath(folder + "/requests"), std::ios::binary | std::ios::trunc);
+  if (tls) std::ofstream(LocalPath(folder + "/alpn"), std::ios::binary | std::ios::trunc);
 }
 
 bool TestHttpServer::WriteFile(const std::string& name, const std::string& bytes) const {

@@ -40,6 +40,9 @@ class TestHttpServer {
   // Every request head (request line and headers, up to the blank line) received so far.
   std::string Requests() const;
   void ClearRequests();
+  // A TLS server offers "h2" and "http/1.1": the protocol each connection agreed on, one line per
+  // connection ("none" when the client asked for none).
+  std::string NegotiatedProtocols() const;
 
   // Writes a file into the folder that /page?file=NAME serves from.
   bool WriteFile(const std::string& name, const std::string& bytes) const;

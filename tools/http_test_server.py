@@ -30,7 +30,10 @@ Paths (query parameters are percent-decoded to bytes, so a body may be in any en
 
 --tls-cert/--tls-key serve HTTPS with that certificate. --tls-auto DIR makes a throw-away
 certificate authority (DIR/ca.pem, DIR/ca.der) and a certificate for 127.0.0.1 and localhost
-signed by it with openssl, then serves HTTPS with it.
+signed by it with openssl, then serves HTTPS with it. Like most real servers it offers HTTP/2 and
+HTTP/1.1 (ALPN "h2", "http/1.1") but speaks only HTTP/1.1; --alpn-record FILE appends the protocol
+each TLS connection agreed on ("none" without ALPN) to FILE, one line per connection. A client that
+chose h2 sends the HTTP/2 preface, which is recorded as a request head starting "PRI * HTTP/2.0".
 
 The server ends itself after --lifetime seconds (default 600) or --idle seconds without a
 request (default 180), so a test that dies cannot leave it running.
@@ -110,6 +113,10 @@ class Handler(socketserver.BaseRequestHandler):
                 self.conn = self.server.tls_context.wrap_socket(self.request, server_side=True)
             except (ssl.SSLError, OSError):
                 self.conn = None  # the client refused our certificate
+                return
+            if self.server.alpn_record:
+                with state["lock"], open(self.server.alpn_record, "a") as f:
+                    f.write((self.conn.selected_alpn_protocol() or "none") + "\n")
 
     def read_head(self):
         while b"\r\n\r\n" not in self.buffer:
@@ -287,6 +294,7 @@ def main():
     parser.add_argument("--tls-cert")
     parser.add_argument("--tls-key")
     parser.add_argument("--tls-auto", metavar="DIR")
+    parser.add_argument("--alpn-record", help="append the protocol of every TLS connection to this file")
     parser.add_argument("--lifetime", type=float, default=600)
     parser.add_argument("--idle", type=float, default=180)
     args = parser.parse_args()
@@ -305,9 +313,11 @@ def main():
     server.record_file = args.record
     server.root = args.root
     server.tls_context = None
+    server.alpn_record = args.alpn_record
     if cert:
         context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         context.load_cert_chain(cert, key)
+        context.set_alpn_protocols(["h2", "http/1.1"])
         server.tls_context = context
 
     # A port that never completes a connection: its one-entry queue is filled by ourselves, so

@@ -51,46 +51,102 @@ std::size_t InfoBlockBytes(std::uint32_t headerSize, int bpp, std::uint32_t comp
 
 bool CheckBitmapFile(const std::uint8_t* head, std::size_t headBytes, std::uint64_t fileSize) {
   constexpr std::size_t kFile = kBitmapFileHeaderBytes;
-  if (!head || headBytes < kFile + 40 || fileSize < headBytes) return false;
+  constexpr std::uint32_t kCoreHeader = 12;
+  if (!head || headBytes < kFile + kCoreHeader || fileSize < headBytes) return false;
   if (ReadLe16(head) != kBitmapFileType) return false;
   const std::uint32_t offBits = ReadLe32(head + 10);
   const std::uint8_t* info = head + kFile;
   const std::uint32_t headerSize = ReadLe32(info);
-  // 40 (plain), 52/56 (bit masks), 64, 108 (V4) or 124 (V5) bytes; it must lie within the bytes read.
-  if (headerSize < 40 || headerSize > kBitmapInfoReadBytes || kFile + headerSize > headBytes) return false;
-  const std::int32_t width = static_cast<std::int32_t>(ReadLe32(info + 4));
-  const std::int32_t height = static_cast<std::int32_t>(ReadLe32(info + 8));
-  const std::uint16_t planes = ReadLe16(info + 12);
-  const int bpp = ReadLe16(info + 14);
-  const std::uint32_t compression = ReadLe32(info + 16);
-  const std::uint32_t sizeImage = ReadLe32(info + 20);
-  const std::uint32_t clrUsed = ReadLe32(info + 32);
-  if (width <= 0 || height <= 0 || planes != 1 || !IsSupportedDepth(bpp)) return false;
-  if (bpp <= 8 && clrUsed > (1u << bpp)) return false;
   std::uint64_t image = 0;
-  if (!DibImageSize(width, height, bpp, image)) return false;
-  std::uint64_t masks = 0;
-  switch (compression) {
-    case 0:  // plain rows
-      break;
-    case 3:  // bit fields: three masks after a 40-byte header
-      if (bpp != 16 && bpp != 32) return false;
-      if (headerSize == 40) masks = 12;
-      break;
-    case 1:  // RLE8
-    case 2:  // RLE4
-      if ((compression == 1 && bpp != 8) || (compression == 2 && bpp != 4)) return false;
-      if (sizeImage == 0) return false;
-      image = sizeImage;  // compressed data may be shorter than the plain rows
-      break;
-    default:
-      return false;
+  std::uint64_t tableEnd = 0;
+  if (headerSize == kCoreHeader) {
+    // The core header: unsigned 16-bit sizes, no compression, a full table of 3-byte entries.
+    const std::uint16_t width = ReadLe16(info + 4);
+    const std::uint16_t height = ReadLe16(info + 6);
+    const int bpp = ReadLe16(info + 10);
+    if (width == 0 || height == 0 || ReadLe16(info + 8) != 1) return false;
+    if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 24) return false;
+    if (!DibImageSize(width, height, bpp, image)) return false;
+    tableEnd = kFile + kCoreHeader + (bpp <= 8 ? (1ull << bpp) * 3 : 0);
+  } else {
+    // 40 (plain), 52/56 (bit masks), 64, 108 (V4) or 124 (V5) bytes; it must lie within the bytes read.
+    if (headerSize < 40 || headerSize > kBitmapInfoReadBytes || kFile + headerSize > headBytes) return false;
+    const std::int32_t width = static_cast<std::int32_t>(ReadLe32(info + 4));
+    const std::int32_t height = static_cast<std::int32_t>(ReadLe32(info + 8));
+    const std::uint16_t planes = ReadLe16(info + 12);
+    const int bpp = ReadLe16(info + 14);
+    const std::uint32_t compression = ReadLe32(info + 16);
+    const std::uint32_t sizeImage = ReadLe32(info + 20);
+    const std::uint32_t clrUsed = ReadLe32(info + 32);
+    // A negative height is a top-down file; its rows are as many as the absolute value says.
+    const std::int64_t rows = height < 0 ? -static_cast<std::int64_t>(height) : height;
+    if (width <= 0 || rows == 0 || planes != 1 || !IsSupportedDepth(bpp)) return false;
+    if (bpp <= 8 && clrUsed > (1u << bpp)) return false;
+    if (!DibImageSize(width, rows, bpp, image)) return false;
+    std::uint64_t masks = 0;
+    switch (compression) {
+      case 0:  // plain rows
+        break;
+      case 3:  // bit fields: three masks after a 40-byte header
+        if (bpp != 16 && bpp != 32) return false;
+        if (headerSize == 40) masks = 12;
+        break;
+      case 1:  // RLE8
+      case 2:  // RLE4
+        if ((compression == 1 && bpp != 8) || (compression == 2 && bpp != 4)) return false;
+        if (sizeImage == 0 || height < 0) return false;  // compressed rows are never top-down
+        image = sizeImage;                               // compressed data may be shorter than the plain rows
+        break;
+      default:
+        return false;
+    }
+    tableEnd = kFile + headerSize + masks + static_cast<std::uint64_t>(DibPaletteEntries(bpp, clrUsed)) * 4;
   }
-  const std::uint64_t table = static_cast<std::uint64_t>(DibPaletteEntries(bpp, clrUsed)) * 4;
-  const std::uint64_t tableEnd = kFile + headerSize + masks + table;
-  if (tableEnd > kFile + kBitmapInfoReadBytes || tableEnd > headBytes) return false;
+  // The colour table may run past the bytes read (a 124-byte header and 256 entries do), but not
+  // into the pixels or past the end of the file.
   if (offBits < tableEnd || offBits > fileSize) return false;
   return image <= fileSize - offBits;
+}
+
+bool ReadBitmapFileInfo(const std::uint8_t* file, std::size_t size, std::vector<std::uint8_t>& info,
+                        std::size_t& pixelsAt) {
+  if (!file || !CheckBitmapFile(file, std::min(size, kBitmapFileHeaderBytes + kBitmapInfoReadBytes), size))
+    return false;
+  const std::uint8_t* in = file + kBitmapFileHeaderBytes;
+  const std::uint32_t headerSize = ReadLe32(in);
+  info.assign(40, 0);
+  auto put16 = [&](std::size_t at, std::uint32_t v) {
+    info[at] = static_cast<std::uint8_t>(v), info[at + 1] = static_cast<std::uint8_t>(v >> 8);
+  };
+  auto put32 = [&](std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) info[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+  };
+  if (headerSize == 12) {
+    const int bpp = ReadLe16(in + 10);
+    const std::uint32_t entries = bpp <= 8 ? 1u << bpp : 0;
+    put32(0, 40);
+    put32(4, ReadLe16(in + 4));
+    put32(8, ReadLe16(in + 6));
+    put16(12, 1);
+    put16(14, static_cast<std::uint32_t>(bpp));
+    put32(32, entries);
+    for (std::uint32_t i = 0; i < entries; ++i) {
+      const std::uint8_t* triple = in + 12 + i * 3;
+      info.insert(info.end(), {triple[0], triple[1], triple[2], 0});
+    }
+  } else {
+    const std::uint32_t compression = ReadLe32(in + 16);
+    if (compression != 0 && compression != 3) return false;  // the system decompresses
+    std::copy(in, in + 40, info.begin());
+    put32(0, 40);
+    // Bit-field masks follow a 40-byte header and open a longer one: at byte 40 either way.
+    if (compression == 3) info.insert(info.end(), in + 40, in + 52);
+    const std::uint8_t* table = in + headerSize + (compression == 3 && headerSize == 40 ? 12 : 0);
+    const std::uint32_t entries = DibPaletteEntries(ReadLe16(in + 14), ReadLe32(in + 32));
+    info.insert(info.end(), table, table + entries * 4);
+  }
+  pixelsAt = ReadLe32(file + 10);
+  return true;
 }
 
 std::uint32_t NearestPaletteIndex(const std::uint8_t* quads, std::uint32_t count, std::uint8_t red,
@@ -169,7 +225,7 @@ std::size_t MaskStride(int width) {
 }
 
 bool BuildKeyMask(std::uint8_t* bits, int width, int height, int bpp, std::uint32_t keyRaw,
-                  std::vector<std::uint8_t>& mask) {
+                  std::vector<std::uint8_t>& mask, std::uint32_t blackRaw) {
   if (!bits || width <= 0 || height <= 0) return false;
   if (bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32) return false;
   const std::uint64_t stride = DibStride(width, bpp);
@@ -180,7 +236,7 @@ bool BuildKeyMask(std::uint8_t* bits, int width, int height, int bpp, std::uint3
       // The fourth byte of a 32-bit pixel is unused and may hold anything.
       const std::uint32_t raw = ReadDibPixel(bits, stride, height, bpp, x, y);
       if (bpp == 32 ? ((raw ^ keyRaw) & 0x00FFFFFFu) == 0 : raw == keyRaw) {
-        WriteDibPixel(bits, stride, height, bpp, x, y, 0);
+        WriteDibPixel(bits, stride, height, bpp, x, y, blackRaw);
       } else {
         std::uint8_t& b = mask[static_cast<std::size_t>(y) * maskStride + static_cast<std::size_t>(x / 8)];
         b = static_cast<std::uint8_t>(b & ~(0x80 >> (x % 8)));

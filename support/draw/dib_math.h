@@ -47,11 +47,20 @@ constexpr std::size_t kBitmapInfoReadBytes = 1064;
 constexpr std::uint16_t kBitmapFileType = 19778;  // "BM"
 
 // Checks the start of a .bmp file of fileSize bytes (head holds its first headBytes bytes, at most
-// 14 + 1064): the "BM" type, a known header of 40 bytes or more that was read whole, positive
-// width and height, a supported depth, a plain or bit-field layout (or RLE at 4 / 8 bits), a
-// colour table inside the read part, and pixel data lying inside the file. A file that lies about
+// 14 + 1064): the "BM" type; the 12-byte core header or a known header of 40 bytes or more, read
+// whole; a positive width and a non-zero height (negative: the rows are stored top-down); a
+// supported depth; a plain or bit-field layout (or RLE at 4 / 8 bits, bottom-up only); a colour
+// table that ends before the pixels; and pixel data lying inside the file. A file that lies about
 // any of these is refused before the system's loader reads it.
 bool CheckBitmapFile(const std::uint8_t* head, std::size_t headBytes, std::uint64_t fileSize);
+
+// The picture description of a whole .bmp file (size bytes) that passes CheckBitmapFile, for the
+// kinds a system loader may read wrong: a plain 40-byte header (the file's height, negative for
+// top-down rows), the bit-field masks and a colour table of 4-byte entries into info, and the
+// offset of the pixels into pixelsAt. The core header's 16-bit sizes and 3-byte entries are
+// widened. False for a compressed file or one that fails the check.
+bool ReadBitmapFileInfo(const std::uint8_t* file, std::size_t size, std::vector<std::uint8_t>& info,
+                        std::size_t& pixelsAt);
 
 // Little-endian field reads.
 std::uint16_t ReadLe16(const std::uint8_t* p);
@@ -73,9 +82,11 @@ std::size_t MaskStride(int width);
 
 // Builds the key-colour mask of a 4, 8, 16, 24 or 32-bit image: a bit set (white) where the pixel
 // equals keyRaw (at 32 bits the unused top byte is ignored), clear elsewhere; every key pixel of the image
-// becomes 0 (black). Returns false for another depth (no mask) or empty sizes.
+// becomes blackRaw, the raw value of black (0 except in a colour table whose entry 0 is another
+// colour), so that the transparent drawing's OR pass adds nothing there. Returns false for another
+// depth (no mask) or empty sizes.
 bool BuildKeyMask(std::uint8_t* bits, int width, int height, int bitsPerPixel, std::uint32_t keyRaw,
-                  std::vector<std::uint8_t>& mask);
+                  std::vector<std::uint8_t>& mask, std::uint32_t blackRaw = 0);
 
 // One-pixel-high rectangles covering every run of pixels for which isKey is false, row by row.
 template <typename IsKey>

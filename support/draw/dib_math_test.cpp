@@ -11,7 +11,11 @@ namespace {
 std::vector<std::uint8_t> MakeBmp(std::int32_t width, std::int32_t height, int bpp,
                                   std::uint32_t paletteEntries = 0) {
   std::uint64_t image = 0;
-  DibImageSize(width > 0 ? width : 1, height > 0 ? height : 1, bpp, image);
+  DibImageSize(width > 0 ? width : 1,
+               height > 0   ? height
+               : height < 0 ? -std::int64_t{height}
+                            : 1,
+               bpp, image);
   const std::uint32_t offBits = 14 + 40 + paletteEntries * 4;
   std::vector<std::uint8_t> f(offBits + image, 0);
   auto put16 = [&](std::size_t at, std::uint16_t v) { f[at] = v & 0xFF, f[at + 1] = v >> 8; };
@@ -73,7 +77,14 @@ TEST(DibMath, BitmapFileChecksRefuseLyingHeaders) {
   EXPECT_FALSE(Check(MakeBmp(0, 2, 24))) << "zero width";
   EXPECT_FALSE(Check(MakeBmp(2, 0, 24))) << "zero height";
   EXPECT_FALSE(Check(MakeBmp(-2, 2, 24))) << "negative width";
-  EXPECT_FALSE(Check(MakeBmp(2, -2, 24))) << "negative height";
+  EXPECT_TRUE(Check(MakeBmp(2, -2, 24))) << "negative height: a top-down file";
+  EXPECT_TRUE(Check(MakeBmp(3, -5, 8, 256)));
+  f = MakeBmp(2, -2, 24);
+  f.pop_back();
+  EXPECT_FALSE(Check(f)) << "a top-down file needs its absolute height of rows";
+  f = MakeBmp(2, 2, 24);
+  f[22] = 0x00, f[23] = 0x00, f[24] = 0x00, f[25] = 0x80;  // height -2^31
+  EXPECT_FALSE(Check(f));
   EXPECT_FALSE(Check(MakeBmp(2, 2, 7))) << "unknown depth";
 
   f = MakeBmp(2, 2, 24);
@@ -98,6 +109,10 @@ TEST(DibMath, BitmapFileChecksRefuseLyingHeaders) {
 
   f = MakeBmp(4, 4, 8, 256);
   f[46] = 0x00, f[47] = 0x02;  // 512 palette entries for 8 bits
+  EXPECT_FALSE(Check(f));
+
+  f = MakeBmp(4, 4, 8, 256);
+  f[10] = 0x36, f[11] = 0x01;  // pixels said to start inside the colour table
   EXPECT_FALSE(Check(f));
 
   f = MakeBmp(2, 2, 24);
@@ -142,6 +157,12 @@ TEST(DibMath, KeyMaskForEveryDepth) {
     EXPECT_EQ(ReadDibPixel(bits.data(), stride, h, c.bpp, 1, 0), c.other);
   }
   std::vector<std::uint8_t> bits(64), mask;
+  // A colour table whose black is entry 3: the key pixels take that entry.
+  bits.assign(DibStride(4, 8) * 2, 1);
+  WriteDibPixel(bits.data(), DibStride(4, 8), 2, 8, 2, 1, 7);
+  ASSERT_TRUE(BuildKeyMask(bits.data(), 4, 2, 8, 1, mask, 3));
+  EXPECT_EQ(ReadDibPixel(bits.data(), DibStride(4, 8), 2, 8, 0, 0), 3u);
+  EXPECT_EQ(ReadDibPixel(bits.data(), DibStride(4, 8), 2, 8, 2, 1), 7u);
   EXPECT_FALSE(BuildKeyMask(bits.data(), 4, 4, 1, 0, mask)) << "no mask for 1 bit";
   EXPECT_FALSE(BuildKeyMask(bits.data(), 0, 4, 8, 0, mask));
 }
@@ -229,4 +250,118 @@ TEST(DibMath, GlyphCoverageBlending) {
   EXPECT_EQ(BlendColour(0x00000000, 0x00FFFFFF, GlyphTextWeight(1)), 0x00030303u);
   EXPECT_EQ(BlendChannel(200, 100, 128), static_cast<std::uint8_t>(200 * 127 / 255 + 100 * 128 / 255));
   EXPECT_EQ(BlendChannel(254, 254, 100), 253);  // both floors: 154 + 99
+}
+
+// The headers the system loader also reads: the 12-byte core header, and the 108/124-byte ones
+// whose 256-entry colour table ends beyond the 14 + 1064 bytes read.
+TEST(DibMath, BitmapFileChecksAcceptCoreAndLongHeaders) {
+  auto core = [](std::uint16_t w, std::uint16_t h, int bpp) {
+    const std::uint32_t table = bpp <= 8 ? (1u << bpp) * 3 : 0;
+    std::uint64_t image = 0;
+    DibImageSize(w ? w : 1, h ? h : 1, bpp, image);
+    std::vector<std::uint8_t> f(14 + 12 + table + image, 0);
+    f[0] = 'B', f[1] = 'M';
+    const std::uint32_t off = 14 + 12 + table;
+    std::memcpy(&f[10], &off, 4);
+    f[14] = 12;
+    std::memcpy(&f[18], &w, 2);
+    std::memcpy(&f[20], &h, 2);
+    f[22] = 1;
+    f[24] = static_cast<std::uint8_t>(bpp);
+    return f;
+  };
+  EXPECT_TRUE(Check(core(3, 2, 24)));
+  EXPECT_TRUE(Check(core(5, 4, 8)));
+  EXPECT_TRUE(Check(core(9, 3, 1)));
+  EXPECT_FALSE(Check(core(0, 2, 24))) << "zero width";
+  EXPECT_FALSE(Check(core(3, 2, 32))) << "no 32-bit core files";
+  auto f = core(5, 4, 8);
+  f.pop_back();
+  EXPECT_FALSE(Check(f)) << "pixels beyond the end";
+  f = core(5, 4, 8);
+  f[10] = 14 + 12 + 10;  // pixels inside the 3-byte colour table
+  EXPECT_FALSE(Check(f));
+  EXPECT_FALSE(CheckBitmapFile(f.data(), 14 + 11, f.size())) << "core header cut short";
+
+  for (std::uint32_t size : {108u, 124u}) {
+    // 8 bits, 256 colours: the table ends at 14 + size + 1024, past the 1078 bytes read.
+    const std::uint32_t off = 14 + size + 1024;
+    std::vector<std::uint8_t> g(off + 4 * 2, 0);
+    g[0] = 'B', g[1] = 'M';
+    std::memcpy(&g[10], &off, 4);
+    std::memcpy(&g[14], &size, 4);
+    g[18] = 3;                                               // width 3 (rows of 4 bytes)
+    g[22] = 0xFE, g[23] = 0xFF, g[24] = 0xFF, g[25] = 0xFF;  // height -2: top-down
+    g[26] = 1;
+    g[28] = 8;
+    EXPECT_TRUE(Check(g)) << size;
+    g[22] = 2, g[23] = 0, g[24] = 0, g[25] = 0;
+    EXPECT_TRUE(Check(g)) << size;
+    auto cut = g;
+    cut.pop_back();
+    EXPECT_FALSE(Check(cut)) << size << ": pixels beyond the end";
+    auto early = g;
+    const std::uint32_t inside = off - 4;
+    std::memcpy(&early[10], &inside, 4);
+    EXPECT_FALSE(Check(early)) << size << ": pixels inside the table";
+    auto rle = g;
+    rle[30] = 1;  // RLE8
+    rle[34] = 8;  // compressed size
+    EXPECT_TRUE(Check(rle)) << size;
+    rle[22] = 0xFE, rle[23] = 0xFF, rle[24] = 0xFF, rle[25] = 0xFF;
+    EXPECT_FALSE(Check(rle)) << size << ": compressed rows are never top-down";
+  }
+}
+
+// The files read without the system's loader: the description comes out as a plain 40-byte
+// header with 4-byte table entries and the height as the file gives it.
+TEST(DibMath, BitmapFileInfoOfCoreAndTopDownFiles) {
+  // Core header, 8 bits, 3 x 2: the 3-byte entries are widened.
+  std::vector<std::uint8_t> core(14 + 12 + 256 * 3 + 8, 0);
+  core[0] = 'B', core[1] = 'M';
+  const std::uint32_t coreOff = 14 + 12 + 256 * 3;
+  std::memcpy(&core[10], &coreOff, 4);
+  core[14] = 12, core[18] = 3, core[20] = 2, core[22] = 1, core[24] = 8;
+  core[26 + 5 * 3] = 0x11, core[26 + 5 * 3 + 1] = 0x22, core[26 + 5 * 3 + 2] = 0x33;  // entry 5
+  std::vector<std::uint8_t> info;
+  std::size_t at = 0;
+  ASSERT_TRUE(ReadBitmapFileInfo(core.data(), core.size(), info, at));
+  ASSERT_EQ(info.size(), 40u + 1024u);
+  EXPECT_EQ(ReadLe32(info.data()), 40u);
+  EXPECT_EQ(ReadLe32(info.data() + 4), 3u);
+  EXPECT_EQ(ReadLe32(info.data() + 8), 2u);
+  EXPECT_EQ(ReadLe16(info.data() + 14), 8u);
+  EXPECT_EQ(ReadLe32(info.data() + 32), 256u);
+  EXPECT_EQ(ReadLe32(info.data() + 40 + 5 * 4), 0x00332211u);
+  EXPECT_EQ(at, coreOff);
+
+  // A top-down 124-byte header, 8 bits with 256 entries: the table past the first 1078 bytes is
+  // taken whole.
+  auto v5 = MakeBmp(3, -2, 8, 256);
+  v5.insert(v5.begin() + 54, 124 - 40, 0);  // widen the header to 124 bytes
+  const std::uint32_t v5Off = 14 + 124 + 1024;
+  std::memcpy(&v5[10], &v5Off, 4);
+  v5[14] = 124;
+  v5[14 + 124 + 255 * 4] = 0x44;  // blue of the last entry
+  ASSERT_TRUE(ReadBitmapFileInfo(v5.data(), v5.size(), info, at));
+  ASSERT_EQ(info.size(), 40u + 1024u);
+  EXPECT_EQ(ReadLe32(info.data()), 40u);
+  EXPECT_EQ(static_cast<std::int32_t>(ReadLe32(info.data() + 8)), -2);
+  EXPECT_EQ(info[40 + 255 * 4], 0x44);
+  EXPECT_EQ(at, v5Off);
+
+  // Bit fields after a 40-byte header come along; compressed and lying files do not.
+  auto fields = MakeBmp(2, -2, 32);
+  fields[30] = 3;
+  fields.insert(fields.begin() + 54, {0, 0, 0xFF, 0, 0, 0xFF, 0, 0, 0xFF, 0, 0, 0});
+  const std::uint32_t fieldsOff = 54 + 12;
+  std::memcpy(&fields[10], &fieldsOff, 4);
+  ASSERT_TRUE(ReadBitmapFileInfo(fields.data(), fields.size(), info, at));
+  ASSERT_EQ(info.size(), 52u);
+  EXPECT_EQ(ReadLe32(info.data() + 40), 0x00FF0000u);
+  auto rle = MakeBmp(4, 2, 8, 256);
+  rle[30] = 1, rle[34] = 8;
+  EXPECT_FALSE(ReadBitmapFileInfo(rle.data(), rle.size(), info, at));
+  v5.pop_back();
+  EXPECT_FALSE(ReadBitmapFileInfo(v5.data(), v5.size(), info, at));
 }

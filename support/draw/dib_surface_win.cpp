@@ -9,6 +9,7 @@
 #include "support/draw/font_style.h"
 #include "support/draw/fonts_win.h"
 #include "support/text/sjis.h"
+#include "support/win/handles.h"
 
 namespace {
 
@@ -22,20 +23,16 @@ std::size_t MaskBytes(const BITMAPINFOHEADER& h) {
   return (h.biCompression == BI_BITFIELDS && h.biSize == sizeof(BITMAPINFOHEADER)) ? 12 : 0;
 }
 
-// A memory context compatible with the screen, deleted on scope exit.
-class CTempDc {
- public:
-  CTempDc() : dc(::CreateCompatibleDC(nullptr)) {}
-  ~CTempDc() {
-    if (dc) ::DeleteDC(dc);
-  }
-  CTempDc(const CTempDc&) = delete;
-  CTempDc& operator=(const CTempDc&) = delete;
-  HDC Get() const { return dc; }
-
- private:
-  HDC dc;
-};
+// The colour table of a bitmap of at most 8 bits per pixel, into block after the header (and
+// masks) that header describes.
+void ReadColourTable(HBITMAP handle, const BITMAPINFOHEADER& header, std::vector<std::uint8_t>& block) {
+  win::CMemoryDc dc(::CreateCompatibleDC(nullptr));
+  win::CSelectObject select(dc.Get(), handle);
+  const UINT entries = DibPaletteEntries(header.biBitCount, header.biClrUsed);
+  const std::size_t at = sizeof(header) + MaskBytes(header);
+  if (!select.Ok() || at + entries * sizeof(RGBQUAD) > block.size()) return;
+  ::GetDIBColorTable(dc.Get(), 0, entries, reinterpret_cast<RGBQUAD*>(block.data() + at));
+}
 
 }  // namespace
 
@@ -81,15 +78,16 @@ bool CDibSurface::BeginDraw() {
       Unlock();
       return false;
     }
-    boundDc = ::CreateCompatibleDC(nullptr);
+    boundDc.Attach(::CreateCompatibleDC(nullptr));
     if (!boundDc) {
       Unlock();
       return false;
     }
-    boundSaved = ::SaveDC(boundDc);
-    if (!::SelectObject(boundDc, bitmap)) {
-      ::DeleteDC(boundDc);
-      boundDc = nullptr;
+    // The saved state is put back by EndDraw, which takes the bitmap and whatever the drawing
+    // selected out of the context before it is deleted.
+    boundSaved = ::SaveDC(boundDc.Get());
+    if (!::SelectObject(boundDc.Get(), bitmap)) {
+      boundDc.Close();
       Unlock();
       return false;
     }
@@ -102,43 +100,46 @@ bool CDibSurface::EndDraw() {
   if (owner != ::GetCurrentThreadId() || drawDepth == 0) return false;
   // Nested BeginDraw/EndDraw pairs share the context; the outermost EndDraw closes it.
   if (--drawDepth == 0 && boundDc) {
-    ::RestoreDC(boundDc, boundSaved);
-    ::DeleteDC(boundDc);
-    boundDc = nullptr;
+    ::RestoreDC(boundDc.Get(), boundSaved);
+    boundDc.Close();
   }
   return Unlock();
 }
 
 HDC CDibSurface::GetDC() const {
-  return owner == ::GetCurrentThreadId() ? boundDc : nullptr;
+  return owner == ::GetCurrentThreadId() ? boundDc.Get() : nullptr;
 }
 
-HDC CDibSurface::OpenDc(bool& temporary, int& saved) {
-  temporary = false;
-  if (boundDc) return boundDc;
-  if (!bitmap) return nullptr;
-  HDC dc = ::CreateCompatibleDC(nullptr);
-  if (!dc) return nullptr;
-  saved = ::SaveDC(dc);
-  if (!::SelectObject(dc, bitmap)) {
-    ::DeleteDC(dc);
-    return nullptr;
+CDibSurface::DrawDc::DrawDc(CDibSurface& surface) {
+  if (surface.boundDc) {
+    dc = surface.boundDc.Get();
+    return;
   }
-  temporary = true;
-  return dc;
+  if (!surface.bitmap) return;
+  temporary.Attach(::CreateCompatibleDC(nullptr));
+  if (!temporary) return;
+  saved = ::SaveDC(temporary.Get());
+  if (!::SelectObject(temporary.Get(), surface.bitmap)) {
+    temporary.Close();
+    return;
+  }
+  dc = temporary.Get();
 }
 
-void CDibSurface::CloseDc(HDC dc, bool temporary, int saved) {
-  if (!temporary) return;
-  ::RestoreDC(dc, saved);  // puts back the objects selected before, the bitmap included
-  ::DeleteDC(dc);
+CDibSurface::DrawDc::~DrawDc() {
+  // The saved state puts back the objects selected before, the bitmap included, so that the
+  // bitmap is free for another thread's context before the lock is left.
+  if (temporary) ::RestoreDC(temporary.Get(), saved);
 }
 
 // ---------------------------------------------------------------------------------------------
 // Acquiring and releasing
 
-bool CDibSurface::Adopt(HBITMAP handle, const std::string& sourceText, long key, std::uint32_t clrUsed) {
+bool CDibSurface::Adopt(HBITMAP handle, bool owned, const std::string& sourceText, long key,
+                        std::uint32_t clrUsed) {
   bitmap = handle;
+  ownsBitmap = owned;
+  if (owned) win::detail::CountLive(win::HandleKind::kBitmap, +1);
   source = sourceText;
   DIBSECTION ds{};
   BITMAP bm{};
@@ -146,19 +147,14 @@ bool CDibSurface::Adopt(HBITMAP handle, const std::string& sourceText, long key,
   auto* header = reinterpret_cast<BITMAPINFOHEADER*>(info.data());
   if (::GetObjectA(handle, sizeof(ds), &ds) == sizeof(ds)) {
     *header = ds.dsBmih;
+    // Only the plain header is kept, whatever header the bitmap was made from (core, V4, V5).
+    header->biSize = sizeof(*header);
     header->biHeight = std::abs(header->biHeight);
     // The system may report a full table; the creator's count is the one that holds.
     if (clrUsed != 0) header->biClrUsed = clrUsed;
     bits = static_cast<std::uint8_t*>(ds.dsBm.bmBits);
     if (header->biCompression == BI_BITFIELDS) std::memcpy(info.data() + sizeof(*header), ds.dsBitfields, 12);
-    if (header->biBitCount <= 8) {
-      CTempDc dc;
-      HGDIOBJ old = ::SelectObject(dc.Get(), handle);
-      const UINT entries = DibPaletteEntries(header->biBitCount, header->biClrUsed);
-      ::GetDIBColorTable(dc.Get(), 0, entries,
-                         reinterpret_cast<RGBQUAD*>(info.data() + sizeof(*header) + MaskBytes(*header)));
-      if (old) ::SelectObject(dc.Get(), old);
-    }
+    if (header->biBitCount <= 8) ReadColourTable(handle, *header, info);
   } else if (::GetObjectA(handle, sizeof(bm), &bm) == sizeof(bm)) {
     // A device-dependent bitmap: a header that describes it, no pixel memory of ours.
     header->biSize = sizeof(*header);
@@ -169,9 +165,7 @@ bool CDibSurface::Adopt(HBITMAP handle, const std::string& sourceText, long key,
     header->biCompression = BI_RGB;
     bits = nullptr;
   } else {
-    // Not a bitmap after all: give back what would otherwise leak.
-    if (sourceText.find("ATTACH_BITMAP") == std::string::npos) ::DeleteObject(handle);
-    bitmap = nullptr;
+    // Not a bitmap after all: Release gives back what would otherwise leak.
     Release();
     return false;
   }
@@ -188,21 +182,18 @@ void CDibSurface::Release() {
   Lock();
   if (boundDc) {
     // Drawing was left open: the bitmap must leave the context before it can be deleted.
-    ::RestoreDC(boundDc, boundSaved);
-    ::DeleteDC(boundDc);
-    boundDc = nullptr;
+    ::RestoreDC(boundDc.Get(), boundSaved);
+    boundDc.Close();
   }
-  if (bitmap) {
-    if (source.find("ATTACH_BITMAP") != std::string::npos) {
-      // Borrowed: the caller's handle stays valid.
-    } else {
-      ::DeleteObject(bitmap);
-    }
+  // A borrowed (attached) bitmap stays valid for its owner.
+  if (bitmap && ownsBitmap) {
+    ::DeleteObject(bitmap);
+    win::detail::CountLive(win::HandleKind::kBitmap, -1);
   }
   bitmap = nullptr;
-  if (source.find("ALLOC_INFO") != std::string::npos || !info.empty()) std::vector<std::uint8_t>().swap(info);
-  if (mask) ::DeleteObject(mask);
-  mask = nullptr;
+  ownsBitmap = false;
+  std::vector<std::uint8_t>().swap(info);
+  mask.Close();
   bits = nullptr;
   width = height = bitsPerPixel = 0;
   colourCount = 0;
@@ -216,7 +207,8 @@ HBITMAP CDibSurface::Detach() {
   HBITMAP h = nullptr;
   if (!boundDc) {
     h = bitmap;
-    source = kAttachText;  // so that Release forgets the handle without deleting it
+    if (ownsBitmap) win::detail::CountLive(win::HandleKind::kBitmap, -1);
+    ownsBitmap = false;  // so that Release forgets the handle without deleting it
     Release();
   }
   Unlock();
@@ -246,14 +238,13 @@ bool CDibSurface::CreateFromInfo(const BITMAPINFO* bmi, const void* pixels, long
   header->biHeight = static_cast<LONG>(h);  // always bottom-up
 
   void* dibBits = nullptr;
-  HDC screen = ::GetDC(nullptr);
-  HBITMAP handle = ::CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(copy.data()), DIB_RGB_COLORS,
-                                      &dibBits, nullptr, 0);
-  if (screen) ::ReleaseDC(nullptr, screen);
-  if (!handle || !dibBits) {
-    if (handle) ::DeleteObject(handle);
-    return false;
+  win::CBitmapHandle made;
+  {
+    win::CWindowDc screen(nullptr);
+    made.Attach(::CreateDIBSection(screen.Get(), reinterpret_cast<BITMAPINFO*>(copy.data()), DIB_RGB_COLORS,
+                                   &dibBits, nullptr, 0));
   }
+  if (!made || !dibBits) return false;
   if (pixels) {
     const std::uint64_t stride = DibStride(in.biWidth, in.biBitCount);
     if (topDown) {
@@ -265,7 +256,7 @@ bool CDibSurface::CreateFromInfo(const BITMAPINFO* bmi, const void* pixels, long
       std::memcpy(dibBits, pixels, imageBytes);
     }
   }
-  return Adopt(handle, kCreateText, key, in.biBitCount <= 8 ? in.biClrUsed : 0);
+  return Adopt(made.Detach(), true, kCreateText, key, in.biBitCount <= 8 ? in.biClrUsed : 0);
 }
 
 bool CDibSurface::Create(int w, int h, int bpp, long key) {
@@ -315,10 +306,8 @@ bool CDibSurface::CreateFromBitmap(HBITMAP handle, long key) {
   std::uint64_t imageBytes = 0;
   if (!DibImageSize(bm.bmWidth, bm.bmHeight, bpp, imageBytes)) return false;
   std::vector<std::uint8_t> pixels(imageBytes);
-  HDC screen = ::GetDC(nullptr);
-  const int lines = ::GetDIBits(screen, handle, 0, static_cast<UINT>(bm.bmHeight), pixels.data(),
-                                reinterpret_cast<BITMAPINFO*>(block.data()), DIB_RGB_COLORS);
-  if (screen) ::ReleaseDC(nullptr, screen);
+  const int lines = ::GetDIBits(win::CWindowDc(nullptr).Get(), handle, 0, static_cast<UINT>(bm.bmHeight),
+                                pixels.data(), reinterpret_cast<BITMAPINFO*>(block.data()), DIB_RGB_COLORS);
   if (lines != bm.bmHeight) return false;
   header->biHeight = bm.bmHeight;
   header->biCompression = BI_RGB;
@@ -328,7 +317,8 @@ bool CDibSurface::CreateFromBitmap(HBITMAP handle, long key) {
 bool CDibSurface::Attach(HANDLE handle, long key) {
   if (!source.empty() || bitmap) Release();
   if (!handle) return false;
-  if (::GetObjectType(handle) == OBJ_BITMAP) return Adopt(static_cast<HBITMAP>(handle), kAttachText, key);
+  if (::GetObjectType(handle) == OBJ_BITMAP)
+    return Adopt(static_cast<HBITMAP>(handle), false, kAttachText, key);
   // Otherwise a global memory block holding a packed DIB.
   const SIZE_T size = ::GlobalSize(handle);
   const void* dib = size ? ::GlobalLock(handle) : nullptr;
@@ -344,26 +334,60 @@ bool CDibSurface::LoadFromResource(HINSTANCE module, const char* nameOrId, long 
   if (!module) module = ::GetModuleHandleA(nullptr);
   HANDLE h = ::LoadImageA(module, nameOrId, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION);
   if (!h) return false;
-  return Adopt(static_cast<HBITMAP>(h), kResourceText, key);
+  return Adopt(static_cast<HBITMAP>(h), true, kResourceText, key);
 }
 
 bool CDibSurface::LoadFromFile(const std::string& path, long key) {
   if (!source.empty() || bitmap) Release();
   if (path.empty() || path.size() >= MAX_PATH) return false;
-  HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
   LARGE_INTEGER fileSize{};
   std::uint8_t head[kBitmapFileHeaderBytes + kBitmapInfoReadBytes];
   DWORD got = 0;
-  // At most the file header and 1064 bytes of header and colour table; a small file holds less.
-  bool ok = ::GetFileSizeEx(file, &fileSize) && fileSize.QuadPart >= 0 &&
-            ::ReadFile(file, head, sizeof(head), &got, nullptr);
-  ::CloseHandle(file);
-  if (!ok || !CheckBitmapFile(head, got, static_cast<std::uint64_t>(fileSize.QuadPart))) return false;
-  HANDLE h = ::LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION | LR_LOADFROMFILE);
-  if (!h) return false;
-  return Adopt(static_cast<HBITMAP>(h), path + kFileSuffix, key);
+  {
+    win::CKernelHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    // At most the file header and 1064 bytes of header and colour table; a small file holds less.
+    if (!::GetFileSizeEx(file.Get(), &fileSize) || fileSize.QuadPart < 0 ||
+        !::ReadFile(file.Get(), head, sizeof(head), &got, nullptr))
+      return false;
+  }
+  if (!CheckBitmapFile(head, got, static_cast<std::uint64_t>(fileSize.QuadPart))) return false;
+  const bool core = ReadLe32(head + kBitmapFileHeaderBytes) == 12;
+  const bool topDown = !core && static_cast<std::int32_t>(ReadLe32(head + kBitmapFileHeaderBytes + 8)) < 0;
+  if (core || topDown) return LoadOwnReading(path, static_cast<std::uint64_t>(fileSize.QuadPart), key);
+  win::CBitmapHandle loaded(static_cast<HBITMAP>(
+      ::LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION | LR_LOADFROMFILE)));
+  if (!loaded) return false;
+  return Adopt(loaded.Detach(), true, path + kFileSuffix, key);
+}
+
+bool CDibSurface::LoadOwnReading(const std::string& path, std::uint64_t fileSize, long key) {
+  // Top-down rows and the core header: the system's loader is not relied on for these (Wine's
+  // gives a blank picture or a wrong colour table), the file is read and its pixels copied into a
+  // new bitmap. The checks passed, so the pixels lie within offBits + kMaxDibImageBytes.
+  std::vector<std::uint8_t> file;
+  {
+    win::CKernelHandle handle(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!handle) return false;
+    std::uint8_t start[kBitmapFileHeaderBytes];
+    DWORD got = 0;
+    if (!::ReadFile(handle.Get(), start, sizeof(start), &got, nullptr) || got != sizeof(start)) return false;
+    const std::uint64_t want = std::min<std::uint64_t>(fileSize, ReadLe32(start + 10) + kMaxDibImageBytes);
+    file.assign(start, start + sizeof(start));
+    file.resize(static_cast<std::size_t>(want));
+    const DWORD rest = static_cast<DWORD>(want - sizeof(start));
+    if (!::ReadFile(handle.Get(), file.data() + sizeof(start), rest, &got, nullptr) || got != rest)
+      return false;
+  }
+  std::vector<std::uint8_t> header;
+  std::size_t pixelsAt = 0;
+  if (!ReadBitmapFileInfo(file.data(), file.size(), header, pixelsAt)) return false;
+  if (!CreateFromInfo(reinterpret_cast<const BITMAPINFO*>(header.data()), file.data() + pixelsAt, key))
+    return false;
+  source = path + kFileSuffix;
+  return true;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -427,17 +451,19 @@ bool CDibSurface::KeyRawValue(long colour, std::uint32_t& raw) {
 bool CDibSurface::SetKeyColour(long colour) {
   if (!bits || info.empty()) return false;
   Lock();
-  if (mask) ::DeleteObject(mask);
-  mask = nullptr;
+  mask.Close();
   keyColour = colour;
   bool ok = true;
   std::uint32_t raw = 0;
   if (colour != kNoKey && KeyRawValue(colour, raw)) {
     ::GdiFlush();
     std::vector<std::uint8_t> maskBits;
-    if (BuildKeyMask(bits, width, height, bitsPerPixel, raw, maskBits)) {
-      mask = ::CreateBitmap(width, height, 1, 1, maskBits.data());
-      ok = mask != nullptr;
+    // In a colour table black is the entry nearest to it, which need not be entry 0.
+    std::uint32_t black = 0;
+    if (bitsPerPixel <= 8) KeyRawValue(RGB(0, 0, 0), black);
+    if (BuildKeyMask(bits, width, height, bitsPerPixel, raw, maskBits, black)) {
+      mask.Attach(::CreateBitmap(width, height, 1, 1, maskBits.data()));
+      ok = mask.IsValid();
     }
   }
   Unlock();
@@ -449,19 +475,20 @@ HRGN CDibSurface::CreateRegion(long colour) {
   Lock();
   std::vector<DibRect> runs;
   ::GdiFlush();
-  if (colour == kNoKey) {
-    if (mask) {
-      // The key pixels of the image were blackened; the mask still knows where they were.
-      const std::size_t stride = MaskStride(width);
-      std::vector<std::uint8_t> maskBits(stride * static_cast<std::size_t>(height));
-      ::GetBitmapBits(mask, static_cast<LONG>(maskBits.size()), maskBits.data());
-      runs = RegionRuns(width, height, [&](int x, int y) {
-        return ((maskBits[static_cast<std::size_t>(y) * stride + x / 8] >> (7 - x % 8)) & 1) != 0;
-      });
-    } else {
-      runs = RegionRuns(width, height, [](int, int) { return false; });
-    }
+  if (colour == kNoKey && mask) {
+    // The key pixels of the image were blackened; the mask still knows where they were.
+    const std::size_t stride = MaskStride(width);
+    std::vector<std::uint8_t> maskBits(stride * static_cast<std::size_t>(height));
+    ::GetBitmapBits(mask.Get(), static_cast<LONG>(maskBits.size()), maskBits.data());
+    runs = RegionRuns(width, height, [&](int x, int y) {
+      return ((maskBits[static_cast<std::size_t>(y) * stride + x / 8] >> (7 - x % 8)) & 1) != 0;
+    });
+  } else if (colour == kNoKey && keyColour == kNoKey) {
+    runs = RegionRuns(width, height, [](int, int) { return false; });  // no key: the whole bitmap
   } else {
+    // A given colour, or the key of a surface without a mask (1-bit surfaces, or a mask that
+    // could not be made): its pixels still have the key colour.
+    if (colour == kNoKey) colour = keyColour;
     std::uint32_t raw = 0;
     if (bits && KeyRawValue(colour, raw)) {
       const std::uint64_t stride = DibStride(width, bitsPerPixel);
@@ -537,8 +564,8 @@ bool CDibSurface::Draw(HDC target, int x, int y, int w, int h, int sx, int sy, i
       ::SetStretchBltMode(target, HALFTONE);
       ::SetBrushOrgEx(target, 0, 0, nullptr);
       if (!mask) return ::StretchBlt(target, x, y, w, h, dc, sx, sy, sw, sh, rop) != FALSE;
-      CTempDc maskDc;
-      HGDIOBJ old = ::SelectObject(maskDc.Get(), mask);
+      win::CMemoryDc maskDc(::CreateCompatibleDC(nullptr));
+      win::CSelectObject select(maskDc.Get(), mask.Get());
       // A monochrome source takes the target's colours: white (1) must stay white and black (0)
       // black for the AND pass to keep the target exactly where the key was.
       const COLORREF oldText = ::SetTextColor(target, RGB(0, 0, 0));
@@ -547,7 +574,6 @@ bool CDibSurface::Draw(HDC target, int x, int y, int w, int h, int sx, int sy, i
       ok = ::StretchBlt(target, x, y, w, h, dc, sx, sy, sw, sh, SRCPAINT) != FALSE && ok;
       ::SetTextColor(target, oldText);
       ::SetBkColor(target, oldBk);
-      if (old) ::SelectObject(maskDc.Get(), old);
       return ok;
     }
     return StretchCopy(target, x, y, w, h, dc, sx, sy, sw, sh, rop);
@@ -561,12 +587,10 @@ bool CDibSurface::CaptureScreen(int x, int y, int w, int h, int screenX, int scr
   if (!ClipCapture(x, y, w, h, screenX, screenY, ::GetSystemMetrics(SM_CXSCREEN),
                    ::GetSystemMetrics(SM_CYSCREEN)))
     return false;
-  HDC screen = ::GetDC(nullptr);
+  win::CWindowDc screen(nullptr);
   if (!screen) return false;
-  const bool ok =
-      Locked([&](HDC dc) { return ::BitBlt(dc, x, y, w, h, screen, screenX, screenY, SRCCOPY) != FALSE; });
-  ::ReleaseDC(nullptr, screen);
-  return ok;
+  return Locked(
+      [&](HDC dc) { return ::BitBlt(dc, x, y, w, h, screen.Get(), screenX, screenY, SRCCOPY) != FALSE; });
 }
 
 bool CDibSurface::DrawWithVideoDib(HDC target, int x, int y, int w, int h, int sx, int sy, int sw, int sh) {
@@ -698,11 +722,12 @@ int CDibSurface::DrawTextFont(const std::string& text, RECT rect, UINT format, l
   return Locked([&](HDC dc) {
     const int oldMode = ::SetBkMode(dc, TRANSPARENT);
     const COLORREF oldColour = colour != kNoKey ? ::SetTextColor(dc, static_cast<COLORREF>(colour)) : 0;
-    HFONT font = face.empty() ? nullptr : CreateStyledFont(face, pointTenths, "");
-    HGDIOBJ oldFont = font ? ::SelectObject(dc, font) : nullptr;
-    const int result = ::DrawTextA(dc, text.data(), static_cast<int>(text.size()), &rect, format);
-    if (oldFont) ::SelectObject(dc, oldFont);
-    if (font) ::DeleteObject(font);
+    win::CFontHandle font(face.empty() ? nullptr : CreateStyledFont(face, pointTenths, ""));
+    int result = 0;
+    {
+      win::CSelectObject select(dc, font.Get());
+      result = ::DrawTextA(dc, text.data(), static_cast<int>(text.size()), &rect, format);
+    }
     if (colour != kNoKey) ::SetTextColor(dc, oldColour);
     ::SetBkMode(dc, oldMode);
     return result;
@@ -727,11 +752,12 @@ bool CDibSurface::DrawGlyphs(GlyphVariant variant, const std::string& text, int 
                              long shadow) {
   if (text.empty()) return true;
   return Locked([&](HDC dc) {
-    HFONT font = ::CreateFontA(fontHeight, fontHeight / 2, 0, 0, weight, FALSE, FALSE, FALSE,
-                               SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
-                               DEFAULT_PITCH, TruncateFaceName(face).c_str());
+    win::CFontHandle font(::CreateFontA(fontHeight, fontHeight / 2, 0, 0, weight, FALSE, FALSE, FALSE,
+                                        SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                        ANTIALIASED_QUALITY, DEFAULT_PITCH, TruncateFaceName(face).c_str()));
     if (!font) return false;
-    HGDIOBJ oldFont = ::SelectObject(dc, font);
+    // Declared after the font, so the font leaves the context before it is deleted.
+    win::CSelectObject select(dc, font.Get());
     TEXTMETRICA tm{};
     ::GetTextMetricsA(dc, &tm);
 
@@ -797,8 +823,6 @@ bool CDibSurface::DrawGlyphs(GlyphVariant variant, const std::string& text, int 
       }
       x += g.gm.gmCellIncX;
     }
-    ::SelectObject(dc, oldFont);
-    ::DeleteObject(font);
     return true;
   });
 }

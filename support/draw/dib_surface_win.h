@@ -18,6 +18,8 @@
 #include <type_traits>
 #include <vector>
 
+#include "support/win/handles.h"
+
 class CDibSurface {
  public:
   static constexpr UINT kDrawHalftone = 0x8000;  // halftone stretch; transparent with a mask
@@ -50,7 +52,9 @@ class CDibSurface {
   // A bitmap resource (module null: the program).
   bool LoadFromResource(HINSTANCE module, const char* nameOrId, long key = kNoKey);
   // A .bmp file. Refused without reading pixels when it does not start with "BM" or its header
-  // lies (sizes beyond the file, zero or negative sizes, sizes that overflow).
+  // lies (sizes beyond the file, zero sizes, sizes that overflow). Top-down files (negative
+  // height) and files with the 12-byte core header are read by the surface itself, the others by
+  // the system's loader.
   bool LoadFromFile(const std::string& path, long key = kNoKey);
   // Frees what the surface owns (a borrowed bitmap is only forgotten) and empties it.
   void Release();
@@ -69,7 +73,7 @@ class CDibSurface {
   const BITMAPINFO* GetInfo() const;
   // Address of pixel (x, y) counted from the top-left; null outside the bitmap or without bits.
   void* GetPixelAddress(int x, int y) const;
-  HBITMAP GetMask() const { return mask; }
+  HBITMAP GetMask() const { return mask.Get(); }
   long GetKeyColour() const { return keyColour; }
   // How the bitmap was obtained and what the surface owns, e.g. "CREATE_BITMAP|ALLOC_INFO".
   const std::string& GetSourceText() const { return source; }
@@ -154,15 +158,36 @@ class CDibSurface {
                   const std::string& face, int fontHeight, int weight, COLORREF colour, long shadow);
   void Lock();
   bool Unlock();
-  // The bound context, or a temporary one with the bitmap selected (OpenDc / CloseDc).
-  HDC OpenDc(bool& temporary, int& saved);
-  void CloseDc(HDC dc, bool temporary, int saved);
-  // Reads format, size, bits and header of the bitmap now held; applies the key colour.
-  bool Adopt(HBITMAP handle, const std::string& sourceText, long key, std::uint32_t clrUsed = 0);
+  // The context an operation draws into: the bound one, or a temporary one with the bitmap
+  // selected, deleted (bitmap deselected first) when the operation ends. Get() is null on failure.
+  class DrawDc {
+   public:
+    explicit DrawDc(CDibSurface& surface);
+    ~DrawDc();
+    DrawDc(const DrawDc&) = delete;
+    DrawDc& operator=(const DrawDc&) = delete;
+    HDC Get() const { return dc; }
+
+   private:
+    HDC dc = nullptr;
+    win::CMemoryDc temporary;
+    int saved = 0;
+  };
+  // Leaves one level of the lock when it goes out of scope.
+  struct Unlocker {
+    CDibSurface& surface;
+    ~Unlocker() { surface.Unlock(); }
+  };
+  // Reads format, size, bits and header of the bitmap now held (owned: Release deletes it);
+  // applies the key colour.
+  bool Adopt(HBITMAP handle, bool owned, const std::string& sourceText, long key, std::uint32_t clrUsed = 0);
   bool KeyRawValue(long colour, std::uint32_t& raw);
+  // LoadFromFile for the files read here rather than by the system.
+  bool LoadOwnReading(const std::string& path, std::uint64_t fileSize, long key);
 
   HBITMAP bitmap = nullptr;
-  HBITMAP mask = nullptr;
+  bool ownsBitmap = false;  // false for an attached (borrowed) bitmap; counted as a live handle
+  win::CBitmapHandle mask;
   int width = 0;
   int height = 0;
   int bitsPerPixel = 0;
@@ -175,7 +200,7 @@ class CDibSurface {
   CRITICAL_SECTION lock;
   std::atomic<DWORD> owner{0};  // read by other threads to tell whether they hold the lock
   int lockCount = 0;
-  HDC boundDc = nullptr;
+  win::CMemoryDc boundDc;
   int boundSaved = 0;
   int drawDepth = 0;
 };
@@ -184,26 +209,16 @@ template <typename Fn>
 auto CDibSurface::Locked(Fn&& fn) -> decltype(fn(HDC{})) {
   using Result = decltype(fn(HDC{}));
   Lock();
-  bool temporary = false;
-  int saved = 0;
-  HDC dc = OpenDc(temporary, saved);
-  if (!dc) {
-    Unlock();
+  Unlocker unlock{*this};
+  // Declared after the unlocker: a temporary context lets go of the bitmap before another thread
+  // may select it.
+  DrawDc dc(*this);
+  if (!dc.Get()) {
     if constexpr (std::is_void_v<Result>) {
       return;
     } else {
       return Result{};
     }
   }
-  if constexpr (std::is_void_v<Result>) {
-    fn(dc);
-    // The temporary context lets go of the bitmap before another thread may select it.
-    CloseDc(dc, temporary, saved);
-    Unlock();
-  } else {
-    Result r = fn(dc);
-    CloseDc(dc, temporary, saved);
-    Unlock();
-    return r;
-  }
+  return fn(dc.Get());
 }

@@ -12,6 +12,7 @@
 
 #include "support/draw/dib_math.h"
 #include "support/draw/fonts_win.h"
+#include "support/win/handles.h"
 
 namespace {
 
@@ -54,6 +55,59 @@ std::vector<std::uint8_t> Bmp24(int w, int h, Pick pick) {
       COLORREF c = pick(x, y);
       std::uint8_t* p = f.data() + 54 + (h - 1 - y) * stride + x * 3;
       p[0] = GetBValue(c), p[1] = GetGValue(c), p[2] = GetRValue(c);
+    }
+  }
+  return f;
+}
+
+// A .bmp file with a header of headerSize bytes (12: the core header; 40, 108, 124), the given
+// colour table (full, below 16 bits per pixel) and rows stored top-down or bottom-up. pick(x, y)
+// gives the palette index, or the colour at 24 bits.
+template <typename Pick>
+std::vector<std::uint8_t> MakeBmp(int headerSize, int w, int h, int bpp, bool topDown,
+                                  const std::vector<COLORREF>& table, Pick pick) {
+  const bool core = headerSize == 12;
+  const std::uint32_t entry = core ? 3 : 4;
+  const std::uint32_t stride = static_cast<std::uint32_t>(DibStride(w, bpp));
+  const std::uint32_t off = 14 + headerSize + static_cast<std::uint32_t>(table.size()) * entry;
+  std::vector<std::uint8_t> f(off + stride * h, 0);
+  auto put16 = [&](std::size_t at, int v) { f[at] = v & 0xFF, f[at + 1] = (v >> 8) & 0xFF; };
+  auto put32 = [&](std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) f[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+  };
+  f[0] = 'B', f[1] = 'M';
+  put32(2, static_cast<std::uint32_t>(f.size()));
+  put32(10, off);
+  put32(14, static_cast<std::uint32_t>(headerSize));
+  if (core) {
+    put16(18, w);
+    put16(20, h);
+    put16(22, 1);
+    put16(24, bpp);
+  } else {
+    put32(18, static_cast<std::uint32_t>(w));
+    put32(22, static_cast<std::uint32_t>(topDown ? -h : h));
+    put16(26, 1);
+    put16(28, bpp);
+    put32(46, static_cast<std::uint32_t>(table.size()));
+  }
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    std::uint8_t* q = f.data() + 14 + headerSize + i * entry;
+    q[0] = GetBValue(table[i]), q[1] = GetGValue(table[i]), q[2] = GetRValue(table[i]);
+  }
+  for (int y = 0; y < h; ++y) {
+    std::uint8_t* row = f.data() + off + static_cast<std::size_t>(topDown ? y : h - 1 - y) * stride;
+    for (int x = 0; x < w; ++x) {
+      const std::uint32_t v = pick(x, y);
+      if (bpp == 24) {
+        row[x * 3] = GetBValue(v), row[x * 3 + 1] = GetGValue(v), row[x * 3 + 2] = GetRValue(v);
+      } else if (bpp == 8) {
+        row[x] = static_cast<std::uint8_t>(v);
+      } else if (bpp == 4) {
+        row[x / 2] |= static_cast<std::uint8_t>(v << (x % 2 ? 0 : 4));
+      } else {
+        row[x / 8] |= static_cast<std::uint8_t>((v & 1) << (7 - x % 8));
+      }
     }
   }
   return f;
@@ -116,6 +170,77 @@ TEST(DibSurfaceWin, LoadFromFileAcceptsABitmapAndRefusesEverythingElse) {
   DeleteFileA(lie.c_str());
 }
 
+// Files the system loader reads and the checks used to refuse: top-down rows (negative height),
+// the 12-byte core header, and 8-bit files with 108/124-byte headers whose colour table ends past
+// the 1064 bytes read. Each comes out as a bottom-up surface with the picture the right way up.
+TEST(DibSurfaceWin, LoadFromFileTakesTopDownCoreAndLongHeaderFiles) {
+  std::vector<COLORREF> palette;
+  for (int i = 0; i < 256; ++i) palette.push_back(RGB(i, 255 - i, i / 2));
+  struct Case {
+    const char* name;
+    int header, bpp;
+    bool topDown;
+  };
+  const Case cases[] = {{"td24", 40, 24, true},   {"core24", 12, 24, false}, {"core8", 12, 8, false},
+                        {"core1", 12, 1, false},  {"v4_8", 108, 8, false},   {"v5_8", 124, 8, false},
+                        {"v5_8td", 124, 8, true}, {"td4", 40, 4, true},      {"td8", 40, 8, true}};
+  constexpr int kW = 5, kH = 3;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::uint32_t colours = c.bpp == 24 ? 0 : 1u << c.bpp;
+    const std::vector<COLORREF> table(palette.begin(), palette.begin() + colours);
+    auto pick = [&](int x, int y) -> std::uint32_t {
+      if (c.bpp == 24) return RGB(x * 40, y * 60, 200 - x);
+      return static_cast<std::uint32_t>(x * 7 + y * 13 + 1) % colours;
+    };
+    auto colourAt = [&](int x, int y) { return c.bpp == 24 ? pick(x, y) : table[pick(x, y)]; };
+    const std::string path = TempFile(std::string(c.name) + ".bmp");
+    ASSERT_TRUE(WriteBytes(path, MakeBmp(c.header, kW, kH, c.bpp, c.topDown, table, pick)));
+
+    CDibSurface s;
+    ASSERT_TRUE(s.LoadFromFile(path));
+    EXPECT_EQ(s.GetSourceText(), path + "|ALLOC_INFO|LOAD_FILE");
+    EXPECT_EQ(s.GetWidth(), kW);
+    EXPECT_EQ(s.GetHeight(), kH);
+    EXPECT_EQ(s.GetBitsPerPixel(), c.bpp);
+    for (int y = 0; y < kH; ++y) {
+      for (int x = 0; x < kW; ++x) EXPECT_EQ(PixelOf(s, x, y), colourAt(x, y)) << x << "," << y;
+    }
+    // The pixel memory is bottom-up whatever the file's row order.
+    const auto* first = static_cast<const std::uint8_t*>(s.GetPixelAddress(0, 0));
+    ASSERT_NE(first, nullptr);
+    if (c.bpp == 24) {
+      EXPECT_EQ(first[2], GetRValue(colourAt(0, 0)));
+      EXPECT_EQ(static_cast<const std::uint8_t*>(s.GetPixelAddress(1, kH - 1))[1],
+                GetGValue(colourAt(1, kH - 1)));
+    } else if (c.bpp == 8) {
+      EXPECT_EQ(*first, pick(0, 0));
+      EXPECT_EQ(*static_cast<const std::uint8_t*>(s.GetPixelAddress(3, kH - 1)), pick(3, kH - 1));
+    }
+    // The key works on the loaded picture: the pixels of (0, 0)'s colour leave the region.
+    ASSERT_TRUE(s.SetKeyColour(static_cast<long>(colourAt(0, 0))));
+    HRGN region = s.CreateRegion();
+    ASSERT_NE(region, nullptr);
+    for (int y = 0; y < kH; ++y) {
+      for (int x = 0; x < kW; ++x)
+        EXPECT_EQ(PtInRegion(region, x, y) != FALSE, colourAt(x, y) != colourAt(0, 0)) << x << "," << y;
+    }
+    DeleteObject(region);
+    s.Release();
+    DeleteFileA(path.c_str());
+  }
+
+  // The checks stay: a top-down file one byte short of its rows is refused.
+  auto cut = MakeBmp(124, kW, kH, 8, true, palette, [](int, int) { return 3u; });
+  cut.pop_back();
+  const std::string path = TempFile("cut.bmp");
+  ASSERT_TRUE(WriteBytes(path, cut));
+  CDibSurface s;
+  EXPECT_FALSE(s.LoadFromFile(path));
+  EXPECT_TRUE(s.GetSourceText().empty());
+  DeleteFileA(path.c_str());
+}
+
 TEST(DibSurfaceWin, AcquiringAndReleasingByEveryRoute) {
   // Attach borrows a bitmap: Release leaves the caller's handle valid.
   HDC screen = GetDC(nullptr);
@@ -176,6 +301,129 @@ TEST(DibSurfaceWin, AcquiringAndReleasingByEveryRoute) {
 
   EXPECT_FALSE(s.LoadFromResource(nullptr, MAKEINTRESOURCEA(31999)));
   EXPECT_TRUE(s.GetSourceText().empty());
+}
+
+// What the surface owns is counted as a live bitmap, what it borrows is not, and Release and
+// Detach give the count back.
+TEST(DibSurfaceWin, OwnedBitmapsAreCountedBorrowedOnesAreNot) {
+  const long before = win::LiveHandles(win::HandleKind::kBitmap);
+  const long gdi = win::LiveGdiObjects();
+  HDC screen = GetDC(nullptr);
+  HBITMAP ddb = CreateCompatibleBitmap(screen, 4, 4);
+  ReleaseDC(nullptr, screen);
+  {
+    CDibSurface borrowed(ddb);
+    ASSERT_TRUE(borrowed.IsValid());
+    EXPECT_EQ(win::LiveHandles(win::HandleKind::kBitmap), before);
+    CDibSurface own;
+    ASSERT_TRUE(own.Create(4, 4, 24, kMagenta));
+    EXPECT_EQ(win::LiveHandles(win::HandleKind::kBitmap), before + 2) << "the bitmap and its mask";
+    ASSERT_TRUE(own.BeginDraw());
+    EXPECT_EQ(win::LiveGdiObjects(), gdi + 3) << "and the bound context";
+    ASSERT_TRUE(own.EndDraw());
+    HBITMAP mine = own.Detach();
+    EXPECT_EQ(win::LiveHandles(win::HandleKind::kBitmap), before);
+    DeleteObject(mine);
+    ASSERT_TRUE(own.Create(4, 4, 32));
+    EXPECT_EQ(win::LiveHandles(win::HandleKind::kBitmap), before + 1);
+  }
+  EXPECT_EQ(win::LiveHandles(win::HandleKind::kBitmap), before);
+  EXPECT_EQ(win::LiveGdiObjects(), gdi);
+  BITMAP bm{};
+  EXPECT_EQ(GetObjectA(ddb, sizeof(bm), &bm), static_cast<int>(sizeof(bm))) << "the borrowed bitmap lives on";
+  DeleteObject(ddb);
+}
+
+// A keyed bitmap resource (dib_surface_win_test.rc): 4 bits per pixel, magenta key. The URL
+// selection dialog's size grip is drawn from one like it.
+TEST(DibSurfaceWin, LoadFromResourceKeyedBitmap) {
+  constexpr int kKeyedBitmap = 31001;
+  const long gdi = win::LiveGdiObjects();
+  CDibSurface s;
+  ASSERT_TRUE(s.LoadFromResource(nullptr, MAKEINTRESOURCEA(kKeyedBitmap), kMagenta));
+  EXPECT_EQ(s.GetSourceText(), "RESOURCE_BITMAP");
+  EXPECT_EQ(s.GetWidth(), 12);
+  EXPECT_EQ(s.GetHeight(), 10);
+  EXPECT_EQ(s.GetBitsPerPixel(), 4);
+  EXPECT_EQ(s.GetKeyColour(), static_cast<long>(kMagenta));
+  ASSERT_NE(s.GetMask(), nullptr);
+  auto drawn = [](int x, int y) { return (x >= 2 && x <= 8 && y >= 3 && y <= 6) || (x == 10 && y == 1); };
+  EXPECT_EQ(s.GetPixel(3, 4), RGB(0, 0, 0xC0));
+  EXPECT_EQ(s.GetPixel(10, 1), RGB(255, 255, 255));
+  // The key pixels are blackened (entry 0 is blue here; black is a later entry) and the mask is
+  // white exactly there.
+  EXPECT_EQ(s.GetPixel(0, 0), RGB(0, 0, 0));
+  {
+    win::CMemoryDc maskDc(CreateCompatibleDC(nullptr));
+    win::CSelectObject select(maskDc.Get(), s.GetMask());
+    ASSERT_TRUE(select.Ok());
+    for (int y = 0; y < 10; ++y) {
+      for (int x = 0; x < 12; ++x)
+        EXPECT_EQ(GetPixel(maskDc.Get(), x, y), drawn(x, y) ? RGB(0, 0, 0) : RGB(255, 255, 255))
+            << x << "," << y;
+    }
+  }
+  HRGN region = s.CreateRegion();
+  ASSERT_NE(region, nullptr);
+  for (int y = 0; y < 10; ++y) {
+    for (int x = 0; x < 12; ++x) EXPECT_EQ(PtInRegion(region, x, y) != FALSE, drawn(x, y)) << x << "," << y;
+  }
+  DeleteObject(region);
+  // Drawn transparently, only the picture reaches the target.
+  CDibSurface target;
+  ASSERT_TRUE(target.Create(12, 10, 32));
+  target.FillSolidRect(0, 0, 12, 10, RGB(9, 99, 9));
+  ASSERT_TRUE(target.CopyFrom(s, 0, 0, 0, 0, 0, 0, 0, 0, SRCCOPY, CDibSurface::kDrawHalftone));
+  EXPECT_EQ(target.GetPixel(0, 0), RGB(9, 99, 9));
+  EXPECT_EQ(target.GetPixel(4, 5), RGB(0, 0, 0xC0));
+  target.Release();
+
+  HBITMAP handle = s.GetHandle();
+  HBITMAP mask = s.GetMask();
+  s.Release();
+  EXPECT_FALSE(s.IsValid());
+  EXPECT_TRUE(s.GetSourceText().empty());
+  EXPECT_EQ(s.GetMask(), nullptr);
+  EXPECT_EQ(GetObjectType(handle), 0u) << "the loaded bitmap is deleted";
+  EXPECT_EQ(GetObjectType(mask), 0u) << "and its mask";
+  EXPECT_EQ(win::LiveGdiObjects(), gdi);
+}
+
+// A surface with a key but no mask (1 bit per pixel gets none) still leaves the key colour out
+// of its region.
+TEST(DibSurfaceWin, RegionOfAKeyWithoutAMaskComparesColours) {
+  struct {
+    BITMAPINFOHEADER h;
+    RGBQUAD table[2];
+  } info{};
+  info.h = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), 9, 2, 1, 1, BI_RGB, 0, 0, 0, 2, 0};
+  info.table[0] = RGBQUAD{0, 0, 0, 0};
+  info.table[1] = RGBQUAD{255, 0, 255, 0};  // magenta
+  // Bottom row first, rows padded to 4 bytes: top row 1 0 1 1 1 1 1 1 0, bottom row all 1.
+  const std::uint8_t pixels[8] = {0xFF, 0x80, 0, 0, 0xBF, 0x00, 0, 0};
+  CDibSurface s;
+  ASSERT_TRUE(s.CreateFromInfo(reinterpret_cast<BITMAPINFO*>(&info), pixels, kMagenta));
+  EXPECT_EQ(s.GetMask(), nullptr);
+  EXPECT_EQ(s.GetKeyColour(), static_cast<long>(kMagenta));
+  HRGN region = s.CreateRegion();
+  ASSERT_NE(region, nullptr);
+  RECT box{};
+  EXPECT_NE(GetRgnBox(region, &box), NULLREGION);
+  EXPECT_TRUE(PtInRegion(region, 1, 0) && PtInRegion(region, 8, 0));
+  for (int x = 0; x < 9; ++x) {
+    if (x != 1 && x != 8) {
+      EXPECT_FALSE(PtInRegion(region, x, 0)) << x;
+    }
+    EXPECT_FALSE(PtInRegion(region, x, 1)) << x;
+  }
+  DeleteObject(region);
+  // Without a key the region is the whole bitmap.
+  ASSERT_TRUE(s.SetKeyColour(-1));
+  region = s.CreateRegion();
+  EXPECT_EQ(GetRgnBox(region, &box), SIMPLEREGION);
+  EXPECT_EQ(box.right, 9);
+  EXPECT_EQ(box.bottom, 2);
+  DeleteObject(region);
 }
 
 TEST(DibSurfaceWin, MagentaKeyDrawnTransparentlyLeavesTheTargetAlone) {

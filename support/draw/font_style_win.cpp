@@ -2,16 +2,14 @@
 
 #include "support/draw/font_style.h"
 #include "support/draw/fonts_win.h"
+#include "support/win/handles.h"
 
 HFONT CreateStyledFont(const std::string& face, int pointTenths, const std::string& style) {
   const FontStyle s = ParseFontStyle(face, pointTenths, style);
   LOGFONTA lf{};
   // Tenths of a point at the screen's vertical resolution.
   int dpi = 96;
-  if (HDC screen = ::GetDC(nullptr)) {
-    dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
-    ::ReleaseDC(nullptr, screen);
-  }
+  if (win::CWindowDc screen(nullptr); screen) dpi = ::GetDeviceCaps(screen.Get(), LOGPIXELSY);
   lf.lfHeight = PointTenthsToHeight(s.pointTenths, dpi);
   lf.lfWeight = s.weight;
   lf.lfItalic = s.italic ? 1 : 0;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "support/draw/font_style.h"
+#include "support/win/handles.h"
 #include "support/win/link_static.h"
 
 namespace {
@@ -63,13 +64,13 @@ TEST(StyledFont, DescriptionReachesTheFont) {
   EXPECT_EQ(lf.lfCharSet, DEFAULT_CHARSET);
   EXPECT_STREQ(lf.lfFaceName, "ＭＳ ゴシック");
   // The face the system really uses answers to the Japanese name (the prefix maps it to an IPA font).
-  HDC dc = CreateCompatibleDC(nullptr);
-  HGDIOBJ old = SelectObject(dc, font);
-  char face[LF_FACESIZE] = {};
-  GetTextFaceA(dc, sizeof(face), face);
-  EXPECT_STREQ(face, "ＭＳ ゴシック");
-  SelectObject(dc, old);
-  DeleteDC(dc);
+  {
+    win::CMemoryDc dc(CreateCompatibleDC(nullptr));
+    win::CSelectObject select(dc.Get(), font);
+    char face[LF_FACESIZE] = {};
+    GetTextFaceA(dc.Get(), sizeof(face), face);
+    EXPECT_STREQ(face, "ＭＳ ゴシック");
+  }
   DeleteObject(font);
 
   font = CreateStyledFont("Arial", 120, "bold italic 取消線");
@@ -155,6 +156,33 @@ TEST(LinkStatic, ColoursFontCursorAndClicks) {
   // Once detached the parent no longer answers for it.
   link.Detach();
   EXPECT_EQ(link.GetHwnd(), nullptr);
+}
+
+// The control's own font and brush are owned: replaced ones and the last ones are deleted, and
+// the live-object count comes back to where it was.
+TEST(LinkStatic, OwnsItsFontAndBrush) {
+  const long fonts = win::LiveHandles(win::HandleKind::kFont);
+  const long brushes = win::LiveHandles(win::HandleKind::kBrush);
+  HFONT first = nullptr;
+  {
+    Parent p;
+    CLinkStatic link;
+    ASSERT_TRUE(link.Attach(p.link));
+    ASSERT_TRUE(link.SetFont("ＭＳ ゴシック", 90, ""));
+    first = link.GetFont();
+    ASSERT_TRUE(link.SetFont("ＭＳ ゴシック", 120, "太字"));
+    EXPECT_EQ(GetObjectType(first), 0u) << "the replaced font is deleted";
+    link.SetBkColor(RGB(1, 2, 3));
+    link.SetBkColor(RGB(4, 5, 6));
+    EXPECT_EQ(win::LiveHandles(win::HandleKind::kFont), fonts + 1);
+    EXPECT_EQ(win::LiveHandles(win::HandleKind::kBrush), brushes + 1);
+    link.SetBkColor(-1);
+    EXPECT_EQ(win::LiveHandles(win::HandleKind::kBrush), brushes);
+    first = link.GetFont();
+  }
+  EXPECT_EQ(GetObjectType(first), 0u) << "the last font goes with the control object";
+  EXPECT_EQ(win::LiveHandles(win::HandleKind::kFont), fonts);
+  EXPECT_EQ(win::LiveHandles(win::HandleKind::kBrush), brushes);
 }
 
 // In a dialog (the about boxes) the control answers the colour request ahead of the dialog

@@ -234,6 +234,9 @@ bool HttpRequest::Impl::StartHop() {
   if (!easy) return false;
   curl_easy_setopt(easy, CURLOPT_URL, address.c_str());
   curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
+  // HTTP/1.1 on https too: libcurl would otherwise take HTTP/2 when the server offers it, which
+  // changes the request line and the header block the ticker sends.
+  curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
   curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
   curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
   curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);

@@ -9,6 +9,7 @@
 
 #include "support/net/http_request.h"
 #include "support/text/sjis.h"
+#include "support/win/handles.h"
 
 namespace {
 
@@ -20,30 +21,15 @@ bool FailHere(http_test::FailPoint point) {
   return http_test::Get().failAt == point;
 }
 
-// Closes a WinInet handle on every path; not copyable.
-class InternetHandle {
- public:
-  InternetHandle() = default;
-  ~InternetHandle() { Close(); }
-  InternetHandle(const InternetHandle&) = delete;
-  InternetHandle& operator=(const InternetHandle&) = delete;
-
-  void Attach(HINTERNET h) {
-    Close();
-    handle = h;
-  }
-  HINTERNET Get() const { return handle; }
-  explicit operator bool() const { return handle != nullptr; }
-  void Close() {
-    if (handle) {
-      InternetCloseHandle(handle);  // a failure while closing changes nothing for us
-      handle = nullptr;
-    }
-  }
-
- private:
-  HINTERNET handle = nullptr;
+// WinInet handles, in the common owner (a failure while closing changes nothing for us).
+struct InternetTraits {
+  static constexpr win::HandleKind kKind = win::HandleKind::kInternet;
+  using Type = HINTERNET;
+  static Type Empty() { return nullptr; }
+  static bool IsEmpty(Type h) { return h == nullptr; }
+  static void Close(Type h) { InternetCloseHandle(h); }
 };
+using CInternetHandle = win::CHandle<InternetTraits>;
 
 // The session's agent name: the program's file name without folder and extension.
 std::string ApplicationName() {
@@ -86,9 +72,9 @@ bool http_detail::ReadComputerName(std::string& name) {
 }
 
 struct HttpRequest::Impl {
-  InternetHandle session;
-  InternetHandle connection;
-  InternetHandle request;
+  CInternetHandle session;
+  CInternetHandle connection;
+  CInternetHandle request;
   // The announced length of the body, when there is one, and the bytes read so far: WinInet
   // reports a connection closed early as a normal end of the body.
   bool lengthKnown = false;

@@ -318,3 +318,25 @@ TEST(PageFetchTls, HttpsChecksTheCertificate) {
   EXPECT_EQ(stranger.Requests(), "");
   http_test::Reset();
 }
+
+// The server offers HTTP/2 first, as most real ones do; the fetch still speaks HTTP/1.1, so the
+// request line and the header block are the ones the ticker promises.
+TEST(PageFetchTls, HttpsStaysOnHttp11WhenTheServerOffersH2) {
+  http_test::Reset();
+  TestHttpServer server;
+  ASSERT_TRUE(server.Start(true));
+  TrustedTestCa ca(server);
+  ASSERT_TRUE(ca.Ok());
+
+  PageLines page;
+  EXPECT_TRUE(LoadPage(page, server.Url("/page?body=one%0Atwo").c_str(), "http://ref/", 0, nullptr, nullptr));
+  EXPECT_EQ(page.lines, (Lines{"one", "two"}));
+  const std::string protocols = server.NegotiatedProtocols();
+  ASSERT_FALSE(protocols.empty()) << "no TLS connection was recorded";
+  EXPECT_EQ(protocols.find("h2"), std::string::npos) << protocols;
+  const std::string requests = server.Requests();
+  EXPECT_EQ(requests.rfind("GET /page?body=one%0Atwo HTTP/1.1\r\nClientHost: ", 0), 0u) << requests;
+  EXPECT_EQ(requests.find("PRI * HTTP/2.0"), std::string::npos);
+  EXPECT_NE(requests.find("\r\nReferer: http://ref/\r\n"), std::string::npos) << requests;
+  http_test::Reset();
+}

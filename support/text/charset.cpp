@@ -134,26 +134,10 @@ inline void TrimInPlace(std::string& line) {
   line.resize(len);
 }
 
-// True when position h, reached from the character start `start` (h > start, or equal), starts a
-// character. Only the run of lead-range bytes right before h matters: whatever byte ends before
-// that run, a character starts after it, and the run pairs up from there.
-inline bool StartsCharacter(const char* p, std::size_t start, std::size_t h) {
-  std::size_t k = 0;
-  while (h - k > start && sjis::IsLeadByte(p[h - k - 1])) ++k;
-  return (k & 1) == 0;
-}
-
-// Next '&' at or after from that starts a character; `start` is a character start at or before
-// from, and nothing before it is looked at.
-std::size_t NextAmpersand(std::string_view s, std::size_t start, std::size_t from) {
-  while (from < s.size()) {
-    const void* hit = std::memchr(s.data() + from, '&', s.size() - from);
-    if (hit == nullptr) return std::string_view::npos;
-    const std::size_t h = static_cast<std::size_t>(static_cast<const char*>(hit) - s.data());
-    if (StartsCharacter(s.data(), start, h)) return h;
-    from = h + 1;  // the '&' was the second byte of a double-byte character
-  }
-  return std::string_view::npos;
+// Next '&' at or after from. '&' is never the second byte of a double-byte character, so every
+// '&' byte is one; a plain byte search also finds the entity after a lone lead byte.
+std::size_t NextAmpersand(std::string_view s, std::size_t from) {
+  return from < s.size() ? s.find('&', from) : std::string_view::npos;
 }
 
 // The entity spellings that are decoded, in the order they are applied, and their groups.
@@ -235,7 +219,7 @@ struct EntityScan {
 // One walk over the '&'s of the line.
 EntityScan ScanEntities(std::string_view s) {
   EntityScan scan;
-  for (std::size_t h = NextAmpersand(s, 0, 0); h != std::string_view::npos; h = NextAmpersand(s, 0, h + 1)) {
+  for (std::size_t h = NextAmpersand(s, 0); h != std::string_view::npos; h = NextAmpersand(s, h + 1)) {
     const int g = GroupAt(s.data() + h, s.size() - h);
     if (g < 0) continue;
     scan.groups |= 1u << g;
@@ -257,8 +241,7 @@ void ReplaceForms(std::string& s, unsigned formMask) {
   std::size_t write = 0;
   std::size_t from = 0;
   for (;;) {
-    // `read` is always a character start: the text start or the end of a single-byte form.
-    const std::size_t h = NextAmpersand(std::string_view(p, n), read, from);
+    const std::size_t h = NextAmpersand(std::string_view(p, n), from);
     if (h == std::string_view::npos) break;
     const int g = GroupAt(p + h, n - h);
     const int f = g < 0 ? -1 : FormAt(p + h, g);
@@ -309,8 +292,7 @@ void DecodeEntities(std::string& line) {
   int form[kMaxMatches];
   std::size_t count = 0;
   const std::string_view s = line;
-  for (std::size_t h = NextAmpersand(s, 0, first); h != std::string_view::npos;
-       h = NextAmpersand(s, 0, h + 1)) {
+  for (std::size_t h = NextAmpersand(s, first); h != std::string_view::npos; h = NextAmpersand(s, h + 1)) {
     const int g = GroupAt(s.data() + h, s.size() - h);
     if (g < 0) continue;
     const int f = FormAt(s.data() + h, g);

@@ -79,7 +79,7 @@ std::string ModelIso(const std::string& in) {
 }
 
 // Entities the slow way: one upper-cased copy for the group tests, then every form replaced in
-// its own pass with the character-aware search.
+// its own pass.
 std::string ModelEntities(std::string line) {
   const std::string upper = sjis::ToUpper(line);
   struct Group {
@@ -92,12 +92,13 @@ std::string ModelEntities(std::string line) {
                           {"&AMP;", {"&AMP;", "&amp;", "&Amp;"}, '&'},
                           {"&QUOT;", {"&QUOT;", "&quot;", "&Quot;"}, '"'},
                           {"&NBSP;", {"&NBSP;", "&nbsp;", "&Nbsp;"}, ' '}};
+  // Plain substring searches: "&" is never a second byte, and the letters after it start characters.
   for (const Group& g : groups) {
-    if (sjis::Find(upper, g.name) == std::string::npos) continue;
+    if (upper.find(g.name) == std::string::npos) continue;
     for (const std::string& f : g.forms) {
       std::string out;
       std::size_t from = 0;
-      for (std::size_t h = sjis::Find(line, f); h != std::string::npos; h = sjis::Find(line, f, from)) {
+      for (std::size_t h = line.find(f); h != std::string::npos; h = line.find(f, from)) {
         out += line.substr(from, h - from);
         out += g.rep;
         from = h + f.size();
@@ -512,6 +513,11 @@ TEST(ConvertLine, EntitiesInTheListedFormsOnly) {
   EXPECT_EQ(Converted(page, "&AMP;amp;"), "&");
   EXPECT_EQ(Converted(page, "&&&lt;&&"), "&&<&&");
   EXPECT_EQ(Converted(page, kKanji + "&nbsp;" + kKanji), kKanji + " " + kKanji);
+  // "&" is never a second byte: after a lone lead byte the entity is still one.
+  EXPECT_EQ(Converted(page, "news\x82&lt;script&gt;\x81&amp;\x9F&quot;\xE0&nbsp;"),
+            "news\x82<script>\x81&\x9F\"\xE0 ");
+  // A letter of an entity name may be a second byte: 0x82 'l' is no "l".
+  EXPECT_EQ(Converted(page, "&\x82lt;"), "&\x82lt;");
   // Entities are decoded after the conversion.
   ConvertState euc;
   euc.encoding = kEncodingEucJp;

@@ -2,6 +2,7 @@
 
 #include "support/text/sjis.h"
 #include "support/win/dialog.h"
+#include "support/win/handles.h"
 
 namespace win {
 
@@ -119,6 +120,7 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM l
     if (!self) return FALSE;
     ::SetWindowLongPtrA(wnd, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
     self->hwnd = wnd;
+    detail::CountLive(HandleKind::kWindow, +1);  // until WM_NCDESTROY, for the leak checks
   } else {
     self = reinterpret_cast<CDialog*>(::GetWindowLongPtrA(wnd, DWLP_USER));
   }
@@ -144,6 +146,7 @@ INT_PTR CDialog::Dispatch(UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == WM_NCDESTROY) {
     ::SetWindowLongPtrA(wnd, DWLP_USER, 0);
     hwnd = nullptr;
+    detail::CountLive(HandleKind::kWindow, -1);
     loopRunning = false;
     return FALSE;
   }

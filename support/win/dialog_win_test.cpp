@@ -6,6 +6,7 @@
 
 #include "support/win/dialog.h"
 #include "support/win/dialog_test_res.h"
+#include "support/win/handles.h"
 
 namespace {
 
@@ -193,9 +194,11 @@ TEST(Dialog, MissingResourceFails) {
 }
 
 TEST(Dialog, DoModalReturnsTheEndResult) {
+  const long live = win::LiveUserObjects();
   CTestDlg dlg;
   dlg.cancelFromInit = true;
   EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+  EXPECT_EQ(win::LiveUserObjects(), live) << "the ended dialog no longer counts";
   EXPECT_EQ(dlg.cancelCount, 1);
   EXPECT_EQ(dlg.destroyCount, 1);
   EXPECT_EQ(dlg.GetHwnd(), nullptr);
@@ -204,13 +207,16 @@ TEST(Dialog, DoModalReturnsTheEndResult) {
 
 TEST(Dialog, DestructorDestroysAModelessWindow) {
   HWND wnd = nullptr;
+  const long live = win::LiveUserObjects();
   {
     win::CDialog plain(IDD_TEST_DIALOG);
     ASSERT_TRUE(plain.Create());
     wnd = plain.GetHwnd();
     EXPECT_TRUE(::IsWindow(wnd));
+    EXPECT_EQ(win::LiveUserObjects(), live + 1) << "a live dialog counts as a USER object";
   }
   EXPECT_FALSE(::IsWindow(wnd));
+  EXPECT_EQ(win::LiveUserObjects(), live);
 }
 
 TEST(DialogControls, TextAndIntegers) {

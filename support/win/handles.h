@@ -1,55 +1,102 @@
 // Owners of Windows handles: each closes its handle with the matching call when it goes out of
 // scope. They cannot be copied (a copy would close the handle twice); they can be moved, and
 // Attach/Detach hand a handle in and out explicitly.
+//
+// Every owner also counts the handles it holds, per kind (LiveHandles, LiveGdiObjects,
+// LiveUserObjects): a leak test compares the counts before and after, because GetGuiResources
+// cannot be relied on (Wine's always answers 0).
 #pragma once
 
 #include <windows.h>
 
+#include <atomic>
+#include <initializer_list>
+
 namespace win {
 
-// Traits: the handle type, its empty value and how it is released.
+// What a live handle is, for the counts. Bitmaps to memory DCs are GDI objects, windows to icons
+// USER objects, as the system counts them.
+enum class HandleKind {
+  kKernel,
+  kBitmap,
+  kFont,
+  kBrush,
+  kPen,
+  kRegion,
+  kMemoryDc,
+  kWindowDc,
+  kWindow,
+  kMenu,
+  kIcon,
+  kInternet,
+  kCount
+};
+
+namespace detail {
+inline std::atomic<long> liveHandles[static_cast<int>(HandleKind::kCount)];
+inline void CountLive(HandleKind kind, long delta) {
+  liveHandles[static_cast<int>(kind)].fetch_add(delta, std::memory_order_relaxed);
+}
+}  // namespace detail
+
+// Handles of a kind held right now by the owners below (and by the drawing surface's own bitmaps).
+inline long LiveHandles(HandleKind kind) {
+  return detail::liveHandles[static_cast<int>(kind)].load(std::memory_order_relaxed);
+}
+inline long LiveGdiObjects() {
+  long n = 0;
+  for (HandleKind k : {HandleKind::kBitmap, HandleKind::kFont, HandleKind::kBrush, HandleKind::kPen,
+                       HandleKind::kRegion, HandleKind::kMemoryDc, HandleKind::kWindowDc})
+    n += LiveHandles(k);
+  return n;
+}
+inline long LiveUserObjects() {
+  return LiveHandles(HandleKind::kWindow) + LiveHandles(HandleKind::kMenu) + LiveHandles(HandleKind::kIcon);
+}
+
+// Traits: the handle type, its empty value, how it is released and how it is counted.
 struct KernelHandleTraits {  // processes, threads, events, files (INVALID_HANDLE_VALUE counts as empty)
+  static constexpr HandleKind kKind = HandleKind::kKernel;
   using Type = HANDLE;
   static Type Empty() { return nullptr; }
   static bool IsEmpty(Type h) { return h == nullptr || h == INVALID_HANDLE_VALUE; }
   static void Close(Type h) { ::CloseHandle(h); }
 };
 struct WindowTraits {
+  static constexpr HandleKind kKind = HandleKind::kWindow;
   using Type = HWND;
   static Type Empty() { return nullptr; }
   static bool IsEmpty(Type h) { return h == nullptr; }
   static void Close(Type h) { ::DestroyWindow(h); }
 };
 struct MenuTraits {
+  static constexpr HandleKind kKind = HandleKind::kMenu;
   using Type = HMENU;
   static Type Empty() { return nullptr; }
   static bool IsEmpty(Type h) { return h == nullptr; }
   static void Close(Type h) { ::DestroyMenu(h); }
 };
 struct IconTraits {  // only for icons made by CreateIcon*/LoadImage without LR_SHARED
+  static constexpr HandleKind kKind = HandleKind::kIcon;
   using Type = HICON;
   static Type Empty() { return nullptr; }
   static bool IsEmpty(Type h) { return h == nullptr; }
   static void Close(Type h) { ::DestroyIcon(h); }
 };
-template <typename T>
+template <typename T, HandleKind K>
 struct GdiObjectTraits {  // bitmaps, fonts, brushes, pens, regions
+  static constexpr HandleKind kKind = K;
   using Type = T;
   static Type Empty() { return nullptr; }
   static bool IsEmpty(Type h) { return h == nullptr; }
   static void Close(Type h) { ::DeleteObject(h); }
 };
 struct MemoryDcTraits {  // DCs from CreateCompatibleDC / CreateDC
+  static constexpr HandleKind kKind = HandleKind::kMemoryDc;
   using Type = HDC;
   static Type Empty() { return nullptr; }
   static bool IsEmpty(Type h) { return h == nullptr; }
   static void Close(Type h) { ::DeleteDC(h); }
-};
-struct RegKeyTraits {
-  using Type = HKEY;
-  static Type Empty() { return nullptr; }
-  static bool IsEmpty(Type h) { return h == nullptr; }
-  static void Close(Type h) { ::RegCloseKey(h); }
 };
 
 template <typename Traits>
@@ -58,14 +105,19 @@ class CHandle {
   using Type = typename Traits::Type;
 
   CHandle() = default;
-  explicit CHandle(Type h) : handle(h) {}
+  explicit CHandle(Type h) : handle(h) { Count(+1); }
   ~CHandle() { Close(); }
 
   CHandle(const CHandle&) = delete;
   CHandle& operator=(const CHandle&) = delete;
-  CHandle(CHandle&& other) noexcept : handle(other.Detach()) {}
+  // A move hands the handle over: it stays counted once.
+  CHandle(CHandle&& other) noexcept : handle(other.handle) { other.handle = Traits::Empty(); }
   CHandle& operator=(CHandle&& other) noexcept {
-    if (this != &other) Attach(other.Detach());
+    if (this != &other) {
+      Close();
+      handle = other.handle;
+      other.handle = Traits::Empty();
+    }
     return *this;
   }
 
@@ -78,19 +130,28 @@ class CHandle {
     if (h == handle) return;
     Close();
     handle = h;
+    Count(+1);
   }
-  // Gives the handle up without closing it.
+  // Gives the handle up without closing it (nor counting it any longer).
   Type Detach() {
+    Count(-1);
     Type h = handle;
     handle = Traits::Empty();
     return h;
   }
   void Close() {
-    if (!Traits::IsEmpty(handle)) Traits::Close(handle);
+    if (!Traits::IsEmpty(handle)) {
+      Traits::Close(handle);
+      Count(-1);
+    }
     handle = Traits::Empty();
   }
 
  private:
+  void Count(long delta) const {
+    if (!Traits::IsEmpty(handle)) detail::CountLive(Traits::kKind, delta);
+  }
+
   Type handle = Traits::Empty();
 };
 
@@ -98,20 +159,26 @@ using CKernelHandle = CHandle<KernelHandleTraits>;
 using CWindowHandle = CHandle<WindowTraits>;
 using CMenuHandle = CHandle<MenuTraits>;
 using CIconHandle = CHandle<IconTraits>;
-using CBitmapHandle = CHandle<GdiObjectTraits<HBITMAP>>;
-using CFontHandle = CHandle<GdiObjectTraits<HFONT>>;
-using CBrushHandle = CHandle<GdiObjectTraits<HBRUSH>>;
-using CPenHandle = CHandle<GdiObjectTraits<HPEN>>;
-using CRegionHandle = CHandle<GdiObjectTraits<HRGN>>;
+using CBitmapHandle = CHandle<GdiObjectTraits<HBITMAP, HandleKind::kBitmap>>;
+using CFontHandle = CHandle<GdiObjectTraits<HFONT, HandleKind::kFont>>;
+using CBrushHandle = CHandle<GdiObjectTraits<HBRUSH, HandleKind::kBrush>>;
+using CPenHandle = CHandle<GdiObjectTraits<HPEN, HandleKind::kPen>>;
+using CRegionHandle = CHandle<GdiObjectTraits<HRGN, HandleKind::kRegion>>;
 using CMemoryDc = CHandle<MemoryDcTraits>;
-using CRegKey = CHandle<RegKeyTraits>;
+// Registry keys are owned by regseam::ScopedKey (support/registry/registry_seam.h), which works
+// on both builds.
 
 // A DC from GetDC, released with ReleaseDC on the same window.
 class CWindowDc {
  public:
-  explicit CWindowDc(HWND w) : wnd(w), dc(::GetDC(w)) {}
+  explicit CWindowDc(HWND w) : wnd(w), dc(::GetDC(w)) {
+    if (dc) detail::CountLive(HandleKind::kWindowDc, +1);
+  }
   ~CWindowDc() {
-    if (dc) ::ReleaseDC(wnd, dc);
+    if (dc) {
+      ::ReleaseDC(wnd, dc);
+      detail::CountLive(HandleKind::kWindowDc, -1);
+    }
   }
   CWindowDc(const CWindowDc&) = delete;
   CWindowDc& operator=(const CWindowDc&) = delete;

@@ -72,3 +72,55 @@ TEST(Handles, SelectObjectPutsThePreviousObjectBack) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Handles, OwnersCountTheObjectsTheyHold) {
+  using win::HandleKind;
+  using win::LiveHandles;
+  const long gdi = win::LiveGdiObjects();
+  const long user = win::LiveUserObjects();
+  const long fonts = LiveHandles(HandleKind::kFont);
+  const long brushes = LiveHandles(HandleKind::kBrush);
+  {
+    win::CFontHandle font(
+        ::CreateFontA(12, 0, 0, 0, 400, 0, 0, 0, SHIFTJIS_CHARSET, 0, 0, 0, 0, "MS Gothic"));
+    win::CBrushHandle brush(::CreateSolidBrush(RGB(1, 2, 3)));
+    ASSERT_TRUE(font && brush);
+    EXPECT_EQ(LiveHandles(HandleKind::kFont), fonts + 1);
+    EXPECT_EQ(LiveHandles(HandleKind::kBrush), brushes + 1);
+    EXPECT_EQ(win::LiveGdiObjects(), gdi + 2);
+
+    // A move keeps the count; an empty owner counts nothing.
+    win::CFontHandle moved(std::move(font));
+    win::CFontHandle assigned;
+    assigned = std::move(moved);
+    win::CFontHandle empty(nullptr);
+    EXPECT_EQ(LiveHandles(HandleKind::kFont), fonts + 1);
+
+    // Attach counts the new handle and releases the old; Detach stops counting.
+    assigned.Attach(::CreateFontA(14, 0, 0, 0, 400, 0, 0, 0, SHIFTJIS_CHARSET, 0, 0, 0, 0, "MS Gothic"));
+    EXPECT_EQ(LiveHandles(HandleKind::kFont), fonts + 1);
+    HFONT raw = static_cast<HFONT>(assigned.Detach());
+    EXPECT_EQ(LiveHandles(HandleKind::kFont), fonts);
+    ::DeleteObject(raw);
+
+    win::CWindowDc screen(nullptr);
+    win::CMemoryDc memory(::CreateCompatibleDC(screen.Get()));
+    win::CRegionHandle region(::CreateRectRgn(0, 0, 4, 4));
+    EXPECT_EQ(win::LiveGdiObjects(), gdi + 4);  // brush, window DC, memory DC, region
+
+    win::CMenuHandle menu(::CreatePopupMenu());
+    win::CWindowHandle window(
+        ::CreateWindowExA(0, "STATIC", "", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr));
+    ASSERT_TRUE(menu && window);
+    EXPECT_EQ(win::LiveUserObjects(), user + 2);
+    window.Close();
+    EXPECT_EQ(win::LiveUserObjects(), user + 1);
+  }
+  EXPECT_EQ(win::LiveGdiObjects(), gdi);
+  EXPECT_EQ(win::LiveUserObjects(), user);
+  EXPECT_EQ(LiveHandles(HandleKind::kFont), fonts);
+}
+
+}  // namespace

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "support/win/handles.h"
+
 // A static text control shown as a hyperlink: its own text and background colours (background
 // -1 = transparent), its own font and, when enabled, the hand cursor. Give the control the notify
 // style (SS_NOTIFY; Attach adds it) so that a click reaches the parent as WM_COMMAND with the
@@ -18,7 +20,7 @@ class CLinkStatic {
   static constexpr UINT kReflectedCtlColor = 0xBC00 + WM_CTLCOLORSTATIC;
 
   CLinkStatic() = default;
-  ~CLinkStatic();
+  ~CLinkStatic() { Detach(); }
   CLinkStatic(const CLinkStatic&) = delete;
   CLinkStatic& operator=(const CLinkStatic&) = delete;
 
@@ -37,7 +39,7 @@ class CLinkStatic {
 
   // Replaces the control's font; false (and the old font kept) when it cannot be made.
   bool SetFont(const std::string& face, int pointTenths, const std::string& style);
-  HFONT GetFont() const { return font; }
+  HFONT GetFont() const { return font.Get(); }
 
   // Turns the hand cursor on or off; returns the resulting state (off when the cursor could not be
   // made).
@@ -59,7 +61,7 @@ class CLinkStatic {
   HWND parent = nullptr;
   COLORREF textColour = 0;
   long bkColour = -1;
-  HBRUSH brush = nullptr;
-  HFONT font = nullptr;
+  win::CBrushHandle brush;
+  win::CFontHandle font;
   bool handCursor = false;
 };

@@ -2,6 +2,7 @@
 // commctrl.h needs the declarations of windows.h before it.
 #include <commctrl.h>
 
+#include <utility>
 #include <vector>
 
 #include "support/draw/font_style.h"
@@ -10,12 +11,6 @@
 
 namespace {
 constexpr UINT_PTR kSubclassId = 0x4C4E4B31;  // "LNK1"
-}
-
-CLinkStatic::~CLinkStatic() {
-  Detach();
-  if (font) ::DeleteObject(font);
-  if (brush) ::DeleteObject(brush);
 }
 
 bool CLinkStatic::Attach(HWND control) {
@@ -59,22 +54,18 @@ void CLinkStatic::SetTextColor(COLORREF colour) {
 }
 
 void CLinkStatic::SetBkColor(long colour) {
-  if (colour != bkColour && brush) {
-    ::DeleteObject(brush);
-    brush = nullptr;
-  }
+  if (colour != bkColour) brush.Close();
   bkColour = colour;
-  if (bkColour != -1 && !brush) brush = ::CreateSolidBrush(static_cast<COLORREF>(bkColour));
+  if (bkColour != -1 && !brush) brush.Attach(::CreateSolidBrush(static_cast<COLORREF>(bkColour)));
   Repaint();
 }
 
 bool CLinkStatic::SetFont(const std::string& face, int pointTenths, const std::string& style) {
-  HFONT made = CreateStyledFont(face, pointTenths, style);
+  win::CFontHandle made(CreateStyledFont(face, pointTenths, style));
   if (!made) return false;
-  if (wnd) ::SendMessageA(wnd, WM_SETFONT, reinterpret_cast<WPARAM>(made), TRUE);
+  if (wnd) ::SendMessageA(wnd, WM_SETFONT, reinterpret_cast<WPARAM>(made.Get()), TRUE);
   // The control no longer uses the old font once the new one is set.
-  if (font) ::DeleteObject(font);
-  font = made;
+  font = std::move(made);
   if (wnd) ::InvalidateRect(wnd, nullptr, TRUE);
   return true;
 }
@@ -92,8 +83,8 @@ HBRUSH CLinkStatic::OnCtlColor(HDC dc) {
   }
   ::SetBkMode(dc, OPAQUE);
   ::SetBkColor(dc, static_cast<COLORREF>(bkColour));
-  if (!brush) brush = ::CreateSolidBrush(static_cast<COLORREF>(bkColour));
-  return brush;
+  if (!brush) brush.Attach(::CreateSolidBrush(static_cast<COLORREF>(bkColour)));
+  return brush.Get();
 }
 
 HCURSOR CLinkStatic::HandCursor() {

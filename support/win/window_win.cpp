@@ -1,3 +1,4 @@
+#include "support/win/handles.h"
 #include "support/win/window.h"
 
 namespace win {
@@ -51,6 +52,7 @@ LRESULT CALLBACK CWindowBase::WindowProc(HWND wnd, UINT msg, WPARAM wParam, LPAR
     if (self) {
       ::SetWindowLongPtrA(wnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
       self->hwnd = wnd;
+      detail::CountLive(HandleKind::kWindow, +1);  // until WM_NCDESTROY, for the leak checks
     }
   } else {
     self = reinterpret_cast<CWindowBase*>(::GetWindowLongPtrA(wnd, GWLP_USERDATA));
@@ -72,6 +74,7 @@ LRESULT CALLBACK CWindowBase::WindowProc(HWND wnd, UINT msg, WPARAM wParam, LPAR
   if (msg == WM_NCDESTROY) {
     ::SetWindowLongPtrA(wnd, GWLP_USERDATA, 0);
     self->hwnd = nullptr;
+    detail::CountLive(HandleKind::kWindow, -1);
   }
   return result;
 }

@@ -4,6 +4,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "support/win/handles.h"
 #include "support/win/window.h"
 
 namespace {
@@ -61,6 +62,26 @@ TEST(WindowBase, BindsFromTheFirstMessageAndUnbindsAtTheEnd) {
   EXPECT_EQ(w.seen.back(), static_cast<UINT>(WM_NCDESTROY));
   EXPECT_EQ(w.GetHwnd(), nullptr);
   EXPECT_FALSE(::IsWindow(wnd));
+}
+
+// The window layer's windows count as live USER objects from creation to WM_NCDESTROY, whoever
+// destroys them.
+TEST(WindowBase, LiveWindowsAreCounted) {
+  ASSERT_TRUE(win::CWindowBase::RegisterWindowClass(kClass));
+  const long before = win::LiveUserObjects();
+  {
+    CTestWnd a, b;
+    ASSERT_TRUE(a.Create(kClass, "", WS_POPUP, 0, 0, 0, 10, 10, nullptr));
+    ASSERT_TRUE(b.Create(kClass, "", WS_POPUP, 0, 0, 0, 10, 10, nullptr));
+    EXPECT_EQ(win::LiveUserObjects(), before + 2);
+    ::DestroyWindow(b.GetHwnd());  // from outside the object
+    EXPECT_EQ(win::LiveUserObjects(), before + 1);
+    CTestWnd failed;
+    failed.failCreate = true;
+    EXPECT_FALSE(failed.Create(kClass, "", WS_POPUP, 0, 0, 0, 10, 10, nullptr));
+    EXPECT_EQ(win::LiveUserObjects(), before + 1);
+  }
+  EXPECT_EQ(win::LiveUserObjects(), before);
 }
 
 TEST(WindowBase, FailedCreationLeavesNoWindow) {

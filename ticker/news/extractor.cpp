@@ -101,7 +101,9 @@ void Extractor::FeedLine(std::string_view line) {
     }
     if (i >= n) break;
     const std::size_t start = i;
-    i = sjis::FindChar(line, '<', i);
+    // "<" is never the second byte of a double-byte character, so a plain byte search finds the
+    // next tag, also after a lone lead byte.
+    i = line.find('<', i);
     if (i == kEnd) i = n;
     if (skip == Skip::kNone) accumulator.append(line.data() + start, i - start);
   }
@@ -112,13 +114,6 @@ void Extractor::FeedLine(std::string_view line) {
 void Extractor::ScanTitle(std::string_view line) {
   const std::size_t n = line.size();
   std::size_t i = 0;
-  if (titleLeadPending) {
-    // The first byte completes the double-byte character the previous line ended with.
-    titleLeadPending = false;
-    titleStart.Double();
-    titleEnd.Double();
-    i = 1;
-  }
   std::size_t collectFrom = titleOpen ? 0 : kEnd;
   auto collect = [&](std::size_t to) {
     // Keep a little more than the cap so that the closing tag's bytes can be cut off exactly.
@@ -126,26 +121,14 @@ void Extractor::ScanTitle(std::string_view line) {
     if (collectFrom == kEnd || collectFrom >= to || titleText.size() >= room) return;
     titleText.append(line.data() + collectFrom, std::min(to - collectFrom, room - titleText.size()));
   };
+  // Both markers are ASCII and start with "<", which is never a second byte: the byte after a "<"
+  // starts a character, and so does every byte of an ASCII run after it. Matching byte by byte from
+  // a "<" therefore finds exactly the markers a character-wise scan would, and a lone lead byte
+  // before the "<" cannot hide one.
   while (i < n) {
     if (titleStart.Idle() && titleEnd.Idle()) {
-      // Both markers start with "<": jump to the next one.
-      const std::size_t next = sjis::FindChar(line, '<', i);
-      if (next == kEnd) {
-        titleLeadPending = EndsWithLoneLead(line, i);
-        break;
-      }
-      i = next;
-    }
-    if (sjis::IsLeadByte(line[i])) {
-      titleStart.Double();
-      titleEnd.Double();
-      if (i + 1 < n) {
-        i += 2;
-      } else {
-        titleLeadPending = true;
-        ++i;
-      }
-      continue;
+      i = line.find('<', i);
+      if (i == kEnd) break;
     }
     const char c = line[i++];
     if (!titleOpen && titleStart.Single(c)) {
@@ -180,14 +163,15 @@ std::size_t Extractor::ScanTag(std::string_view line, std::size_t pos) {
   const bool continued = inTag;
   inTag = true;
   const bool watch = skip == Skip::kNone && !tagDisplayNone;
+  // ">" is never a second byte: the first one ends the tag, whatever lead bytes come before it.
+  const std::size_t close = line.find('>', pos);
   std::size_t from = pos;
   if (continued && tagLeadPending && from < n) {
-    // The tag's last line ended with a lead byte; this byte is its partner.
+    // The tag's last line ended with a lead byte; this byte is its partner (unless it is the ">").
     tagLeadPending = false;
     if (watch) displayNone.Double();
-    ++from;
+    if (from != close) ++from;
   }
-  const std::size_t close = sjis::FindChar(line, '>', from);
   const std::size_t end = close == kEnd ? n : close + 1;
   if (tagHead.size() < kTagHeadBytes) {
     tagHead.append(line.data() + pos, std::min(end - pos, kTagHeadBytes - tagHead.size()));

@@ -101,8 +101,7 @@ class Extractor : public PageLineSink {
 
   // Title state, over the page's lines joined without separator.
   bool titleDecided = false;
-  bool titleOpen = false;  // "<TITLE>" was found; collecting
-  bool titleLeadPending = false;
+  bool titleOpen = false;            // "<TITLE>" was found; collecting
   std::uint64_t pageOffset = 0;      // bytes of the joined page before the current line
   std::uint64_t titleTextStart = 0;  // offset of the first byte after "<TITLE>"
   std::string titleText;

@@ -116,9 +116,15 @@ TEST(NewsListExtract, TitleAcrossLinesAndOddOrders) {
   EXPECT_EQ(list.title, "");
   list.Extract(Page({"<title>never closed", "more"}), 1000);
   EXPECT_EQ(list.title, "");
-  // A "<" that a lead byte swallows starts no marker.
+  // "<" is never a second byte: after a lone lead byte, in the same line or at the end of the
+  // line before, it still starts the markers.
   list.Extract(Page({"\x81<title>x</title>"}), 1000);
-  EXPECT_EQ(list.title, "");
+  EXPECT_EQ(list.title, "x");
+  list.Extract(Page({"ab\x81", "<title>y\x82</title>"}), 1000);
+  EXPECT_EQ(list.title, "y\x82");
+  // A letter of a marker can be a second byte: "ア" is 0x83 0x41, "ャ" 0x83 0x83.
+  list.Extract(Page({"<title>ャア</title>"}), 1000);
+  EXPECT_EQ(list.title, "ャア");
 }
 
 TEST(NewsListExtract, TitleIsTakenFromThePageAfterTheCap) {
@@ -234,16 +240,26 @@ TEST(NewsListExtract, BadBytes) {
   // NUL bytes are ordinary bytes and count.
   const std::vector<std::string> items = Extract({std::string("ab\0cd<br>e", 10)});
   EXPECT_THAT(items, ElementsAre(std::string("ab\0cd", 5), "e"));
-  // A lone lead byte takes the "<" after it as its second byte: no tag starts there.
-  EXPECT_THAT(Extract({"ab\x81<br>cd"}), ElementsAre("ab\x81<br>cd"));
-  // Runs of lead-range bytes pair up from the last byte that cannot lead: "＝" is 0x81 0x81.
+  // "<" and ">" are never second bytes of a double-byte character: after a lone lead byte (a
+  // broken line, a page guessed wrong) the "<" still starts a tag and the first ">" ends it.
+  EXPECT_THAT(Extract({"ab\x81<br>cd"}), ElementsAre("ab\x81", "cd"));
+  EXPECT_THAT(Extract({"news\x82<script>var secret=1;</script>after"}), ElementsAre("news\x82"
+                                                                                    "after"));
+  EXPECT_THAT(Extract({"a\x82</td>b\x82</b>c\x82<p>d"}), ElementsAre("a\x82 b\x82"
+                                                                     "c\x82",
+                                                                     "d"));
+  // Runs of lead-range bytes: "＝" is 0x81 0x81.
   EXPECT_THAT(Extract({"＝＝<br>x"}), ElementsAre("＝＝", "x"));
-  EXPECT_THAT(Extract({"＝＝\x81<br>x"}), ElementsAre("＝＝\x81<br>x"));
+  EXPECT_THAT(Extract({"＝＝\x81<br>x"}), ElementsAre("＝＝\x81", "x"));
+  EXPECT_THAT(Extract({"<a href=\x81>x\x81</a>y"}), ElementsAre("x\x81y"));
+  // "DISPLAY:NONE" is looked for character by character: here "d" is the second byte of 0x81 "d".
   EXPECT_THAT(Extract({"<p style=\x81"
                        "display:none>shown"}),
               ElementsAre("shown"));
-  // At a line end inside a tag, it pairs with the next line's first byte.
-  EXPECT_THAT(Extract({"<a \x81", ">still tag>x"}), ElementsAre("x"));
+  // At a line end inside a tag the lead byte pairs with the next line's first byte, unless that
+  // byte is the ">" that ends the tag.
+  EXPECT_THAT(Extract({"<a \x81", ">not a tag>x"}), ElementsAre("not a tag>x"));
+  EXPECT_THAT(Extract({"<p style=\x81", "display:none>shown"}), ElementsAre("shown"));
   // A lone lead byte ending the page is kept.
   EXPECT_THAT(Extract({"end\x81"}), ElementsAre("end\x81"));
 }
