@@ -17,6 +17,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "support/registry/registry.h"
@@ -81,10 +82,10 @@ int Rewrite(const char* stopFile, bool locked) {
   long rewrites = 0;
   while (!Exists(stopFile)) {
     {
-      url_list::ListLock* lock = locked ? new url_list::ListLock() : nullptr;
+      std::optional<url_list::ListLock> lock;
+      if (locked) lock.emplace();
       std::vector<UrlEntry> list = url_list::ReadList(root);
       url_list::WriteList(root, list);
-      delete lock;
     }
     ++rewrites;
     // Room for the other writers between two saves.
