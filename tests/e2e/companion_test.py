@@ -285,7 +285,9 @@ class CompanionTest(unittest.TestCase):
         rc, _ = self.env.wine(self.probe, "box", "press")
         self.assertEqual(rc, 0)
         self.assertTrue(wait_until(lambda: "returned 00000000" in client.output(), 10), client.output())
-        # Returned, but the object is still held: the server stays.
+        # Returned, but the object is still held: the server stays, and closing its window only
+        # hides it.
+        self.assertTrue(self.env.post("Zellmate", WM_CLOSE))
         time.sleep(2)
         self.assertEqual(len(self.zellmate_windows()), 1)
         self.assertFalse(self.zellmate_windows()[0]["visible"])
