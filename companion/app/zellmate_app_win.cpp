@@ -1,0 +1,94 @@
+#include "companion/app/zellmate_app_win.h"
+
+#include <string>
+
+#include "companion/app/auto_proxy_win.h"
+#include "companion/app/registration.h"
+#include "companion/app/start_mode.h"
+#include "companion/app/zellmate_dlg_win.h"
+#include "companion/res/resource.h"
+#include "support/registry/registry.h"
+#include "support/system/paths_win.h"
+#include "support/win/com.h"
+
+namespace zellmate {
+
+namespace {
+
+struct AppState {
+  CZellmateDlg* mainDialog = nullptr;
+  // False in a process the COM runtime started: it ends when its last object is gone.
+  bool userControl = true;
+  long locks = 0;
+};
+AppState g_app;
+
+void ShowOleFailure(HINSTANCE instance) {
+  char text[512] = {};
+  if (::LoadStringA(instance, IDP_OLE_INIT_FAILED, text, sizeof text) <= 0) return;
+  ::MessageBoxA(nullptr, text, "Zellmate", MB_OK | MB_ICONEXCLAMATION);
+}
+
+int RunAutomation() {
+  g_app.userControl = false;
+  // The pending creation request reaches this process once the class is registered and the
+  // loop below runs.
+  DWORD cookie = 0;
+  const HRESULT registered =
+      ::CoRegisterClassObject(kZellmateClsid, ProxyFactory(), CLSCTX_LOCAL_SERVER, REGCLS_SINGLEUSE, &cookie);
+  {
+    CZellmateDlg dialog;
+    g_app.mainDialog = &dialog;
+    // The template is not visible and the loop never shows it.
+    if (SUCCEEDED(registered) && dialog.Create(nullptr)) dialog.RunModalLoop();
+    g_app.mainDialog = nullptr;
+  }
+  if (SUCCEEDED(registered)) ::CoRevokeClassObject(cookie);
+  return 0;
+}
+
+void RunRegistration(StartMode mode) {
+  CRegistry menuExt(kMenuExtPath);
+  if (mode == StartMode::kUnregister) {
+    // The server's own registration stays: nothing else removes it either.
+    UnregisterMenu(menuExt);
+    return;
+  }
+  RegisterMenu(menuExt, paths::GetModuleFolder(""));
+  std::string program;
+  if (paths::GetModulePath("", program)) {
+    CRegistry classes(kClassesPath);
+    RegisterServer(classes, program);
+  }
+}
+
+}  // namespace
+
+void LockApp() {
+  ++g_app.locks;
+}
+
+void UnlockApp() {
+  if (g_app.locks > 0) --g_app.locks;
+  if (g_app.locks == 0 && !g_app.userControl && g_app.mainDialog) g_app.mainDialog->DestroyWindow();
+}
+
+CZellmateDlg* MainDialog() {
+  return g_app.mainDialog;
+}
+
+int RunZellmate(HINSTANCE instance) {
+  win::COleInit ole;
+  if (!ole.Ok()) {
+    ShowOleFailure(instance);
+    return 1;
+  }
+  // OLE is all that hosting a control would need; Zellmate's window holds none.
+  std::string commandLine = ::GetCommandLineA();
+  const StartMode mode = ParseStartMode(commandLine);
+  if (mode == StartMode::kAutomation) return RunAutomation();
+  RunRegistration(mode);
+  return 0;
+}
+
+}  // namespace zellmate
