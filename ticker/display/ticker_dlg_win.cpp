@@ -131,6 +131,8 @@ void CTickerDlg::ShowFlash() {
 }
 
 void CTickerDlg::HideFlash() {
+  // The last line's shape goes with it, so a hidden flash window covers nothing.
+  flash.SetFlashText(std::string());
   flash.Hide();
 }
 

@@ -89,10 +89,6 @@ void CZelloraDlg::PostToTicker(int command) {
 }
 
 bool CZelloraDlg::OnCommand(int id, int code, HWND control) {
-  if (id >= ticker_link::kRelayCommandFirst) {
-    PostToTicker(id);
-    return true;
-  }
   switch (id) {
     case IDM_URL_SETTINGS:
       RunSettingsDialog(RunUrlDialog);
@@ -123,6 +119,11 @@ bool CZelloraDlg::OnCommand(int id, int code, HWND control) {
       RebuildFavourites();
       return true;
     default:
+      // Everything from 10000 up that is not one of the menu's own commands goes to the ticker.
+      if (id >= ticker_link::kRelayCommandFirst) {
+        PostToTicker(id);
+        return true;
+      }
       return CDialog::OnCommand(id, code, control);
   }
 }
