@@ -2,11 +2,13 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <utility>
 
 #include "support/ticker_link/ticker_link.h"
 #include "ticker/display/ticker_windows_res.h"
 
-CTickerDlg::CTickerDlg() : CDialog(IDD_TICKER_DIALOG), engine(*this, store) {}
+CTickerDlg::CTickerDlg(std::string root)
+    : CDialog(IDD_TICKER_DIALOG), store(std::move(root)), engine(*this, store) {}
 
 CTickerDlg::~CTickerDlg() {
   DestroyWindow();
