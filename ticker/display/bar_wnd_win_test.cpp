@@ -86,8 +86,14 @@ TEST(BarWnd, PresentsFramesAndPaintsFromItsMemoryBitmap) {
   ASSERT_TRUE(frame.Create(bar.Width(), 20, 32));
   ASSERT_TRUE(frame.FillSolidRect(0, 0, bar.Width(), 20, RGB(255, 232, 64)));
   const long before = bar.PaintCount();
-  bar.Present(frame);
+  frame.Locked([&](HDC dc) { bar.Present(dc); });
   EXPECT_EQ(bar.PaintCount(), before + 1);
+  // What the window shows now is the frame.
+  bar.ShowTopmost();
+  ::UpdateWindow(bar.GetHwnd());  // the first paint comes from the memory bitmap
+  HDC screen = ::GetDC(nullptr);
+  EXPECT_EQ(::GetPixel(screen, 5, bar.BaseY() + 5), RGB(255, 232, 64));
+  ::ReleaseDC(nullptr, screen);
   // Background erasing is left out: the bitmap covers everything.
   HDC dc = ::GetDC(bar.GetHwnd());
   EXPECT_EQ(::SendMessageA(bar.GetHwnd(), WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0), 1);

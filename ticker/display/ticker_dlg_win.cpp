@@ -113,7 +113,7 @@ bool CTickerDlg::PrepareBar() {
 
 void CTickerDlg::DrawBar(const std::string& text, int xOffset) {
   if (!bar.GetHwnd()) return;
-  if (barPainter.Draw(bar.BarRect(), text, xOffset, RGB(0, 0, 0))) bar.Present(barPainter.Surface());
+  if (barPainter.Draw(bar.BarRect(), text, xOffset, RGB(0, 0, 0))) bar.Present(barPainter.Dc());
 }
 
 void CTickerDlg::HideBar() {
