@@ -14,18 +14,52 @@ if(ZELLORA_WERROR)
   list(APPEND ZELLORA_WARNINGS -Werror)
 endif()
 
-# Narrow literals are Shift_JIS in both builds; sources are UTF-8.
+# Narrow literals are Shift_JIS in every build; sources are UTF-8.
 set(ZELLORA_CHARSET_FLAGS -finput-charset=UTF-8 -fexec-charset=CP932)
+set(ZELLORA_CP932_REWRITE OFF)
 if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
-  # clang has no execution character set but UTF-8, so its literals stay UTF-8. Only the fuzz build
-  # uses clang; it hunts memory errors, not wrong texts, and builds no unit tests.
+  # clang has no execution character set but UTF-8. So that the clang (fuzz) build compiles the same
+  # bytes as the shipped program, it compiles rewritten copies of the sources whose narrow literals
+  # spell their code page 932 bytes as octal escapes (cmake/cp932_literals.py; see zellora_cp932_redirect).
   set(ZELLORA_CHARSET_FLAGS -finput-charset=UTF-8)
+  set(ZELLORA_CP932_REWRITE ON)
 endif()
+
+# The folders that hold the project's own sources.
+set(ZELLORA_CODE_DIRS support ticker companion catalogue tools tests)
 
 add_library(zellora_flags INTERFACE)
 target_compile_options(zellora_flags INTERFACE
   $<$<COMPILE_LANGUAGE:CXX>:${ZELLORA_WARNINGS} ${ZELLORA_CHARSET_FLAGS}>)
-target_include_directories(zellora_flags INTERFACE ${PROJECT_SOURCE_DIR})
+if(ZELLORA_CP932_REWRITE)
+  # Every header and source of the code folders, mirrored into the build tree with its literals
+  # rewritten. Only the mirror is on the include path: a header that were missing from it would
+  # fail the build instead of being compiled with UTF-8 literals.
+  find_package(Python3 REQUIRED COMPONENTS Interpreter)
+  set(ZELLORA_CP932_DIR ${CMAKE_BINARY_DIR}/cp932-src)
+  set(ZELLORA_CP932_SCRIPT ${PROJECT_SOURCE_DIR}/cmake/cp932_literals.py)
+  set(globs "")
+  foreach(d IN LISTS ZELLORA_CODE_DIRS)
+    list(APPEND globs ${PROJECT_SOURCE_DIR}/${d}/*.h ${PROJECT_SOURCE_DIR}/${d}/*.cpp)
+  endforeach()
+  file(GLOB_RECURSE code CONFIGURE_DEPENDS RELATIVE ${PROJECT_SOURCE_DIR} ${globs})
+  set(mirrored "")
+  foreach(rel IN LISTS code)
+    add_custom_command(OUTPUT ${ZELLORA_CP932_DIR}/${rel}
+      COMMAND ${Python3_EXECUTABLE} ${ZELLORA_CP932_SCRIPT} ${PROJECT_SOURCE_DIR}/${rel}
+              ${ZELLORA_CP932_DIR}/${rel}
+      DEPENDS ${PROJECT_SOURCE_DIR}/${rel} ${ZELLORA_CP932_SCRIPT}
+      COMMENT "Code page 932 literals: ${rel}" VERBATIM)
+    list(APPEND mirrored ${ZELLORA_CP932_DIR}/${rel})
+  endforeach()
+  set(ZELLORA_CP932_CODE ${code})
+  add_custom_target(zellora_cp932_sources DEPENDS ${mirrored})
+  # Followed transitively: everything that uses zellora_flags compiles after the mirror is complete.
+  add_dependencies(zellora_flags zellora_cp932_sources)
+  target_include_directories(zellora_flags INTERFACE ${ZELLORA_CP932_DIR})
+else()
+  target_include_directories(zellora_flags INTERFACE ${PROJECT_SOURCE_DIR})
+endif()
 if(ZELLORA_WINDOWS)
   # ANSI ("A") APIs throughout: no UNICODE.
   target_compile_definitions(zellora_flags INTERFACE
@@ -69,9 +103,6 @@ endfunction()
 # One test executable per module; every TEST() in it becomes a ctest test.
 function(zellora_tests name)
   cmake_parse_arguments(ARG "" "" "DIRS;LIBS;SOURCES" ${ARGN})
-  if(ZELLORA_FUZZ)
-    return()  # the fuzz build's literals are not Shift_JIS (see above)
-  endif()
   set(all ${ARG_SOURCES})
   foreach(d IN LISTS ARG_DIRS)
     zellora_glob(t ${d} TESTS)
@@ -155,4 +186,42 @@ function(zellora_fuzzers name)
   if(targets)
     add_custom_target(${name} DEPENDS ${targets})
   endif()
+endfunction()
+
+# zellora_cp932_redirect(): in the clang build, every target compiles the rewritten copy of each of
+# the project's sources instead of the file itself. Called once, after every folder has made its
+# targets, so that no target (nor a helper's add_executable) is missed.
+function(zellora_cp932_redirect)
+  if(NOT ZELLORA_CP932_REWRITE)
+    return()
+  endif()
+  set(dirs ${PROJECT_SOURCE_DIR})
+  set(seen 0)
+  while(dirs)
+    list(POP_FRONT dirs dir)
+    get_property(subdirs DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
+    list(APPEND dirs ${subdirs})
+    get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
+    foreach(t IN LISTS targets)
+      get_target_property(type ${t} TYPE)
+      if(type STREQUAL "INTERFACE_LIBRARY" OR type STREQUAL "UTILITY")
+        continue()
+      endif()
+      get_target_property(sources ${t} SOURCES)
+      get_target_property(source_dir ${t} SOURCE_DIR)
+      set(mapped "")
+      foreach(s IN LISTS sources)
+        get_filename_component(abs ${s} ABSOLUTE BASE_DIR ${source_dir})
+        file(RELATIVE_PATH rel ${PROJECT_SOURCE_DIR} ${abs})
+        if(rel MATCHES "\\.cpp$" AND rel IN_LIST ZELLORA_CP932_CODE)
+          list(APPEND mapped ${ZELLORA_CP932_DIR}/${rel})
+          math(EXPR seen "${seen} + 1")
+        else()
+          list(APPEND mapped ${s})
+        endif()
+      endforeach()
+      set_property(TARGET ${t} PROPERTY SOURCES ${mapped})
+    endforeach()
+  endwhile()
+  message(STATUS "Code page 932 literals: ${seen} sources compiled from ${ZELLORA_CP932_DIR}")
 endfunction()
