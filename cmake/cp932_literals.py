@@ -218,6 +218,8 @@ def _raw_as_ordinary(body, line):
 def rewrite_file(source, output):
     with open(source, encoding="utf-8", newline="") as f:
         text = f.read()
+    if text.startswith("\ufeff"):  # a byte order mark belongs before the #line, or nowhere
+        text = text[1:]
     try:
         body = rewrite(text)
     except RewriteError as e:

@@ -144,6 +144,16 @@ class Files(unittest.TestCase):
             cp932_literals.rewrite_file(src, out)
             self.assertNotEqual(os.stat(out).st_mtime, 1)
 
+    def test_byte_order_mark_is_dropped(self):
+        with tempfile.TemporaryDirectory() as d:
+            src = os.path.join(d, "bom.cpp")
+            out = os.path.join(d, "bom.out.cpp")
+            with open(src, "w", encoding="utf-8-sig") as f:
+                f.write('"あ"\n')
+            cp932_literals.rewrite_file(src, out)
+            with open(out, encoding="utf-8") as f:
+                self.assertEqual(f.read(), '#line 1 "%s"\n"\\202\\240"\n' % src)
+
     def test_failure_leaves_no_output_and_exits_non_zero(self):
         with tempfile.TemporaryDirectory() as d:
             src = os.path.join(d, "bad.cpp")
