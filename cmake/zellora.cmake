@@ -7,7 +7,7 @@
 #   foo_test.cpp       a test (foo_win_test.cpp / foo_posix_test.cpp likewise per build)
 #   foo_test.rc        resources of the tests (Windows build)
 #   foo_bench.cpp      a benchmark (native)
-#   foo_fuzz.cpp       a libFuzzer target (native, clang)
+#   foo_fuzz.cpp       a libFuzzer target (native, clang); its seed inputs in foo_fuzz_corpus/
 
 set(ZELLORA_WARNINGS -Wall -Wextra -Wshadow -Wformat=2 -Wimplicit-fallthrough)
 if(ZELLORA_WERROR)
@@ -18,9 +18,9 @@ endif()
 set(ZELLORA_CHARSET_FLAGS -finput-charset=UTF-8 -fexec-charset=CP932)
 set(ZELLORA_CP932_REWRITE OFF)
 if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
-  # clang has no execution character set but UTF-8. So that the clang (fuzz) build compiles the same
-  # bytes as the shipped program, it compiles rewritten copies of the sources whose narrow literals
-  # spell their code page 932 bytes as octal escapes (cmake/cp932_literals.py; see zellora_cp932_redirect).
+  # clang has no execution character set but UTF-8. So that the clang (fuzz) build compiles the
+  # same bytes as the shipped program, it compiles copies of the sources whose narrow literals spell
+  # their code page 932 bytes as octal escapes (cmake/cp932_literals.py, zellora_cp932_redirect).
   set(ZELLORA_CHARSET_FLAGS -finput-charset=UTF-8)
   set(ZELLORA_CP932_REWRITE ON)
 endif()
@@ -208,6 +208,9 @@ function(zellora_cp932_redirect)
         continue()
       endif()
       get_target_property(sources ${t} SOURCES)
+      if(NOT sources)
+        continue()
+      endif()
       get_target_property(source_dir ${t} SOURCE_DIR)
       set(mapped "")
       foreach(s IN LISTS sources)

@@ -57,6 +57,10 @@ build() {  # build <preset> [cmake option...]
 
 code_dirs=(support ticker companion catalogue tools tests)
 
+stage() {  # the time since the start shows where a slow CI run spends it
+  echo "== $1 (at $((SECONDS / 60))m$((SECONDS % 60))s)"
+}
+
 # The formatting is checked, never rewritten: a file that differs from what .clang-format gives
 # fails the run (clang-format -i fixes it).
 check_format() {
@@ -126,23 +130,23 @@ cmd=${1:-}
 case "$cmd" in
   test)
     install_deps
-    echo "== format check"
+    stage "format check"
     check_format
-    echo "== native build"
+    stage "native build"
     build native -DZELLORA_WERROR=ON
-    echo "== native tests"
+    stage "native tests"
     (cd build/native && ctest --output-on-failure -j "$jobs")
     # clang, with the narrow literals rewritten to their code page 932 bytes: the unit tests again
     # (under clang's sanitizers), then every fuzz target.
-    echo "== fuzz build"
+    stage "fuzz build"
     build fuzz -DZELLORA_WERROR=ON
-    echo "== unit tests of the fuzz build"
+    stage "unit tests of the fuzz build"
     (cd build/fuzz && ctest --output-on-failure -j "$jobs")
-    echo "== fuzz smoke runs"
+    stage "fuzz smoke runs"
     fuzz_smoke
-    echo "== Windows build"
+    stage "Windows build"
     build win64 -DZELLORA_WERROR=ON
-    echo "== Windows tests (under Wine)"
+    stage "Windows tests (under Wine)"
     trap stop_wine EXIT
     ZELLORA_WINE_HOME="$root/build/win64/wine" "$root/cmake/wine-env.sh" prepare
     (cd build/win64 && ctest --output-on-failure -j "$jobs")
