@@ -10,7 +10,11 @@ narrow raw string with non-ASCII text becomes an ordinary literal (one piece per
 line numbers do not move). The output starts with a #line directive naming the original file, so
 diagnostics, __FILE__ and debug information point at the real source.
 
-  cp932_literals.py SOURCE OUTPUT
+  cp932_literals.py SOURCE OUTPUT              one file
+  cp932_literals.py --tree SRCROOT OUTROOT LIST  each file named in LIST (one path relative to SRCROOT
+                                                a line) into OUTROOT; files under OUTROOT that LIST
+                                                no longer names are removed, so that a deleted
+                                                header cannot still be found there
 
 An output is written only when its text changes, so its users are not rebuilt for nothing.
 """
@@ -239,9 +243,26 @@ def rewrite_file(source, output):
     os.replace(tmp, output)
 
 
+def rewrite_tree(src_root, out_root, list_file):
+    with open(list_file, encoding="utf-8") as f:
+        names = [line.strip() for line in f if line.strip()]
+    for rel in names:
+        rewrite_file(os.path.join(src_root, rel), os.path.join(out_root, rel))
+    wanted = {os.path.normpath(os.path.join(out_root, rel)) for rel in names}
+    for folder, dirs, files in os.walk(out_root, topdown=False):
+        for name in files:
+            path = os.path.normpath(os.path.join(folder, name))
+            if path not in wanted:
+                os.remove(path)
+        if folder != out_root and not os.listdir(folder):
+            os.rmdir(folder)
+
+
 def main(argv):
     try:
-        if len(argv) == 2:
+        if len(argv) == 4 and argv[0] == "--tree":
+            rewrite_tree(argv[1], argv[2], argv[3])
+        elif len(argv) == 2:
             rewrite_file(argv[0], argv[1])
         else:
             print(__doc__, file=sys.stderr)

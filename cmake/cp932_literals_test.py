@@ -144,6 +144,26 @@ class Files(unittest.TestCase):
             cp932_literals.rewrite_file(src, out)
             self.assertNotEqual(os.stat(out).st_mtime, 1)
 
+    def test_tree_rewrites_the_listed_files_and_removes_the_rest(self):
+        with tempfile.TemporaryDirectory() as d:
+            src = os.path.join(d, "src")
+            out = os.path.join(d, "out")
+            os.makedirs(os.path.join(src, "a"))
+            for rel, text in (("a/x.h", '"あ"\n'), ("y.cpp", "int y;\n")):
+                with open(os.path.join(src, rel), "w", encoding="utf-8") as f:
+                    f.write(text)
+            os.makedirs(os.path.join(out, "gone"))
+            with open(os.path.join(out, "gone", "old.h"), "w") as f:
+                f.write("stale\n")
+            names = os.path.join(d, "list")
+            with open(names, "w") as f:
+                f.write("a/x.h\ny.cpp\n")
+            self.assertEqual(cp932_literals.main(["--tree", src, out, names]), 0)
+            with open(os.path.join(out, "a", "x.h"), encoding="utf-8") as f:
+                self.assertTrue(f.read().endswith('"\\202\\240"\n'))
+            self.assertTrue(os.path.exists(os.path.join(out, "y.cpp")))
+            self.assertFalse(os.path.exists(os.path.join(out, "gone")))
+
     def test_byte_order_mark_is_dropped(self):
         with tempfile.TemporaryDirectory() as d:
             src = os.path.join(d, "bom.cpp")

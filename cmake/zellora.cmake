@@ -43,15 +43,22 @@ if(ZELLORA_CP932_REWRITE)
     list(APPEND globs ${PROJECT_SOURCE_DIR}/${d}/*.h ${PROJECT_SOURCE_DIR}/${d}/*.cpp)
   endforeach()
   file(GLOB_RECURSE code CONFIGURE_DEPENDS RELATIVE ${PROJECT_SOURCE_DIR} ${globs})
+  # One run rewrites them all (a Python start costs more than the rewriting); an output whose text
+  # stays the same keeps its time (restat), so only what really changed is compiled again.
+  set(ZELLORA_CP932_LIST ${CMAKE_BINARY_DIR}/cp932-src.list)
+  list(JOIN code "\n" names)
+  file(CONFIGURE OUTPUT ${ZELLORA_CP932_LIST} CONTENT "${names}\n" @ONLY)
   set(mirrored "")
+  set(sources "")
   foreach(rel IN LISTS code)
-    add_custom_command(OUTPUT ${ZELLORA_CP932_DIR}/${rel}
-      COMMAND ${Python3_EXECUTABLE} ${ZELLORA_CP932_SCRIPT} ${PROJECT_SOURCE_DIR}/${rel}
-              ${ZELLORA_CP932_DIR}/${rel}
-      DEPENDS ${PROJECT_SOURCE_DIR}/${rel} ${ZELLORA_CP932_SCRIPT}
-      COMMENT "Code page 932 literals: ${rel}" VERBATIM)
     list(APPEND mirrored ${ZELLORA_CP932_DIR}/${rel})
+    list(APPEND sources ${PROJECT_SOURCE_DIR}/${rel})
   endforeach()
+  add_custom_command(OUTPUT ${mirrored}
+    COMMAND ${Python3_EXECUTABLE} ${ZELLORA_CP932_SCRIPT} --tree ${PROJECT_SOURCE_DIR} ${ZELLORA_CP932_DIR}
+            ${ZELLORA_CP932_LIST}
+    DEPENDS ${sources} ${ZELLORA_CP932_SCRIPT} ${ZELLORA_CP932_LIST}
+    COMMENT "Code page 932 literals: ${ZELLORA_CP932_DIR}" VERBATIM)
   set(ZELLORA_CP932_CODE ${code})
   add_custom_target(zellora_cp932_sources DEPENDS ${mirrored})
   # Followed transitively: everything that uses zellora_flags compiles after the mirror is complete.
