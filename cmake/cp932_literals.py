@@ -8,7 +8,8 @@ would swallow the hex digits that follow it; always three digits, so that a foll
 swallowed either. Comments, u8/u/U/L literals and everything outside literals stay as they are. A
 narrow raw string with non-ASCII text becomes an ordinary literal (one piece per source line, so
 line numbers do not move). The output starts with a #line directive naming the original file, so
-diagnostics, __FILE__ and debug information point at the real source.
+diagnostics, __FILE__ and debug information point at the real source. The bytes are the ones g++'s
+CP932 conversion gives (cp932_bytes), which for a few hundred characters are not Python's codec's.
 
   cp932_literals.py SOURCE OUTPUT              one file
   cp932_literals.py --tree SRCROOT OUTROOT LIST  each file named in LIST (one path relative to SRCROOT
