@@ -7,25 +7,66 @@
 #   foo_test.cpp       a test (foo_win_test.cpp / foo_posix_test.cpp likewise per build)
 #   foo_test.rc        resources of the tests (Windows build)
 #   foo_bench.cpp      a benchmark (native)
-#   foo_fuzz.cpp       a libFuzzer target (native, clang)
+#   foo_fuzz.cpp       a libFuzzer target (native, clang); its seed inputs in foo_fuzz_corpus/
 
 set(ZELLORA_WARNINGS -Wall -Wextra -Wshadow -Wformat=2 -Wimplicit-fallthrough)
 if(ZELLORA_WERROR)
   list(APPEND ZELLORA_WARNINGS -Werror)
 endif()
 
-# Narrow literals are Shift_JIS in both builds; sources are UTF-8.
+# Narrow literals are Shift_JIS in every build; sources are UTF-8.
 set(ZELLORA_CHARSET_FLAGS -finput-charset=UTF-8 -fexec-charset=CP932)
+set(ZELLORA_CP932_REWRITE OFF)
 if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
-  # clang has no execution character set but UTF-8, so its literals stay UTF-8. Only the fuzz build
-  # uses clang; it hunts memory errors, not wrong texts, and builds no unit tests.
+  # clang has no execution character set but UTF-8. So that the clang (fuzz) build compiles the
+  # same bytes as the shipped program, it compiles copies of the sources whose narrow literals spell
+  # their code page 932 bytes as octal escapes (cmake/cp932_literals.py, zellora_cp932_redirect).
   set(ZELLORA_CHARSET_FLAGS -finput-charset=UTF-8)
+  set(ZELLORA_CP932_REWRITE ON)
 endif()
+
+# The folders that hold the project's own sources.
+set(ZELLORA_CODE_DIRS support ticker companion catalogue tools tests)
 
 add_library(zellora_flags INTERFACE)
 target_compile_options(zellora_flags INTERFACE
   $<$<COMPILE_LANGUAGE:CXX>:${ZELLORA_WARNINGS} ${ZELLORA_CHARSET_FLAGS}>)
-target_include_directories(zellora_flags INTERFACE ${PROJECT_SOURCE_DIR})
+if(ZELLORA_CP932_REWRITE)
+  # Every header and source of the code folders, mirrored into the build tree with its literals
+  # rewritten. Only the mirror is on the include path: a header that were missing from it would
+  # fail the build instead of being compiled with UTF-8 literals.
+  find_package(Python3 REQUIRED COMPONENTS Interpreter)
+  set(ZELLORA_CP932_DIR ${CMAKE_BINARY_DIR}/cp932-src)
+  set(ZELLORA_CP932_SCRIPT ${PROJECT_SOURCE_DIR}/cmake/cp932_literals.py)
+  set(globs "")
+  foreach(d IN LISTS ZELLORA_CODE_DIRS)
+    list(APPEND globs ${PROJECT_SOURCE_DIR}/${d}/*.h ${PROJECT_SOURCE_DIR}/${d}/*.cpp)
+  endforeach()
+  file(GLOB_RECURSE code CONFIGURE_DEPENDS RELATIVE ${PROJECT_SOURCE_DIR} ${globs})
+  # One run rewrites them all (a Python start costs more than the rewriting); an output whose text
+  # stays the same keeps its time (restat), so only what really changed is compiled again.
+  set(ZELLORA_CP932_LIST ${CMAKE_BINARY_DIR}/cp932-src.list)
+  list(JOIN code "\n" names)
+  file(CONFIGURE OUTPUT ${ZELLORA_CP932_LIST} CONTENT "${names}\n" @ONLY)
+  set(mirrored "")
+  set(sources "")
+  foreach(rel IN LISTS code)
+    list(APPEND mirrored ${ZELLORA_CP932_DIR}/${rel})
+    list(APPEND sources ${PROJECT_SOURCE_DIR}/${rel})
+  endforeach()
+  add_custom_command(OUTPUT ${mirrored}
+    COMMAND ${Python3_EXECUTABLE} ${ZELLORA_CP932_SCRIPT} --tree ${PROJECT_SOURCE_DIR} ${ZELLORA_CP932_DIR}
+            ${ZELLORA_CP932_LIST}
+    DEPENDS ${sources} ${ZELLORA_CP932_SCRIPT} ${ZELLORA_CP932_LIST}
+    COMMENT "Code page 932 literals: ${ZELLORA_CP932_DIR}" VERBATIM)
+  set(ZELLORA_CP932_CODE ${code})
+  add_custom_target(zellora_cp932_sources DEPENDS ${mirrored})
+  # Followed transitively: everything that uses zellora_flags compiles after the mirror is complete.
+  add_dependencies(zellora_flags zellora_cp932_sources)
+  target_include_directories(zellora_flags INTERFACE ${ZELLORA_CP932_DIR})
+else()
+  target_include_directories(zellora_flags INTERFACE ${PROJECT_SOURCE_DIR})
+endif()
 if(ZELLORA_WINDOWS)
   # ANSI ("A") APIs throughout: no UNICODE.
   target_compile_definitions(zellora_flags INTERFACE
@@ -69,9 +110,6 @@ endfunction()
 # One test executable per module; every TEST() in it becomes a ctest test.
 function(zellora_tests name)
   cmake_parse_arguments(ARG "" "" "DIRS;LIBS;SOURCES" ${ARGN})
-  if(ZELLORA_FUZZ)
-    return()  # the fuzz build's literals are not Shift_JIS (see above)
-  endif()
   set(all ${ARG_SOURCES})
   foreach(d IN LISTS ARG_DIRS)
     zellora_glob(t ${d} TESTS)
@@ -155,4 +193,45 @@ function(zellora_fuzzers name)
   if(targets)
     add_custom_target(${name} DEPENDS ${targets})
   endif()
+endfunction()
+
+# zellora_cp932_redirect(): in the clang build, every target compiles the rewritten copy of each of
+# the project's sources instead of the file itself. Called once, after every folder has made its
+# targets, so that no target (nor a helper's add_executable) is missed.
+function(zellora_cp932_redirect)
+  if(NOT ZELLORA_CP932_REWRITE)
+    return()
+  endif()
+  set(dirs ${PROJECT_SOURCE_DIR})
+  set(seen 0)
+  while(dirs)
+    list(POP_FRONT dirs dir)
+    get_property(subdirs DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
+    list(APPEND dirs ${subdirs})
+    get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
+    foreach(t IN LISTS targets)
+      get_target_property(type ${t} TYPE)
+      if(type STREQUAL "INTERFACE_LIBRARY" OR type STREQUAL "UTILITY")
+        continue()
+      endif()
+      get_target_property(sources ${t} SOURCES)
+      if(NOT sources)
+        continue()
+      endif()
+      get_target_property(source_dir ${t} SOURCE_DIR)
+      set(mapped "")
+      foreach(s IN LISTS sources)
+        get_filename_component(abs ${s} ABSOLUTE BASE_DIR ${source_dir})
+        file(RELATIVE_PATH rel ${PROJECT_SOURCE_DIR} ${abs})
+        if(rel MATCHES "\\.cpp$" AND rel IN_LIST ZELLORA_CP932_CODE)
+          list(APPEND mapped ${ZELLORA_CP932_DIR}/${rel})
+          math(EXPR seen "${seen} + 1")
+        else()
+          list(APPEND mapped ${s})
+        endif()
+      endforeach()
+      set_property(TARGET ${t} PROPERTY SOURCES ${mapped})
+    endforeach()
+  endwhile()
+  message(STATUS "Code page 932 literals: ${seen} sources compiled from ${ZELLORA_CP932_DIR}")
 endfunction()
