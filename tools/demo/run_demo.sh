@@ -106,6 +106,9 @@ for _ in $(seq 60); do
   sleep 0.5
 done
 if [ "$found" = 1 ]; then
+  # A few seconds on, the headlines fill the bar.
+  sleep 4
+  bar_has_text || true
   echo "== the bar shows the first headlines: $shots/bar.png (whole screen: $shots/bar-screen.png)"
 else
   echo "== no headline in the bar after 30 s (the ticker's output: $log, the server's: $home/server.log)"
@@ -115,7 +118,7 @@ fi
 wintool post "__@ZELLORA@__" 273 32776 0 >/dev/null || true
 sleep 1.5
 "$envsh" run import -window root "$shots/flash-screen.png" >/dev/null 2>&1 || true
-convert "$shots/flash-screen.png" -crop "$((width / 2))x200+0+0" +repage "$shots/flash.png" 2>/dev/null || true
+convert "$shots/flash-screen.png" -crop "${width}x120+0+0" +repage "$shots/flash.png" 2>/dev/null || true
 echo "== the sample flash: $shots/flash.png"
 echo "== Zellora.exe keeps running under the virtual X server; stop everything with:"
 echo "   bash tools/demo/run_demo.sh $build --stop"
