@@ -1,0 +1,204 @@
+#include "companion/app/hand_over.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/registry/registry.h"
+#include "support/ticker_link/list_lock.h"
+#include "tests/registry_test_key.h"
+
+namespace {
+
+// A ticker that may or may not be running and records what it is sent.
+class RecordingTicker : public ticker_link::TickerAddress {
+ public:
+  bool running = true;
+  std::vector<int> commands;
+  bool IsRunning() override { return running; }
+  bool PostCommand(int command) override {
+    if (!running) return false;
+    commands.push_back(command);
+    return true;
+  }
+};
+
+class HandOver : public RegistryKeyTest {
+ protected:
+  void Put(int slot, const std::string& title, const std::string& url, int level = 20) {
+    ASSERT_TRUE(
+        url_list::WriteEntry(reg_, url_list::SlotKey(slot), UrlEntry{title, url, "http://ref/", level}));
+  }
+  // Every slot 0-31 as "title|url|referrer|level", "-" for a missing one.
+  std::vector<std::string> Slots() {
+    std::vector<std::string> out;
+    for (int slot = 0; slot < url_list::kMaxSlots; ++slot) {
+      UrlEntry e;
+      if (!url_list::LoadEntry(reg_, url_list::SlotKey(slot), e)) {
+        out.push_back("-");
+        continue;
+      }
+      out.push_back(e.title + "|" + e.url + "|" + e.referrer + "|" + std::to_string(e.level));
+    }
+    return out;
+  }
+  zellmate::AddResult Add(const std::string& title, const std::string& url,
+                          const std::string& referrer = "") {
+    return zellmate::AddURL(reg_, ticker, title, url, referrer);
+  }
+
+  RecordingTicker ticker;
+};
+
+TEST_F(HandOver, AddClosesGapsAppendsAtTheEndAndPostsTheNewSlot) {
+  Put(0, "朝刊", "http://a/");
+  Put(1, "夕刊", "http://b/");
+  Put(5, "号外", "http://c/");
+  const zellmate::AddResult r = Add("新着", "http://d/", "http://from/");
+  EXPECT_EQ(r.outcome, zellmate::AddOutcome::kAdded);
+  EXPECT_EQ(r.slot, 3);
+  EXPECT_TRUE(r.posted);
+  EXPECT_TRUE(r.locked);
+  EXPECT_EQ(ticker.commands, std::vector<int>{10003});
+  std::vector<std::string> want(32, "-");
+  want[0] = "朝刊|http://a/|http://ref/|20";
+  want[1] = "夕刊|http://b/|http://ref/|20";
+  want[2] = "号外|http://c/|http://ref/|20";
+  want[3] = "新着|http://d/|http://from/|40";
+  EXPECT_EQ(Slots(), want);
+}
+
+TEST_F(HandOver, UntitledPagesTakeTheSmallestFreeDefaultTitle) {
+  Put(0, "お気に入り(1)", "http://a/");
+  Put(1, "お気に入り(3)", "http://b/");
+  zellmate::AddResult r = Add("", "http://c/");
+  EXPECT_EQ(r.title, "お気に入り(2)");
+  // Now 1, 2 and 3 are taken: the next one is 4, found by rescanning from the first entry.
+  r = Add("", "http://d/");
+  EXPECT_EQ(r.title, "お気に入り(4)");
+  EXPECT_EQ(r.slot, 3);
+  // A title that only looks similar does not count.
+  ASSERT_TRUE(zellmate::DefaultTitle({UrlEntry{"お気に入り(1) ", "", "", 0}}) == "お気に入り(1)");
+  EXPECT_EQ(zellmate::DefaultTitle({}), "お気に入り(1)");
+}
+
+TEST_F(HandOver, TakenTitlesAreNumberedFromTwoAndTheSamePageChangesNothing) {
+  Put(0, "ニュース", "http://a/");
+  Put(1, "ニュース(2)", "http://b/");
+  Put(3, "表計算", "http://s/");
+  zellmate::AddResult r = Add("ニュース", "http://other/");
+  EXPECT_EQ(r.outcome, zellmate::AddOutcome::kAdded);
+  EXPECT_EQ(r.title, "ニュース(3)");
+  EXPECT_EQ(r.slot, 3);
+
+  // Title and URL both known: already subscribed, nothing written, nothing posted.
+  ticker.commands.clear();
+  const std::vector<std::string> before = Slots();
+  r = Add("ニュース", "http://a/");
+  EXPECT_EQ(r.outcome, zellmate::AddOutcome::kSubscribed);
+  EXPECT_EQ(Slots(), before);
+  EXPECT_TRUE(ticker.commands.empty());
+
+  // A known URL under a new title is added again; 0x5C trail bytes (表) compare exactly.
+  r = Add("表計算", "http://a/");
+  EXPECT_EQ(r.title, "表計算(2)");
+  r = Add("別名", "http://a/");
+  EXPECT_EQ(r.title, "別名");
+  EXPECT_EQ(r.slot, 5);
+}
+
+TEST_F(HandOver, AFullListEmptyUrlOrStoppedTickerAreHandledSilently) {
+  for (int slot = 0; slot < 32; ++slot)
+    Put(slot, "t" + std::to_string(slot), "http://x/" + std::to_string(slot));
+  const std::vector<std::string> full = Slots();
+  zellmate::AddResult r = Add("新しい", "http://new/");
+  EXPECT_EQ(r.outcome, zellmate::AddOutcome::kListFull);
+  EXPECT_EQ(Slots(), full);
+  EXPECT_TRUE(ticker.commands.empty());
+
+  ASSERT_TRUE(reg_.DeleteKey(url_list::SlotKey(7)));
+  r = Add("新しい", "");
+  EXPECT_EQ(r.outcome, zellmate::AddOutcome::kNoUrl);
+  EXPECT_FALSE(url_list::SlotExists(reg_, 7));
+  EXPECT_TRUE(ticker.commands.empty());
+
+  // Not running: the entry is stored for the next start, nothing posted. 31 entries: slot 31.
+  ticker.running = false;
+  r = Add("新しい", "http://new/");
+  EXPECT_EQ(r.outcome, zellmate::AddOutcome::kAdded);
+  EXPECT_EQ(r.slot, 31);
+  EXPECT_FALSE(r.posted);
+  EXPECT_EQ(Slots()[31], "新しい|http://new/||40");
+  EXPECT_TRUE(ticker.commands.empty());
+}
+
+TEST_F(HandOver, AddWaitsABoundedTimeForAnotherWriterThenProceeds) {
+  // Another writer holds the list lock for longer than AddURL waits.
+  std::promise<void> taken, release;
+  std::thread holder([&] {
+    url_list::ListLock lock(0);
+    taken.set_value();
+    release.get_future().wait();
+  });
+  taken.get_future().wait();
+  zellmate::AddOptions quick;
+  quick.lockWaitMs = 50;
+  const auto start = std::chrono::steady_clock::now();
+  zellmate::AddResult r = zellmate::AddURL(reg_, ticker, "a", "http://a/", "", quick);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(40));
+  EXPECT_EQ(r.outcome, zellmate::AddOutcome::kAdded);
+  EXPECT_FALSE(r.locked);
+  release.set_value();
+  holder.join();
+
+  // Free again: held. Switched off: not even tried.
+  r = zellmate::AddURL(reg_, ticker, "b", "http://b/", "", quick);
+  EXPECT_TRUE(r.locked);
+  zellmate::AddOptions unlocked;
+  unlocked.useListLock = false;
+  r = zellmate::AddURL(reg_, ticker, "c", "http://c/", "", unlocked);
+  EXPECT_FALSE(r.locked);
+  EXPECT_EQ(url_list::ReadList(reg_).size(), 3u);
+}
+
+TEST_F(HandOver, SendWritesTheFlashEntryOnlyForARunningTicker) {
+  int next = 0;
+  auto sequence = [&next] { return next++; };
+  EXPECT_TRUE(zellmate::SendURL(reg_, ticker, "台風情報", "http://w/", "http://r/", sequence));
+  UrlEntry e;
+  ASSERT_TRUE(url_list::LoadEntry(reg_, url_list::kTempKey, e));
+  EXPECT_EQ(e.title, "特報　台風情報");
+  EXPECT_EQ(e.url, "http://w/");
+  EXPECT_EQ(e.referrer, "http://r/");
+  EXPECT_EQ(e.level, 40);
+  EXPECT_EQ(ticker.commands, std::vector<int>{11000});
+  // The temporary entry is replaced, not added to the list.
+  EXPECT_TRUE(zellmate::SendURL(reg_, ticker, "台風情報", "http://w2/", "", sequence));
+  ASSERT_TRUE(url_list::LoadEntry(reg_, url_list::kTempKey, e));
+  EXPECT_EQ(e.title, "号外　台風情報");
+  EXPECT_EQ(e.url, "http://w2/");
+  EXPECT_EQ(e.referrer, "");
+  EXPECT_TRUE(zellmate::SendURL(reg_, ticker, "", "http://w3/", "", sequence));
+  ASSERT_TRUE(url_list::LoadEntry(reg_, url_list::kTempKey, e));
+  EXPECT_EQ(e.title, "緊急");
+  EXPECT_TRUE(url_list::ReadList(reg_).empty());
+  // The index is taken modulo 3.
+  EXPECT_TRUE(zellmate::SendURL(reg_, ticker, "", "http://w4/", "", [] { return 4; }));
+  ASSERT_TRUE(url_list::LoadEntry(reg_, url_list::kTempKey, e));
+  EXPECT_EQ(e.title, "号外");
+  EXPECT_EQ(zellmate::FlashTitle(2, "x"), "緊急　x");
+
+  ASSERT_TRUE(reg_.DeleteKey(url_list::kTempKey));
+  ticker.commands.clear();
+  EXPECT_FALSE(zellmate::SendURL(reg_, ticker, "t", "", "", sequence));
+  ticker.running = false;
+  EXPECT_FALSE(zellmate::SendURL(reg_, ticker, "t", "http://w/", "", sequence));
+  EXPECT_FALSE(reg_.ValueExists(url_list::kTempKey, ""));
+  EXPECT_TRUE(ticker.commands.empty());
+}
+
+}  // namespace
