@@ -11,8 +11,8 @@
 // throws. The listener is called only while the host exists (Destroy cuts the control off).
 #pragma once
 
-#include <windows.h>
 #include <exdisp.h>
+#include <windows.h>
 
 #include <string>
 

@@ -1,8 +1,8 @@
-#include "support/win/browser_host.h"
-
 #include <exdispid.h>
 #include <mshtml.h>
 #include <ocidl.h>
+
+#include "support/win/browser_host.h"
 
 namespace win {
 
@@ -35,10 +35,10 @@ long ArgumentNumber(const DISPPARAMS* params, unsigned index) {
 // The container side of the control: one object answering the client site, the in-place site,
 // the frame and the event interface. It outlives the host when the control keeps a reference, so
 // it only calls the host's listener while Detach has not been called.
-class CBrowserHost::CSite
-    : public CComObject<IOleClientSite, IOleInPlaceSite, IOleInPlaceFrame, IDispatch> {
+class CBrowserHost::CSite : public CComObject<IOleClientSite, IOleInPlaceSite, IOleInPlaceFrame, IDispatch> {
  public:
-  CSite(HWND containerWindow, BrowserEvents* eventListener) : window(containerWindow), listener(eventListener) {}
+  CSite(HWND containerWindow, BrowserEvents* eventListener)
+      : window(containerWindow), listener(eventListener) {}
   void Detach() {
     listener = nullptr;
     window = nullptr;
@@ -114,7 +114,9 @@ class CBrowserHost::CSite
     if (info) *info = nullptr;
     return E_NOTIMPL;
   }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+    return E_NOTIMPL;
+  }
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
                                    UINT*) override {
     BrowserEvents* to = listener;
@@ -210,7 +212,8 @@ void CBrowserHost::Destroy() {
   browser.Release();
   if (object) {
     CComPtr<IOleInPlaceObject> inPlace;
-    if (SUCCEEDED(object.QueryInterface(IID_IOleInPlaceObject, inPlace)) && inPlace) inPlace->InPlaceDeactivate();
+    if (SUCCEEDED(object.QueryInterface(IID_IOleInPlaceObject, inPlace)) && inPlace)
+      inPlace->InPlaceDeactivate();
     object->Close(OLECLOSE_NOSAVE);
     object->SetClientSite(nullptr);
     object.Release();

@@ -229,6 +229,7 @@ TEST_F(OptionDlg, SavingStartsTheCompanionWithTheQuotedPathEveryTime) {
 TEST_F(OptionDlg, HelpPictureOpensTheHelpWindowWithTheOptionsText) {
   COptionDlg dlg(base_);
   ASSERT_TRUE(Open(dlg));
+  EXPECT_NE(::SendMessageA(dlg.GetItem(IDC_OPT_HELP), STM_GETIMAGE, IMAGE_BITMAP, 0), 0);
   std::string shownText;
   std::thread user = dialog_test::WhenShown(option_dlg::kHelpTitle, [&](HWND help) {
     if (!help) return;

@@ -8,7 +8,8 @@ namespace {
 
 std::size_t CountLines(const std::string& text) {
   std::size_t lines = 1;
-  for (std::size_t pos = text.find("\r\n"); pos != std::string::npos; pos = text.find("\r\n", pos + 2)) ++lines;
+  for (std::size_t pos = text.find("\r\n"); pos != std::string::npos; pos = text.find("\r\n", pos + 2))
+    ++lines;
   return lines;
 }
 
@@ -55,7 +56,8 @@ TEST(OptionRules, HelpTextHasItsThirtyNineLines) {
   const std::string& text = option_dlg::HelpText();
   EXPECT_EQ(CountLines(text), 39u);
   EXPECT_EQ(text.substr(0, 2), "\r\n");
-  EXPECT_NE(text.find("\r\n　　　　　　　　　　　　　　　表示されます。\r\n\r\n【表示順序】"), std::string::npos);
+  EXPECT_NE(text.find("\r\n　　　　　　　　　　　　　　　表示されます。\r\n\r\n【表示順序】"),
+            std::string::npos);
   const std::string last = "Internet Explorerのメニューからお気に入りに追加できます。\r\n";
   EXPECT_EQ(text.substr(text.size() - last.size()), last);
 }

@@ -43,7 +43,8 @@ class CUrlRegistDlg::ListBoxItems : public url_regist::UrlItemList {
   }
   int Insert(int index, const UrlEntry& entry) override {
     const WPARAM at = index >= Count() ? static_cast<WPARAM>(-1) : static_cast<WPARAM>(index);
-    const LRESULT added = ::SendMessageA(box, LB_INSERTSTRING, at, reinterpret_cast<LPARAM>(entry.title.c_str()));
+    const LRESULT added =
+        ::SendMessageA(box, LB_INSERTSTRING, at, reinterpret_cast<LPARAM>(entry.title.c_str()));
     if (added < 0) return -1;
     UrlEntry* record = NewRecord(entry);
     if (::SendMessageA(box, LB_SETITEMDATA, static_cast<WPARAM>(added), reinterpret_cast<LPARAM>(record)) ==
@@ -73,7 +74,8 @@ long CUrlRegistDlg::LiveRecords() {
   return liveRecords.load();
 }
 
-CUrlRegistDlg::CUrlRegistDlg(std::string rootPath) : CDialog(IDD_URL_REGIST_DIALOG), root(std::move(rootPath)) {
+CUrlRegistDlg::CUrlRegistDlg(std::string rootPath)
+    : CDialog(IDD_URL_REGIST_DIALOG), root(std::move(rootPath)) {
   selectPage = [](HWND owner, UrlEntry& chosen) { return RunUrlSelectDialog(owner, chosen); };
 }
 

@@ -47,8 +47,14 @@ TEST(UrlRegistFind, PrefixWithoutCaseFromTheSecondItemRoundToTheFirst) {
 TEST(UrlRegistAdd, AppendsOrOverwritesInPlaceOnlyWhenTheUserSaysYes) {
   VectorItemList list = ListOf({"Alpha", "Beta news", "Gamma"});
   int asked = 0;
-  auto no = [&] { ++asked; return false; };
-  auto yes = [&] { ++asked; return true; };
+  auto no = [&] {
+    ++asked;
+    return false;
+  };
+  auto yes = [&] {
+    ++asked;
+    return true;
+  };
 
   EXPECT_EQ(url_regist::AddEntry(list, Entry("Delta"), "Delta", no), 3);
   EXPECT_EQ(asked, 0);
@@ -104,7 +110,8 @@ class UrlRegistStore : public RegistryKeyTest {};
 
 TEST_F(UrlRegistStore, GapsCloseOnLoadAndSlotsFollowTheListOnSave) {
   for (int slot : {0, 3, 7}) {
-    ASSERT_TRUE(url_list::WriteEntry(reg_, url_list::SlotKey(slot), Entry("slot" + std::to_string(slot), slot)));
+    ASSERT_TRUE(
+        url_list::WriteEntry(reg_, url_list::SlotKey(slot), Entry("slot" + std::to_string(slot), slot)));
   }
   VectorItemList list;
   url_regist::Load(reg_, list);

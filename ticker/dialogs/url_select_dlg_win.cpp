@@ -65,7 +65,8 @@ void CUrlSelectDlg::ControlsToFields() {
   url = GetItemText(IDC_SEL_URL);
   referrer = GetItemText(IDC_SEL_REFERRER);
   statusText = GetItemText(IDC_SEL_STATUS);
-  if (HWND slider = GetItem(IDC_SEL_LEVEL)) level = static_cast<int>(::SendMessageA(slider, TBM_GETPOS, 0, 0));
+  if (HWND slider = GetItem(IDC_SEL_LEVEL))
+    level = static_cast<int>(::SendMessageA(slider, TBM_GETPOS, 0, 0));
   levelText = GetItemText(IDC_SEL_LEVEL_TEXT);
 }
 
@@ -182,7 +183,8 @@ void CUrlSelectDlg::PreviewOwnDownload(const std::string& pageUrl) {
   const settings::ProxyCredentials proxy = settings::ReadProxyCredentials();
   PageLines page;
   LoadPage(page, pageUrl.c_str(), referrer.empty() ? nullptr : referrer.c_str(), kEncodingUnknown,
-           proxy.user.empty() ? nullptr : proxy.user.c_str(), proxy.password.empty() ? nullptr : proxy.password.c_str());
+           proxy.user.empty() ? nullptr : proxy.user.c_str(),
+           proxy.password.empty() ? nullptr : proxy.password.c_str());
   EndWait();
   url = pageUrl;
   pageMarkup = url_select::JoinPageLines(page);

@@ -1,8 +1,7 @@
 #include "ticker/dialogs/url_select_dlg_win.h"
 
-#include <gtest/gtest.h>
-
 #include <commctrl.h>
+#include <gtest/gtest.h>
 
 #include <functional>
 #include <string>
@@ -89,7 +88,8 @@ TEST_F(UrlSelectDlg, OpeningWithAReferrerSendsItAndThePreviewFollowsTheLevel) {
   const auto browsers = Requests(server->Requests(), true);
   ASSERT_FALSE(browsers.empty());
   EXPECT_NE(browsers[0].find("GET /page?file=select.htm"), std::string::npos) << browsers[0];
-  EXPECT_NE(browsers[0].find("Referer: http://referring.example/list.html\r\n"), std::string::npos) << browsers[0];
+  EXPECT_NE(browsers[0].find("Referer: http://referring.example/list.html\r\n"), std::string::npos)
+      << browsers[0];
   EXPECT_NE(browsers[0].find("Cache-Control: no-cache\r\n"), std::string::npos) << browsers[0];
   EXPECT_NE(browsers[0].find("MSIE 5.00; Windows 98"), std::string::npos) << browsers[0];
   // The dialog's own download asks for the page just as the ticker will, with the same referrer.
@@ -161,7 +161,8 @@ TEST_F(UrlSelectDlg, EnterInTheUrlEditNavigatesWithTheReferrerClearedAndKeepsThe
   ::SetWindowTextA(edit, second.c_str());
   // The dialog manager asks the edit whether it wants the key, then hands it over.
   MSG msg{edit, WM_KEYDOWN, VK_RETURN, 0, 0, {0, 0}};
-  EXPECT_TRUE(::SendMessageA(edit, WM_GETDLGCODE, VK_RETURN, reinterpret_cast<LPARAM>(&msg)) & DLGC_WANTALLKEYS);
+  EXPECT_TRUE(::SendMessageA(edit, WM_GETDLGCODE, VK_RETURN, reinterpret_cast<LPARAM>(&msg)) &
+              DLGC_WANTALLKEYS);
   ::SendMessageA(edit, WM_KEYDOWN, VK_RETURN, 0);
   ASSERT_TRUE(PumpUntil([&] { return dlg.previewFromOwnDownload; }));
   EXPECT_NE(dlg.GetHwnd(), nullptr);

@@ -85,7 +85,7 @@ std::vector<std::string> PreviewRows(const NewsList& news);
 // document to give (a system without an HTML engine): the ticker's own download of the page.
 std::string JoinPageLines(const PageLines& page);
 // Shown in the status line when the preview comes from that download.
-constexpr const char kOwnDownloadStatus[] = "ブラウザで表示できないため、ティッカーの取得結果をプレビューしています";
+constexpr const char kOwnDownloadStatus[] = "プレビュー：ティッカー自身の取得結果";
 
 // The help window's text, lines separated by CR LF.
 const std::string& HelpText();

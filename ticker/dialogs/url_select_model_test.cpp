@@ -54,9 +54,10 @@ TEST(UrlSelectLayout, GripIsTheLowerRightSquare) {
 }
 
 TEST(UrlSelectRules, HeadersSliderAndTexts) {
-  EXPECT_EQ(url_select::RequestHeaders("http://a/"),
-            "Referer: http://a/\r\nAccept: */*\r\nUser-Agent: Mozilla/4.0 (compatible; MSIE 5.00; Windows 98)\r\n"
-            "Pragma: no-cache\r\nCache-Control: no-cache\r\nConnection: close\r\n\r\n");
+  EXPECT_EQ(
+      url_select::RequestHeaders("http://a/"),
+      "Referer: http://a/\r\nAccept: */*\r\nUser-Agent: Mozilla/4.0 (compatible; MSIE 5.00; Windows 98)\r\n"
+      "Pragma: no-cache\r\nCache-Control: no-cache\r\nConnection: close\r\n\r\n");
   EXPECT_EQ(url_select::RequestHeaders("").substr(0, 11), "Referer: \r\n");
   EXPECT_EQ(url_select::InitialSliderPosition(0), 40);
   EXPECT_EQ(url_select::InitialSliderPosition(7), 7);
