@@ -58,7 +58,7 @@ void COptionDlg::FieldsToControls() {
 
 void COptionDlg::UpdateAreaList() {
   ControlsToFields();
-  ::EnableWindow(GetItem(IDC_OPT_AREA), IsChecked(IDC_OPT_MODE_DESKTOP));
+  ::EnableWindow(GetItem(IDC_OPT_AREA), option_dlg::AreaListEnabled(options.howto));
 }
 
 void COptionDlg::UpdateProxyEdits() {

@@ -157,6 +157,13 @@ TEST_F(UrlRegistDlg, DeleteTakesTheItemNamedInTheEditNotTheSelectedOne) {
   Press(dlg, IDC_REG_DELETE);
   EXPECT_EQ(Items(dlg), std::vector<std::string>({"slot0", "slot1"}));
   EXPECT_EQ(CUrlRegistDlg::LiveRecords(), records + 2);
+  // The list box's search starts at the second item and comes round to the first last.
+  Type(dlg, IDC_REG_TITLE, "SLOT");
+  Press(dlg, IDC_REG_DELETE);
+  EXPECT_EQ(Items(dlg), std::vector<std::string>({"slot0"}));
+  Press(dlg, IDC_REG_DELETE);
+  EXPECT_TRUE(Items(dlg).empty());
+  EXPECT_EQ(CUrlRegistDlg::LiveRecords(), records);
   dlg.DestroyWindow();
 }
 
