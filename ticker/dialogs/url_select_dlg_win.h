@@ -33,7 +33,7 @@ class CUrlSelectDlg : public win::CDialog, private win::BrowserEvents {
   std::string statusText;
   std::string levelText;
   bool busy = false;
-  bool browserCreated() const { return browser.IsCreated(); }
+  bool BrowserCreated() const { return browser.IsCreated(); }
   // True when the last preview came from the dialog's own download.
   bool previewFromOwnDownload = false;
 

@@ -82,7 +82,7 @@ TEST_F(UrlSelectDlg, OpeningWithAReferrerSendsItAndThePreviewFollowsTheLevel) {
   dlg.referrer = "http://referring.example/list.html";
   dlg.level = 20;
   ASSERT_TRUE(dlg.Create(nullptr));
-  ASSERT_TRUE(dlg.browserCreated());
+  ASSERT_TRUE(dlg.BrowserCreated());
   ASSERT_TRUE(PumpUntil([&] { return dlg.previewFromOwnDownload; }));
 
   const auto browsers = Requests(server->Requests(), true);
@@ -143,6 +143,40 @@ TEST_F(UrlSelectDlg, WithoutAReferrerTheBrowserSendsNoExtraHeadersAndLevelZeroSt
   ::ShowWindow(dlg.GetHwnd(), SW_SHOWNA);
   ::RedrawWindow(dlg.GetItem(IDC_SEL_LEVEL), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
   EXPECT_EQ(dlg.GetItemText(IDC_SEL_LEVEL_TEXT), "40文字以上");
+  dlg.DestroyWindow();
+}
+
+TEST_F(UrlSelectDlg, OpeningWithoutAUrlGoesToTheBrowsersHomePage) {
+  ASSERT_TRUE(server->WriteFile("home.htm", kPage));
+  const std::string home = server->Url("/page?file=home.htm");
+  const char kMain[] = "Software\\Microsoft\\Internet Explorer\\Main";
+  HKEY key = nullptr;
+  ASSERT_EQ(::RegCreateKeyExA(HKEY_CURRENT_USER, kMain, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key,
+                              nullptr),
+            ERROR_SUCCESS);
+  char old[1024] = {};
+  DWORD oldSize = sizeof old;
+  DWORD type = 0;
+  const bool hadOld = ::RegQueryValueExA(key, "Start Page", nullptr, &type, reinterpret_cast<BYTE*>(old),
+                                         &oldSize) == ERROR_SUCCESS;
+  ::RegSetValueExA(key, "Start Page", 0, REG_SZ, reinterpret_cast<const BYTE*>(home.c_str()),
+                   static_cast<DWORD>(home.size() + 1));
+
+  CUrlSelectDlg dlg;
+  ASSERT_TRUE(dlg.Create(nullptr));
+  const bool shown = PumpUntil([&] { return dlg.previewFromOwnDownload; });
+  if (hadOld) {
+    ::RegSetValueExA(key, "Start Page", 0, type, reinterpret_cast<const BYTE*>(old), oldSize);
+  } else {
+    ::RegDeleteValueA(key, "Start Page");
+  }
+  ::RegCloseKey(key);
+  ASSERT_TRUE(shown);
+  const auto browsers = Requests(server->Requests(), true);
+  ASSERT_FALSE(browsers.empty());
+  EXPECT_NE(browsers[0].find("GET /page?file=home.htm"), std::string::npos) << browsers[0];
+  EXPECT_EQ(dlg.GetItemText(IDC_SEL_URL), home);
+  EXPECT_EQ(dlg.pageTitle, "選択テストの頁");
   dlg.DestroyWindow();
 }
 
