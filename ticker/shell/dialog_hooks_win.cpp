@@ -1,10 +1,14 @@
 #include "ticker/shell/dialog_hooks_win.h"
 
-// Until the dialogs exist there is nothing to confirm: the commands change no setting.
-bool RunUrlDialog(HWND /*owner*/) {
-  return false;
+#include "ticker/dialogs/option_dlg_win.h"
+#include "ticker/dialogs/url_regist_dlg_win.h"
+
+bool RunUrlDialog(HWND owner) {
+  CUrlRegistDlg dlg;
+  return dlg.DoModal(owner) == IDOK;
 }
 
-bool RunOptionDialog(HWND /*owner*/) {
-  return false;
+bool RunOptionDialog(HWND owner) {
+  COptionDlg dlg;
+  return dlg.DoModal(owner) == IDOK;
 }

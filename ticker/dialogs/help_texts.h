@@ -1,0 +1,21 @@
+// The dialogs' help texts are kept line by line as they are shown; the help window takes them
+// joined with CR LF.
+#pragma once
+
+#include <initializer_list>
+#include <string>
+
+namespace help_text {
+
+inline std::string JoinLines(std::initializer_list<const char*> lines) {
+  std::string text;
+  bool first = true;
+  for (const char* line : lines) {
+    if (!first) text += "\r\n";
+    text += line;
+    first = false;
+  }
+  return text;
+}
+
+}  // namespace help_text

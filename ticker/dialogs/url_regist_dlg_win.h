@@ -1,0 +1,52 @@
+// The URL registration dialog: the URL list in a list box, edited in place and written back as a
+// whole on "設定". Each list item owns a heap copy of its entry, freed when the item goes.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+#include "support/ticker_link/ticker_link.h"
+#include "support/ticker_link/url_list.h"
+#include "support/win/dialog.h"
+#include "ticker/dialogs/url_regist_model.h"
+
+class CUrlRegistDlg : public win::CDialog {
+ public:
+  // root: the ticker's key (tests give one of their own).
+  explicit CUrlRegistDlg(std::string root = ticker_link::kRootPath);
+  ~CUrlRegistDlg() override;
+
+  // The fields bound to the edits.
+  std::string title;
+  std::string url;
+  std::string referrer;
+  int level = url_regist::kNewLevel;
+
+  // Adds an entry as "追加" does: appended, or replacing the item found by the title field when the
+  // user agrees. Returns the new item's index or -1.
+  int AddEntry(const UrlEntry& entry);
+
+  // The "..." button's selection dialog; tests replace it. Gets the fields' URL, referrer and level
+  // and returns true with the chosen entry (title, URL, referrer, level) when the user chose one.
+  std::function<bool(HWND owner, UrlEntry& chosen)> selectPage;
+
+  // Records owned by list items, over every dialog (a leak shows as a count left over).
+  static long LiveRecords();
+
+ protected:
+  bool OnInitDialog() override;
+  bool OnCommand(int id, int code, HWND control) override;
+  bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+  void OnOK() override;
+
+ private:
+  class ListBoxItems;
+  void ControlsToFields();
+  void FieldsToControls();
+  void ShowSelected();
+  bool AskOverwrite();
+
+  std::string root;
+};

@@ -1,0 +1,340 @@
+#include "ticker/dialogs/url_select_dlg_win.h"
+
+#include <commctrl.h>
+
+#include "support/net/page_fetch.h"
+#include "ticker/dialogs/url_select_dlg_res.h"
+#include "ticker/news/news_list.h"
+#include "ticker/shell/help_dlg_win.h"
+#include "ticker/shell/settings.h"
+
+namespace {
+
+constexpr UINT_PTR kEditSubclass = 1;
+constexpr UINT kTypedUrlMessage = WM_APP + 31;  // Enter went down in one of the two edits
+
+}  // namespace
+
+CUrlSelectDlg::CUrlSelectDlg() : CDialog(IDD_URL_SELECT_DIALOG) {}
+
+CUrlSelectDlg::~CUrlSelectDlg() {
+  DestroyWindow();
+  browser.Destroy();
+}
+
+bool CUrlSelectDlg::OnInitDialog() {
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};
+  ::InitCommonControlsEx(&controls);
+  FieldsToControls();
+  gripPicture.LoadFromResource(GetInstance(), MAKEINTRESOURCEA(IDB_GRIP), 0xFF00FF);
+  RECT client{};
+  ::GetClientRect(GetHwnd(), &client);
+  grip = url_select::GripSquare(client.right, client.bottom);
+
+  // The browser window gets its tab stop and sunken edge before it is first laid out.
+  HWND frame = GetItem(IDC_SEL_BROWSER);
+  if (frame) {
+    ::SetWindowLongPtrA(frame, GWL_STYLE, ::GetWindowLongPtrA(frame, GWL_STYLE) | WS_TABSTOP);
+    ::SetWindowLongPtrA(frame, GWL_EXSTYLE, ::GetWindowLongPtrA(frame, GWL_EXSTYLE) | WS_EX_CLIENTEDGE);
+    ::SetWindowPos(frame, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+  }
+  if (ole.Ok() && frame) browser.Create(frame, this);
+  LayOut();
+
+  HWND slider = GetItem(IDC_SEL_LEVEL);
+  ::SendMessageA(slider, TBM_SETRANGE, TRUE, MAKELPARAM(url_select::kSliderMin, url_select::kSliderMax));
+  ::SendMessageA(slider, TBM_SETPOS, TRUE, url_select::InitialSliderPosition(level));
+
+  for (int id : {IDC_SEL_URL, IDC_SEL_REFERRER}) {
+    if (HWND edit = GetItem(id)) ::SetWindowSubclass(edit, &CUrlSelectDlg::EditProc, kEditSubclass, 0);
+  }
+
+  if (!url.empty() && !referrer.empty()) {
+    trail.lastUrl = referrer;
+    browser.Navigate2(url, url_select::RequestHeaders(referrer));
+  } else if (!url.empty()) {
+    trail.lastUrl = referrer;
+    browser.Navigate(url);
+  } else {
+    browser.GoHome();
+  }
+  return true;
+}
+
+void CUrlSelectDlg::ControlsToFields() {
+  url = GetItemText(IDC_SEL_URL);
+  referrer = GetItemText(IDC_SEL_REFERRER);
+  statusText = GetItemText(IDC_SEL_STATUS);
+  if (HWND slider = GetItem(IDC_SEL_LEVEL))
+    level = static_cast<int>(::SendMessageA(slider, TBM_GETPOS, 0, 0));
+  levelText = GetItemText(IDC_SEL_LEVEL_TEXT);
+}
+
+void CUrlSelectDlg::FieldsToControls() {
+  SetItemText(IDC_SEL_URL, url);
+  SetItemText(IDC_SEL_REFERRER, referrer);
+  SetItemText(IDC_SEL_STATUS, statusText);
+  SetItemText(IDC_SEL_LEVEL_TEXT, levelText);
+  if (HWND slider = GetItem(IDC_SEL_LEVEL)) {
+    if (::SendMessageA(slider, TBM_GETPOS, 0, 0) != level) ::SendMessageA(slider, TBM_SETPOS, TRUE, level);
+  }
+}
+
+void CUrlSelectDlg::LayOut() {
+  RECT client{};
+  ::GetClientRect(GetHwnd(), &client);
+  RECT old{grip.x, grip.y, grip.Right(), grip.Bottom()};
+  ::InvalidateRect(GetHwnd(), &old, TRUE);
+  for (const url_select::Box& box : url_select::Layout(client.right, client.bottom)) {
+    HWND control = GetItem(box.id);
+    if (!control) continue;
+    ::MoveWindow(control, box.x, box.y, box.width, box.height, TRUE);
+    if (box.id == IDC_SEL_PREVIEW) ::InvalidateRect(control, nullptr, TRUE);
+  }
+  browser.Resize();
+  grip = url_select::GripSquare(client.right, client.bottom);
+  RECT now{grip.x, grip.y, grip.Right(), grip.Bottom()};
+  ::InvalidateRect(GetHwnd(), &now, FALSE);
+}
+
+void CUrlSelectDlg::BeginWait() {
+  ++waiting;
+  ::SetCursor(::LoadCursorA(nullptr, IDC_WAIT));
+}
+
+void CUrlSelectDlg::EndWait() {
+  if (waiting > 0) --waiting;
+  if (waiting == 0) ::SetCursor(::LoadCursorA(nullptr, IDC_ARROW));
+}
+
+void CUrlSelectDlg::RefreshPreview() {
+  ControlsToFields();
+  BeginWait();
+  ::EnableWindow(GetItem(IDOK), FALSE);
+  ::EnableWindow(GetItem(IDCANCEL), FALSE);
+  HWND list = GetItem(IDC_SEL_PREVIEW);
+  ::SendMessageA(list, LB_RESETCONTENT, 0, 0);
+  try {
+    NewsList news;
+    news.ExtractFromText(pageMarkup, level);
+    for (const std::string& row : url_select::PreviewRows(news)) {
+      ::SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row.c_str()));
+    }
+  } catch (...) {
+    // An extraction that fails leaves the list empty; the buttons must come back regardless.
+  }
+  ::EnableWindow(GetItem(IDOK), TRUE);
+  ::EnableWindow(GetItem(IDCANCEL), TRUE);
+  EndWait();
+}
+
+void CUrlSelectDlg::NavigateTyped() {
+  ControlsToFields();
+  trail.lastUrl.clear();
+  browser.Navigate2(url, url_select::RequestHeaders(std::string()));
+}
+
+void CUrlSelectDlg::OnBeforeNavigate(const std::string& navigated) {
+  if (busy) EndWait();
+  busy = true;
+  BeginWait();
+  ControlsToFields();
+  trail.BeforeNavigate(navigated, referrer);
+  FieldsToControls();
+}
+
+void CUrlSelectDlg::OnNavigateComplete(const std::string& /*navigated*/) {
+  if (!busy) return;
+  EndWait();
+  busy = false;
+}
+
+void CUrlSelectDlg::OnDocumentComplete(const std::string& navigated) {
+  ControlsToFields();
+  url = browser.LocationUrl();
+  pageMarkup.clear();
+  if (!browser.HasDocument()) {
+    // Completed without a document: what the user sees is what the ticker's own download gives.
+    FieldsToControls();
+    PreviewOwnDownload(url.empty() ? navigated : url);
+    return;
+  }
+  previewFromOwnDownload = false;
+  if (browser.FirstElementMarkup(pageMarkup)) {
+    FieldsToControls();
+    RefreshPreview();
+  }
+  FieldsToControls();
+}
+
+void CUrlSelectDlg::OnNavigateError(const std::string& navigated, long /*status*/) {
+  if (busy) {
+    EndWait();
+    busy = false;
+  }
+  if (browser.HasDocument()) return;  // the engine shows its own error page
+  PreviewOwnDownload(navigated);
+}
+
+void CUrlSelectDlg::PreviewOwnDownload(const std::string& pageUrl) {
+  ControlsToFields();
+  if (pageUrl.empty()) return;
+  BeginWait();
+  const settings::ProxyCredentials proxy = settings::ReadProxyCredentials();
+  PageLines page;
+  LoadPage(page, pageUrl.c_str(), referrer.empty() ? nullptr : referrer.c_str(), kEncodingUnknown,
+           proxy.user.empty() ? nullptr : proxy.user.c_str(),
+           proxy.password.empty() ? nullptr : proxy.password.c_str());
+  EndWait();
+  url = pageUrl;
+  pageMarkup = url_select::JoinPageLines(page);
+  previewFromOwnDownload = true;
+  NewsList titled;
+  titled.ExtractFromText(pageMarkup, url_select::kSliderMax);
+  OnTitleChange(titled.GetTitle());
+  statusText = url_select::kOwnDownloadStatus;
+  FieldsToControls();
+  RefreshPreview();
+}
+
+void CUrlSelectDlg::OnTitleChange(const std::string& title) {
+  ::SetWindowTextA(GetHwnd(), url_select::TitleCaption(title).c_str());
+  pageTitle = title;
+}
+
+void CUrlSelectDlg::OnStatusTextChange(const std::string& text) {
+  ControlsToFields();
+  statusText = text;
+  FieldsToControls();
+}
+
+bool CUrlSelectDlg::OnCommand(int id, int code, HWND control) {
+  switch (id) {
+    case IDC_SEL_BACK:
+      browser.GoBack();
+      return true;
+    case IDC_SEL_FORWARD:
+      browser.GoForward();
+      return true;
+    case IDC_SEL_STOP:
+      browser.Stop();
+      return true;
+    case IDC_SEL_REFRESH:
+      browser.Refresh();
+      return true;
+    case IDC_SEL_HOME:
+      browser.GoHome();
+      return true;
+    case IDC_SEL_HELP:
+      if (code == STN_CLICKED) {
+        CHelpDlg help(url_select::kHelpTitle, url_select::HelpText());
+        help.DoModal(GetHwnd());
+      }
+      return true;
+    default:
+      return CDialog::OnCommand(id, code, control);
+  }
+}
+
+void CUrlSelectDlg::OnOK() {
+  ControlsToFields();
+  EndDialog(IDOK);
+}
+
+void CUrlSelectDlg::OnDestroy() {
+  for (int id : {IDC_SEL_URL, IDC_SEL_REFERRER}) {
+    if (HWND edit = GetItem(id)) ::RemoveWindowSubclass(edit, &CUrlSelectDlg::EditProc, kEditSubclass);
+  }
+  browser.Destroy();
+  if (busy) {
+    busy = false;
+    EndWait();
+  }
+  waiting = 0;
+}
+
+void CUrlSelectDlg::PaintGrip(HDC dc) {
+  if (gripPicture.IsValid()) gripPicture.Draw(dc, grip.x, grip.y);
+}
+
+bool CUrlSelectDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  switch (msg) {
+    case WM_SIZE:
+      LayOut();
+      return false;
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = ::BeginPaint(GetHwnd(), &ps);
+      PaintGrip(dc);
+      ::EndPaint(GetHwnd(), &ps);
+      result = 0;
+      return true;
+    }
+    case WM_NCHITTEST: {
+      POINT p{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+      ::ScreenToClient(GetHwnd(), &p);
+      if (!url_select::InGrip(grip, p.x, p.y)) return false;
+      result = HTBOTTOMRIGHT;
+      return true;
+    }
+    case WM_SETCURSOR:
+      if (waiting == 0) return false;
+      ::SetCursor(::LoadCursorA(nullptr, IDC_WAIT));
+      result = TRUE;
+      return true;
+    case WM_NOTIFY: {
+      const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+      if (header && header->idFrom == IDC_SEL_LEVEL && header->code == static_cast<UINT>(NM_CUSTOMDRAW)) {
+        const auto* draw = reinterpret_cast<const NMCUSTOMDRAW*>(lParam);
+        if (draw->dwDrawStage == CDDS_PREPAINT) {
+          ControlsToFields();
+          levelText = url_select::LevelText(level);
+          FieldsToControls();
+        }
+        result = CDRF_DODEFAULT;
+        return true;
+      }
+      return false;
+    }
+    case WM_HSCROLL:
+      if (reinterpret_cast<HWND>(lParam) == GetItem(IDC_SEL_LEVEL) && LOWORD(wParam) == TB_ENDTRACK) {
+        RefreshPreview();
+        result = 0;
+        return true;
+      }
+      return false;
+    case kTypedUrlMessage:
+      NavigateTyped();
+      result = 0;
+      return true;
+    default:
+      return false;
+  }
+}
+
+LRESULT CALLBACK CUrlSelectDlg::EditProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR /*id*/,
+                                         DWORD_PTR /*data*/) {
+  if (wParam == VK_RETURN) {
+    // The edit takes Enter itself, so the dialog does not press "選択".
+    if (msg == WM_GETDLGCODE) return ::DefSubclassProc(wnd, msg, wParam, lParam) | DLGC_WANTALLKEYS;
+    if (msg == WM_KEYDOWN) {
+      ::SendMessageA(::GetParent(wnd), kTypedUrlMessage, 0, 0);
+      return 0;
+    }
+    if (msg == WM_CHAR) return 0;
+  }
+  return ::DefSubclassProc(wnd, msg, wParam, lParam);
+}
+
+bool RunUrlSelectDialog(HWND owner, UrlEntry& chosen) {
+  CUrlSelectDlg dlg;
+  dlg.url = chosen.url;
+  dlg.referrer = chosen.referrer;
+  dlg.level = chosen.level;
+  if (dlg.DoModal(owner) != IDOK) return false;
+  chosen.title = dlg.pageTitle;
+  chosen.url = dlg.url;
+  chosen.referrer = dlg.referrer;
+  chosen.level = dlg.level;
+  return true;
+}
