@@ -1,0 +1,303 @@
+// Desktop mode against a mock desktop owned by this process (the only way to draw into another
+// window's device context under Wine): a "Progman" window titled "Program Manager" with a
+// "SHELLDLL_DefView" child holding a real list view with a few icons, or the same view under a
+// top-level "WorkerW" window.
+#include "ticker/display/desktop_strip_win.h"
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "tests/registry_test_key.h"
+#include "ticker/display/desktop_view_win.h"
+#include "ticker/display/draw_strip_win.h"
+
+namespace {
+
+using ticker::CDesktopStrip;
+using ticker::CWallpaperCapture;
+
+constexpr COLORREF kTeal = RGB(0, 128, 128);
+
+struct Pixels {
+  int width = 0, height = 0;
+  std::vector<COLORREF> rgb;  // top-down
+  COLORREF At(int x, int y) const { return rgb[static_cast<std::size_t>(y) * width + x]; }
+};
+
+// width x height pixels of dc at (x, y), read through a 32-bit DIB.
+Pixels ReadPixels(HDC dc, int x, int y, int width, int height) {
+  Pixels p;
+  p.width = width;
+  p.height = height;
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HBITMAP dib = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HDC mem = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(mem, dib);
+  BitBlt(mem, 0, 0, width, height, dc, x, y, SRCCOPY);
+  GdiFlush();
+  const auto* q = static_cast<const std::uint8_t*>(bits);
+  for (int i = 0; i < width * height; ++i) p.rgb.push_back(RGB(q[i * 4 + 2], q[i * 4 + 1], q[i * 4]));
+  SelectObject(mem, old);
+  DeleteDC(mem);
+  DeleteObject(dib);
+  return p;
+}
+
+Pixels ReadWindow(HWND w, const RECT& screen) {
+  POINT at{screen.left, screen.top};
+  ScreenToClient(w, &at);
+  HDC dc = GetDC(w);
+  Pixels p = ReadPixels(dc, at.x, at.y, screen.right - screen.left, screen.bottom - screen.top);
+  ReleaseDC(w, dc);
+  return p;
+}
+
+Pixels ReadSurface(CDibSurface& s, const RECT& r) {
+  return s.Locked([&](HDC dc) { return ReadPixels(dc, r.left, r.top, r.right - r.left, r.bottom - r.top); });
+}
+
+void Pump() {
+  MSG msg;
+  for (int round = 0; round < 5; ++round) {
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+    Sleep(10);
+  }
+}
+
+void Register(const char* name) {
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = DefWindowProcA;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+  wc.lpszClassName = name;
+  RegisterClassA(&wc);
+}
+
+enum class Arrangement { kProgman, kWorkerW, kNoListView };
+
+// The mock desktop, 1024 x 768 at the screen's origin, with icons under the strip.
+class MockDesktop {
+ public:
+  explicit MockDesktop(Arrangement arrangement) {
+    INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_LISTVIEW_CLASSES};
+    InitCommonControlsEx(&icc);
+    Register("Progman");
+    Register("SHELLDLL_DefView");
+    Register("WorkerW");
+    HINSTANCE inst = GetModuleHandleA(nullptr);
+    // No WS_CLIPCHILDREN: the clean-up draws through this window over its children.
+    progman = CreateWindowExA(0, "Progman", "Program Manager", WS_POPUP | WS_VISIBLE, 0, 0, 1024, 768, nullptr,
+                              nullptr, inst, nullptr);
+    HWND holder = progman;
+    if (arrangement == Arrangement::kWorkerW) {
+      // An empty WorkerW first, as the shell leaves one behind; the second holds the view.
+      decoy = CreateWindowExA(0, "WorkerW", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, inst, nullptr);
+      worker = CreateWindowExA(0, "WorkerW", "", WS_POPUP | WS_VISIBLE, 0, 0, 1024, 768, nullptr, nullptr, inst,
+                               nullptr);
+      holder = worker;
+    }
+    if (arrangement != Arrangement::kNoListView) {
+      defView = CreateWindowExA(0, "SHELLDLL_DefView", "", WS_CHILD | WS_VISIBLE, 0, 0, 1024, 768, holder,
+                                nullptr, inst, nullptr);
+      listView = CreateWindowExA(0, WC_LISTVIEWA, "FolderView",
+                                 WS_CHILD | WS_VISIBLE | LVS_SMALLICON | LVS_NOSCROLL | LVS_SHAREIMAGELISTS, 0, 0,
+                                 1024, 768, defView, nullptr, inst, nullptr);
+      images = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 4, 4);
+      ImageList_AddIcon(images, LoadIconA(nullptr, IDI_APPLICATION));
+      SendMessageA(listView, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images));
+      // The desktop's view paints no background of its own: the wallpaper shows through.
+      SendMessageA(listView, LVM_SETBKCOLOR, 0, CLR_NONE);
+      SendMessageA(listView, LVM_SETTEXTBKCOLOR, 0, CLR_NONE);
+      SendMessageA(listView, LVM_SETTEXTCOLOR, 0, RGB(255, 255, 255));
+      // Small icons in rows of eight across the top: the last two lie under the strip.
+      const char* labels[] = {"ごみ箱", "マイ コンピュータ", "メモ帳", "表計算", "予定表", "ソフト", "表示設定", "ニュース"};
+      for (int i = 0; i < 8; ++i) AddIcon(i, labels[i]);
+    }
+    Pump();
+  }
+  ~MockDesktop() {
+    for (HWND w : {worker, decoy, progman}) {
+      if (w) DestroyWindow(w);
+    }
+    if (images) ImageList_Destroy(images);
+    ticker::ForgetDesktopListView();
+    Pump();
+  }
+
+  HWND progman = nullptr, decoy = nullptr, worker = nullptr, defView = nullptr, listView = nullptr;
+
+ private:
+  void AddIcon(int index, const char* label) {
+    LVITEMA item{};
+    item.mask = LVIF_TEXT | LVIF_IMAGE;
+    item.iItem = index;
+    item.pszText = const_cast<char*>(label);
+    item.iImage = 0;
+    SendMessageA(listView, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+  }
+  HIMAGELIST images = nullptr;
+};
+
+ticker::ScreenGeometry Screen1024() {
+  ticker::ScreenGeometry g;
+  g.width = 1024;
+  g.height = 768;
+  g.workArea = RECT{0, 0, 1024, 748};  // a 20-pixel bar at the bottom
+  return g;
+}
+
+class DesktopStripTest : public RegistryKeyTest {
+ protected:
+  void SetUp() override {
+    RegistryKeyTest::SetUp();
+    ASSERT_TRUE(reg_.WriteString("colors", "Background", "0 128 128"));
+    ASSERT_TRUE(reg_.WriteString("desktop", "Wallpaper", ""));
+  }
+
+  // The strip after one tick of text, checked against the snapshot; then the clean-up.
+  void CheckStripOver(HWND view) {
+    CWallpaperCapture capture(base_, Screen1024);
+    CDesktopStrip strip(capture);
+    capture.RebuildWallpaperImage();
+    capture.CheckWallpaperSettings();
+    capture.RefreshSnapshot();
+    ASSERT_TRUE(capture.DesktopSnapshot().IsValid());
+    if (const char* folder = std::getenv("ZELLORA_SHOT_DIR"))
+      capture.DesktopSnapshot().SaveToFile(std::string(folder) + "\\snapshot.bmp");
+    EXPECT_EQ(capture.DesktopSnapshot().GetWidth(), 1024);
+    EXPECT_EQ(capture.DesktopSnapshot().GetHeight(), 768);
+
+    strip.Draw("ＡＢＣ", 0, 25);
+    const RECT r = strip.StripRect();
+    EXPECT_EQ(r.left, 768);
+    EXPECT_EQ(r.top, 0);
+    EXPECT_EQ(r.right, 1024);
+    EXPECT_EQ(r.bottom, 20);
+
+    // ZELLORA_HOLD_MS keeps the strip on the mock desktop for a screenshot.
+    if (const char* hold = std::getenv("ZELLORA_HOLD_MS")) {
+      for (int waited = 0; waited < std::atoi(hold); waited += 50) Pump();
+    }
+    const Pixels under = ReadSurface(capture.DesktopSnapshot(), r);
+    const Pixels shown = ReadWindow(view, r);
+    ASSERT_EQ(shown.rgb.size(), 256u * 20u);
+    // The snapshot holds the icon's label under the strip, on the desktop colour elsewhere.
+    int label = 0, teal = 0;
+    for (COLORREF c : under.rgb) {
+      if (c == kTeal) {
+        ++teal;
+      } else {
+        ++label;
+      }
+    }
+    EXPECT_GT(label, 20) << "the icon under the strip is missing from the snapshot";
+    EXPECT_GT(teal, 2000);
+    // The text: yellow over its shadow, at the left; everything else is the snapshot, so the
+    // labels beyond the text show through.
+    int text = 0, other = 0, labelBeyondText = 0;
+    for (int y = 0; y < 20; ++y) {
+      for (int x = 0; x < 256; ++x) {
+        const COLORREF c = shown.At(x, y);
+        if (c == ticker::kStripTextColour) {
+          ++text;
+          EXPECT_LT(x, 60);
+        } else if (c != under.At(x, y) && c != ticker::kStripShadowColour) {
+          ++other;
+        }
+        if (x >= 60) {
+          ASSERT_EQ(c, under.At(x, y)) << x << "," << y;
+          if (c != kTeal) ++labelBeyondText;
+        }
+      }
+    }
+    EXPECT_GT(text, 30);
+    EXPECT_GT(labelBeyondText, 20) << "no label shows through the strip";
+    EXPECT_LT(other, text) << "the text is not plain yellow over the snapshot";
+
+    strip.Clear();
+    EXPECT_FALSE(strip.HasStrip());
+    const Pixels after = ReadWindow(view, r);
+    EXPECT_TRUE(after.rgb == under.rgb) << "the strip was not painted over with the snapshot";
+  }
+};
+
+TEST_F(DesktopStripTest, StripOnTheProgramManagerChain) {
+  MockDesktop desk(Arrangement::kProgman);
+  ASSERT_TRUE(desk.listView);
+  EXPECT_EQ(ticker::FindDesktopListView(), desk.listView);
+  EXPECT_EQ(ticker::DesktopCanvasWindow(desk.listView), desk.progman);
+  CheckStripOver(desk.listView);
+}
+
+TEST_F(DesktopStripTest, StripThroughAWorkerWWindow) {
+  MockDesktop desk(Arrangement::kWorkerW);
+  ASSERT_TRUE(desk.listView);
+  EXPECT_EQ(ticker::FindDesktopListView(), desk.listView);
+  EXPECT_EQ(ticker::DesktopCanvasWindow(desk.listView), desk.worker);
+  CheckStripOver(desk.listView);
+}
+
+TEST_F(DesktopStripTest, ListViewIsRememberedWhileItLives) {
+  MockDesktop desk(Arrangement::kProgman);
+  ASSERT_EQ(ticker::FindDesktopListView(), desk.listView);
+  // The chain breaks (the shell renames its window): the view found before is used.
+  SetWindowTextA(desk.progman, "Something else");
+  EXPECT_EQ(ticker::FindDesktopListView(), desk.listView);
+  DestroyWindow(desk.listView);
+  desk.listView = nullptr;
+  EXPECT_EQ(ticker::FindDesktopListView(), nullptr);
+}
+
+TEST_F(DesktopStripTest, NoListViewDrawsNothingAndKeepsTheSnapshot) {
+  MockDesktop desk(Arrangement::kNoListView);
+  EXPECT_EQ(ticker::FindDesktopListView(), nullptr);
+  EXPECT_EQ(ticker::DesktopCanvasWindow(nullptr), desk.progman);
+  CWallpaperCapture capture(base_, Screen1024);
+  CDesktopStrip strip(capture);
+  capture.RebuildWallpaperImage();
+  capture.RefreshSnapshot();
+  EXPECT_FALSE(capture.DesktopSnapshot().IsValid());
+  const RECT r{768, 0, 1024, 20};
+  const Pixels before = ReadWindow(desk.progman, r);
+  strip.Draw("ＡＢＣ", 0, 25);
+  EXPECT_TRUE(ReadWindow(desk.progman, r).rgb == before.rgb);
+  strip.Clear();
+  EXPECT_FALSE(strip.HasStrip());
+}
+
+TEST_F(DesktopStripTest, WorkAreaChangeMovesTheStrip) {
+  MockDesktop desk(Arrangement::kProgman);
+  RECT work{0, 0, 1024, 748};
+  CWallpaperCapture capture(base_, [&] {
+    ticker::ScreenGeometry g = Screen1024();
+    g.workArea = work;
+    return g;
+  });
+  CDesktopStrip strip(capture);
+  capture.RebuildWallpaperImage();
+  capture.RefreshSnapshot();
+  strip.Draw("ＡＢ", -4, 50);
+  EXPECT_EQ(strip.StripRect().left, 512);
+  work = RECT{0, 30, 1024, 768};  // the taskbar moved to the top
+  strip.Draw("ＡＢ", -8, 50);
+  EXPECT_EQ(strip.StripRect().top, 30);
+  EXPECT_EQ(strip.StripRect().bottom, 50);
+  strip.Clear();
+  const RECT r = RECT{512, 30, 1024, 50};
+  EXPECT_TRUE(ReadWindow(desk.listView, r).rgb == ReadSurface(capture.DesktopSnapshot(), r).rgb);
+}
+
+}  // namespace
