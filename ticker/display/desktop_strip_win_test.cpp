@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "tests/fake_ticker_host.h"
 #include "tests/registry_test_key.h"
+#include "ticker/display/ticker_engine.h"
 #include "ticker/display/desktop_view_win.h"
 #include "ticker/display/draw_strip_win.h"
 
@@ -298,6 +300,130 @@ TEST_F(DesktopStripTest, WorkAreaChangeMovesTheStrip) {
   strip.Clear();
   const RECT r = RECT{512, 30, 1024, 50};
   EXPECT_TRUE(ReadWindow(desk.listView, r).rgb == ReadSurface(capture.DesktopSnapshot(), r).rgb);
+}
+
+std::string TestData(const std::string& name) {
+  std::string path = std::string("Z:") + ZELLORA_SOURCE_DIR + "/ticker/display/testdata/" + name;
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+  return path;
+}
+
+TEST_F(DesktopStripTest, ChangedWallpaperRenewsTheStripOnTheNextTick) {
+  MockDesktop desk(Arrangement::kProgman);
+  CWallpaperCapture capture(base_, Screen1024);
+  CDesktopStrip strip(capture);
+  capture.RebuildWallpaperImage();
+  capture.CheckWallpaperSettings();
+  capture.RefreshSnapshot();
+  strip.Draw("ＡＢ", 0, 25);
+  const RECT beyond{1000, 0, 1024, 20};  // right of the text and of every label
+  for (COLORREF c : ReadWindow(desk.listView, beyond).rgb) ASSERT_EQ(c, kTeal);
+
+  // The user picks a tiled wallpaper (64 x 48, red left half, blue right half).
+  ASSERT_TRUE(reg_.WriteString("desktop", "Wallpaper", TestData("halves.gif")));
+  ASSERT_TRUE(reg_.WriteString("desktop", "TileWallpaper", "1"));
+  // The next tick: the check first, then the strip.
+  EXPECT_TRUE(capture.CheckWallpaperSettings());
+  strip.Draw("ＡＢ", -4, 25);
+  const Pixels now = ReadWindow(desk.listView, beyond);
+  for (int x = 0; x < 24; ++x) {
+    EXPECT_EQ(now.At(x, 19), (1000 + x) % 64 < 32 ? RGB(255, 0, 0) : RGB(0, 0, 255)) << x;
+  }
+  strip.Clear();
+  EXPECT_TRUE(ReadWindow(desk.listView, beyond).rgb == ReadSurface(capture.DesktopSnapshot(), beyond).rgb);
+}
+
+TEST_F(DesktopStripTest, DisplayChangeRenewsBothPicturesAtTheNewSize) {
+  MockDesktop desk(Arrangement::kProgman);
+  ticker::ScreenGeometry screen = Screen1024();
+  CWallpaperCapture capture(base_, [&] { return screen; });
+  capture.RebuildWallpaperImage();
+  capture.RefreshSnapshot();
+  EXPECT_EQ(capture.WallpaperImage().GetWidth(), 1024);
+  screen.width = 800;
+  screen.height = 600;
+  screen.workArea = RECT{0, 0, 800, 580};
+  // What the ticker window does on WM_DISPLAYCHANGE.
+  capture.RebuildWallpaperImage();
+  capture.RefreshSnapshot();
+  for (CDibSurface* s : {&capture.WallpaperImage(), &capture.DesktopSnapshot()}) {
+    EXPECT_EQ(s->GetWidth(), 800);
+    EXPECT_EQ(s->GetHeight(), 600);
+  }
+  EXPECT_EQ(capture.DesktopSnapshot().GetPixel(700, 500), kTeal);
+  CDesktopStrip strip(capture);
+  strip.Draw("ＡＢ", 0, 25);
+  EXPECT_EQ(strip.StripRect().left, 600);
+  EXPECT_EQ(strip.StripRect().right, 800);
+}
+
+// The rotation engine in desktop mode with the real pictures and strip behind its host, on a
+// desktop without any list view: nothing can be drawn, yet it ticks, repeats and pauses.
+class DesktopHost : public fake::FakeTickerHost {
+ public:
+  explicit DesktopHost(CWallpaperCapture& c) : capture(c), strip(c) {}
+  void CheckWallpaperSettings() override {
+    FakeTickerHost::CheckWallpaperSettings();
+    capture.CheckWallpaperSettings();
+  }
+  void RefreshSnapshot() override {
+    FakeTickerHost::RefreshSnapshot();
+    capture.RefreshSnapshot();
+  }
+  void RebuildWallpaperImage() override {
+    FakeTickerHost::RebuildWallpaperImage();
+    capture.RebuildWallpaperImage();
+  }
+  void DrawDesktop(const std::string& text, int xOffset, int areaPercent) override {
+    FakeTickerHost::DrawDesktop(text, xOffset, areaPercent);
+    strip.Draw(text, xOffset, areaPercent);
+  }
+  void ClearDesktopStrip() override {
+    FakeTickerHost::ClearDesktopStrip();
+    strip.Clear();
+  }
+  CWallpaperCapture& capture;
+  CDesktopStrip strip;
+};
+
+TEST_F(DesktopStripTest, WithoutAListViewTheRotationTicksRepeatsAndPauses) {
+  MockDesktop desk(Arrangement::kNoListView);
+  ASSERT_TRUE(reg_.WriteString("desktop", "Wallpaper", TestData("wall800.gif")));
+  CWallpaperCapture capture(base_, Screen1024);
+  DesktopHost host(capture);
+  fake::FakeTickerStore store;
+  ticker::TickerEngine engine(host, store);
+  host.onTimer = [&](int id) { engine.OnTimer(id); };
+  store.AddSlot(0);
+  store.settingsValue.loopCount = 1;
+  host.pages["http://site0/"] = {"Site0", {"headline"}};
+  engine.OnInit();
+  ASSERT_EQ(engine.Mode(), 1);
+  int passes = 0;
+  auto siteFetches = [&] {
+    std::size_t n = 0;
+    for (const auto& f : host.fetches) n += f.url == "http://site0/";
+    return n;
+  };
+  host.RunUntil(
+      [&] {
+        if (engine.Step() == 1) ++passes;
+        return siteFetches() >= 3;
+      },
+      30 * 60 * 1000);
+  EXPECT_EQ(siteFetches(), 3u);
+  EXPECT_GE(passes, 4);  // two passes per fetch (loopCount 1)
+  EXPECT_GE(host.Events(fake::HostEvent::kSetTimer).size(), 10u);
+  bool paused = false;
+  for (const auto& e : host.Events(fake::HostEvent::kSetTimer)) paused = paused || e.id == ticker::kPauseTimer;
+  EXPECT_TRUE(paused);
+  // The wallpaper was rendered, but with no view there is no snapshot and nothing on the desktop.
+  EXPECT_TRUE(capture.WallpaperImage().IsValid());
+  EXPECT_FALSE(capture.DesktopSnapshot().IsValid());
+  engine.OnClose();
+  EXPECT_FALSE(host.strip.HasStrip());
 }
 
 }  // namespace
