@@ -13,9 +13,9 @@
 
 #include "tests/fake_ticker_host.h"
 #include "tests/registry_test_key.h"
-#include "ticker/display/ticker_engine.h"
 #include "ticker/display/desktop_view_win.h"
 #include "ticker/display/draw_strip_win.h"
+#include "ticker/display/ticker_engine.h"
 
 namespace {
 
@@ -101,22 +101,22 @@ class MockDesktop {
     Register("WorkerW");
     HINSTANCE inst = GetModuleHandleA(nullptr);
     // No WS_CLIPCHILDREN: the clean-up draws through this window over its children.
-    progman = CreateWindowExA(0, "Progman", "Program Manager", WS_POPUP | WS_VISIBLE, 0, 0, 1024, 768, nullptr,
-                              nullptr, inst, nullptr);
+    progman = CreateWindowExA(0, "Progman", "Program Manager", WS_POPUP | WS_VISIBLE, 0, 0, 1024, 768,
+                              nullptr, nullptr, inst, nullptr);
     HWND holder = progman;
     if (arrangement == Arrangement::kWorkerW) {
       // An empty WorkerW first, as the shell leaves one behind; the second holds the view.
       decoy = CreateWindowExA(0, "WorkerW", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, inst, nullptr);
-      worker = CreateWindowExA(0, "WorkerW", "", WS_POPUP | WS_VISIBLE, 0, 0, 1024, 768, nullptr, nullptr, inst,
-                               nullptr);
+      worker = CreateWindowExA(0, "WorkerW", "", WS_POPUP | WS_VISIBLE, 0, 0, 1024, 768, nullptr, nullptr,
+                               inst, nullptr);
       holder = worker;
     }
     if (arrangement != Arrangement::kNoListView) {
       defView = CreateWindowExA(0, "SHELLDLL_DefView", "", WS_CHILD | WS_VISIBLE, 0, 0, 1024, 768, holder,
                                 nullptr, inst, nullptr);
       listView = CreateWindowExA(0, WC_LISTVIEWA, "FolderView",
-                                 WS_CHILD | WS_VISIBLE | LVS_SMALLICON | LVS_NOSCROLL | LVS_SHAREIMAGELISTS, 0, 0,
-                                 1024, 768, defView, nullptr, inst, nullptr);
+                                 WS_CHILD | WS_VISIBLE | LVS_SMALLICON | LVS_NOSCROLL | LVS_SHAREIMAGELISTS,
+                                 0, 0, 1024, 768, defView, nullptr, inst, nullptr);
       images = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 4, 4);
       ImageList_AddIcon(images, LoadIconA(nullptr, IDI_APPLICATION));
       SendMessageA(listView, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images));
@@ -125,7 +125,8 @@ class MockDesktop {
       SendMessageA(listView, LVM_SETTEXTBKCOLOR, 0, CLR_NONE);
       SendMessageA(listView, LVM_SETTEXTCOLOR, 0, RGB(255, 255, 255));
       // Small icons in rows of eight across the top: the last two lie under the strip.
-      const char* labels[] = {"ごみ箱", "マイ コンピュータ", "メモ帳", "表計算", "予定表", "ソフト", "表示設定", "ニュース"};
+      const char* labels[] = {"ごみ箱", "マイ コンピュータ", "メモ帳",  "表計算", "予定表",
+                              "ソフト", "表示設定",          "ニュース"};
       for (int i = 0; i < 8; ++i) AddIcon(i, labels[i]);
     }
     Pump();
@@ -417,7 +418,8 @@ TEST_F(DesktopStripTest, WithoutAListViewTheRotationTicksRepeatsAndPauses) {
   EXPECT_GE(passes, 4);  // two passes per fetch (loopCount 1)
   EXPECT_GE(host.Events(fake::HostEvent::kSetTimer).size(), 10u);
   bool paused = false;
-  for (const auto& e : host.Events(fake::HostEvent::kSetTimer)) paused = paused || e.id == ticker::kPauseTimer;
+  for (const auto& e : host.Events(fake::HostEvent::kSetTimer))
+    paused = paused || e.id == ticker::kPauseTimer;
   EXPECT_TRUE(paused);
   // The wallpaper was rendered, but with no view there is no snapshot and nothing on the desktop.
   EXPECT_TRUE(capture.WallpaperImage().IsValid());

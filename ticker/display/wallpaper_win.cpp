@@ -35,7 +35,8 @@ ScreenGeometry SystemGeometry() {
   ScreenGeometry g;
   g.width = ::GetSystemMetrics(SM_CXSCREEN);
   g.height = ::GetSystemMetrics(SM_CYSCREEN);
-  if (!::SystemParametersInfoA(SPI_GETWORKAREA, 0, &g.workArea, 0)) g.workArea = RECT{0, 0, g.width, g.height};
+  if (!::SystemParametersInfoA(SPI_GETWORKAREA, 0, &g.workArea, 0))
+    g.workArea = RECT{0, 0, g.width, g.height};
   return g;
 }
 

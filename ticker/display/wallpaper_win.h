@@ -4,9 +4,9 @@
 // background from the snapshot and erases itself with it.
 #pragma once
 
-#include <windows.h>
 #include <ole2.h>
 #include <olectl.h>
+#include <windows.h>
 
 #include <functional>
 #include <string>

@@ -35,7 +35,8 @@ ticker::ScreenGeometry Screen(int width, int height) {
 }
 
 bool Near(COLORREF a, COLORREF b, int tolerance) {
-  return std::abs(GetRValue(a) - GetRValue(b)) <= tolerance && std::abs(GetGValue(a) - GetGValue(b)) <= tolerance &&
+  return std::abs(GetRValue(a) - GetRValue(b)) <= tolerance &&
+         std::abs(GetGValue(a) - GetGValue(b)) <= tolerance &&
          std::abs(GetBValue(a) - GetBValue(b)) <= tolerance;
 }
 
@@ -147,7 +148,8 @@ TEST_F(WallpaperTest, GifJpegAndBmpLoadAtTheirSize) {
 }
 
 TEST_F(WallpaperTest, MissingOrCorruptPictureGivesThePlainColour) {
-  for (const std::string& file : {TestData("corrupt.gif"), TestData("no-such-file.gif"), std::string("Z:\\")}) {
+  for (const std::string& file :
+       {TestData("corrupt.gif"), TestData("no-such-file.gif"), std::string("Z:\\")}) {
     CDibSurface picture;
     EXPECT_FALSE(ticker::LoadImageFile(file, picture)) << file;
     EXPECT_FALSE(picture.IsValid());
