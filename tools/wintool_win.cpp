@@ -9,9 +9,25 @@
 //   wintool copydata TITLE TAG TEXT       WM_COPYDATA with TEXT and its NUL; TAG is a number or four
 //                                         characters ("FLSH"); \n \r \f \t \\ in TEXT are decoded
 //   wintool windows [PID]                 list top-level windows: HWND PID VISIBLE CLASS TITLE
+//   wintool child TITLE ID                print the HWND of the window's child with that id
+//   wintool postchild TITLE ID MSG W L    PostMessage to that child; exit 1 when none
+//   wintool postclass CLASS MSG W L       PostMessage to the top-level window of that class
+//                                         (the pop-up menu is "#32768")
+//   wintool text TITLE ID                 print the text of the window's child with that id
+//   wintool rect TITLE                    print "LEFT TOP RIGHT BOTTOM VISIBLE" of the window
+//   wintool region TITLE                  print "TYPE RECTS LEFT TOP RIGHT BOTTOM" of the window's
+//                                         region (TYPE 0 none, 1 empty, 2 one rectangle, 3 more)
+//   wintool watch TITLE DURATION_MS       samples the window every 10 ms and prints a line
+//                                         "MS VISIBLE RECTS LEFT TOP RIGHT BOTTOM" at every change
+//                                         of visibility or region
+//   wintool copyfuzz TITLE COUNT SEED     COUNT hostile WM_COPYDATA messages (random tags, sizes
+//                                         and bytes; zero sizes, null data, no terminating zero);
+//                                         prints how many the window took
 //
-// TITLE "-" means any title (with CLASS). Numbers are decimal or 0x-hexadecimal. Text is the
-// ANSI code page's (Shift_JIS in the test prefix).
+// TITLE "-" means any title (with CLASS); "#HWND" names a window by its handle. Numbers are
+// decimal or 0x-hexadecimal. Text is the ANSI code page's (Shift_JIS in the test prefix).
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
 #include <cstdio>
@@ -21,12 +37,85 @@
 
 namespace {
 
+unsigned long long Number(const char* text) {
+  return std::strtoull(text, nullptr, 0);
+}
+
 HWND Find(const char* title, const char* cls) {
+  if (title[0] == '#') {
+    HWND wnd = reinterpret_cast<HWND>(static_cast<ULONG_PTR>(Number(title + 1)));
+    return ::IsWindow(wnd) ? wnd : nullptr;
+  }
   return ::FindWindowA(cls, std::string(title) == "-" ? nullptr : title);
 }
 
-unsigned long long Number(const char* text) {
-  return std::strtoull(text, nullptr, 0);
+// A small deterministic generator, so that a failing hostile run can be repeated.
+struct Random {
+  unsigned long long state;
+  unsigned Next() {
+    state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+    return static_cast<unsigned>(state >> 33);
+  }
+};
+
+// Visibility, rectangle count and box of the window's region (count 0 for none or empty).
+std::string RegionState(HWND wnd) {
+  HRGN rgn = ::CreateRectRgn(0, 0, 0, 0);
+  const int type = ::GetWindowRgn(wnd, rgn);
+  RECT box = {};
+  DWORD rects = 0;
+  if (type != ERROR) {
+    ::GetRgnBox(rgn, &box);
+    const DWORD size = ::GetRegionData(rgn, 0, nullptr);
+    std::string block(size, '\0');
+    if (size && ::GetRegionData(rgn, size, reinterpret_cast<RGNDATA*>(&block[0]))) {
+      rects = reinterpret_cast<RGNDATA*>(&block[0])->rdh.nCount;
+    }
+  }
+  ::DeleteObject(rgn);
+  char line[128];
+  std::snprintf(line, sizeof line, "%d %lu %ld %ld %ld %ld", ::IsWindowVisible(wnd) ? 1 : 0,
+                static_cast<unsigned long>(rects), box.left, box.top, box.right, box.bottom);
+  return line;
+}
+
+int CopyFuzz(HWND wnd, unsigned count, unsigned long long seed) {
+  static const ULONG_PTR tags[] = {0x5A4C4C31,     0x5A4C4C32, 0x5A4C4C33, 0x464C5348,
+                                   0x1464C5348ULL, 0,          0xFFFFFFFF};
+  static const char* const words[] = {"@TITLE@", "@/TITLE@", "@URL@", "@/URL@", "@NEWS@", "\f", "\n", "速報"};
+  Random rng{seed};
+  unsigned taken = 0;
+  std::string data;
+  for (unsigned i = 0; i < count; ++i) {
+    const unsigned kind = rng.Next() % 8;
+    const ULONG_PTR tag = kind < 5 ? tags[rng.Next() % (sizeof tags / sizeof tags[0])] : rng.Next();
+    const unsigned length = rng.Next() % 4 == 0 ? 0 : rng.Next() % (rng.Next() % 16 == 0 ? 70000 : 600);
+    data.assign(length, '\0');
+    for (unsigned j = 0; j < length; ++j) {
+      if (rng.Next() % 16 == 0) {
+        const char* w = words[rng.Next() % (sizeof words / sizeof words[0])];
+        for (; *w && j < length; ++w, ++j) data[j] = *w;
+        if (j < length) data[j] = static_cast<char>(rng.Next());
+      } else {
+        data[j] = static_cast<char>(rng.Next());  // no terminating zero unless one is drawn
+      }
+    }
+    COPYDATASTRUCT cds = {};
+    cds.dwData = tag;
+    cds.cbData = length;
+    cds.lpData = length ? &data[0] : (rng.Next() % 2 ? nullptr : &data[0]);
+    DWORD_PTR result = 0;
+    if (::SendMessageTimeoutA(wnd, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds), SMTO_NORMAL, 5000,
+                              &result) &&
+        result) {
+      ++taken;
+    }
+    if (!::IsWindow(wnd)) {
+      std::fprintf(stderr, "the window is gone after %u messages\n", i + 1);
+      return -1;
+    }
+  }
+  return static_cast<int>(taken);
 }
 
 bool WaitFor(const char* title, bool present, DWORD timeoutMs) {
@@ -142,6 +231,94 @@ int main(int argc, char** argv) {
       return 1;
     }
     std::printf("%llu\n", static_cast<unsigned long long>(result));
+    return 0;
+  }
+  if ((cmd == "child" || cmd == "text") && argc >= 4) {
+    HWND wnd = Find(argv[2], nullptr);
+    HWND child = wnd ? ::GetDlgItem(wnd, static_cast<int>(Number(argv[3]))) : nullptr;
+    if (!child) return 1;
+    if (cmd == "child") {
+      std::printf("%p\n", static_cast<void*>(child));
+    } else {
+      static char text[65536];
+      DWORD_PTR got = 0;
+      if (!::SendMessageTimeoutA(child, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_NORMAL,
+                                 5000, &got)) {
+        return 1;
+      }
+      // Exactly the control's bytes: no CR added before each LF.
+      ::_setmode(::_fileno(stdout), _O_BINARY);
+      std::fwrite(text, 1, got, stdout);
+    }
+    return 0;
+  }
+  if (cmd == "postchild" && argc >= 7) {
+    HWND wnd = Find(argv[2], nullptr);
+    HWND child = wnd ? ::GetDlgItem(wnd, static_cast<int>(Number(argv[3]))) : nullptr;
+    if (!child) return 1;
+    return ::PostMessageA(child, static_cast<UINT>(Number(argv[4])), static_cast<WPARAM>(Number(argv[5])),
+                          static_cast<LPARAM>(Number(argv[6])))
+               ? 0
+               : 1;
+  }
+  if (cmd == "postclass" && argc >= 6) {
+    HWND wnd = ::FindWindowA(argv[2], nullptr);
+    if (!wnd) return 1;
+    return ::PostMessageA(wnd, static_cast<UINT>(Number(argv[3])), static_cast<WPARAM>(Number(argv[4])),
+                          static_cast<LPARAM>(Number(argv[5])))
+               ? 0
+               : 1;
+  }
+  if (cmd == "rect" && argc >= 3) {
+    HWND wnd = Find(argv[2], nullptr);
+    RECT r = {};
+    if (!wnd || !::GetWindowRect(wnd, &r)) return 1;
+    std::printf("%ld %ld %ld %ld %d\n", r.left, r.top, r.right, r.bottom, ::IsWindowVisible(wnd) ? 1 : 0);
+    return 0;
+  }
+  if (cmd == "region" && argc >= 3) {
+    HWND wnd = Find(argv[2], nullptr);
+    if (!wnd) return 1;
+    HRGN rgn = ::CreateRectRgn(0, 0, 0, 0);
+    const int type = ::GetWindowRgn(wnd, rgn);
+    RECT box = {};
+    DWORD rects = 0;
+    if (type != ERROR) {
+      ::GetRgnBox(rgn, &box);
+      const DWORD size = ::GetRegionData(rgn, 0, nullptr);
+      std::string block(size, '\0');
+      if (size && ::GetRegionData(rgn, size, reinterpret_cast<RGNDATA*>(&block[0]))) {
+        rects = reinterpret_cast<RGNDATA*>(&block[0])->rdh.nCount;
+      }
+    }
+    ::DeleteObject(rgn);
+    std::printf("%d %lu %ld %ld %ld %ld\n", type == ERROR ? 0 : type, static_cast<unsigned long>(rects),
+                box.left, box.top, box.right, box.bottom);
+    return 0;
+  }
+  if (cmd == "watch" && argc >= 4) {
+    HWND wnd = Find(argv[2], nullptr);
+    if (!wnd) return 1;
+    const DWORD start = ::GetTickCount();
+    const DWORD duration = static_cast<DWORD>(Number(argv[3]));
+    std::string last;
+    while (::GetTickCount() - start < duration && ::IsWindow(wnd)) {
+      const std::string now = RegionState(wnd);
+      if (now != last) {
+        std::printf("%lu %s\n", static_cast<unsigned long>(::GetTickCount() - start), now.c_str());
+        std::fflush(stdout);
+        last = now;
+      }
+      ::Sleep(10);
+    }
+    return 0;
+  }
+  if (cmd == "copyfuzz" && argc >= 5) {
+    HWND wnd = Find(argv[2], nullptr);
+    if (!wnd) return 1;
+    const int taken = CopyFuzz(wnd, static_cast<unsigned>(Number(argv[3])), Number(argv[4]));
+    if (taken < 0) return 1;
+    std::printf("%d\n", taken);
     return 0;
   }
   if (cmd == "windows") {

@@ -12,10 +12,8 @@
 
 // Commands of the main window: its pop-up menu and the companion's requests. The dialog carries
 // them on hidden buttons so that they are its own commands.
-#define IDM_URL_SETTINGS 1000
-#define IDM_OPTIONS 32771
-#define IDM_ABOUT 32772
-#define IDM_START_STOP 32773
-#define IDM_HELP 32774
-#define IDM_INTERNET 32775
-#define IDM_FLASH_SAMPLE 32776
+#include "../shell/tray_menu_res.h"
+
+// Tray icons: the idle and stopped icons and the fifteen animation frames (129-131, 133-144).
+#define IDI_TRAY_IDLE 145
+#define IDI_TRAY_STOPPED 146

@@ -1,0 +1,285 @@
+#include "ticker/shell/tray_icon_win.h"
+
+#include <shellapi.h>
+
+#include <cstring>
+#include <map>
+#include <mutex>
+
+#include "support/text/sjis.h"
+
+namespace {
+
+constexpr char kDefaultTip[] = "右クリックでメニュー表示";
+constexpr char kBusyTip[] = "コマンド処理中のためメニュー表示できません";
+constexpr std::size_t kMaxTipBytes = 127;
+
+UINT TaskbarCreatedMessage() {
+  static const UINT id = ::RegisterWindowMessageA("TaskbarCreated");
+  return id;
+}
+UINT NotifyTaskbarCreatedMessage() {
+  static const UINT id = ::RegisterWindowMessageA("NotifyTaskbarCreated");
+  return id;
+}
+
+// Per subclassed owner: its previous procedure and the tray window that hears "TaskbarCreated".
+struct Subclass {
+  WNDPROC previous;
+  HWND tray;
+};
+std::mutex& TableLock() {
+  static std::mutex lock;
+  return lock;
+}
+std::map<HWND, Subclass>& Table() {
+  static std::map<HWND, Subclass> table;
+  return table;
+}
+
+// At most maxBytes bytes, never half a double-byte character.
+std::string CutText(const std::string& text, std::size_t maxBytes) {
+  std::size_t end = 0;
+  while (end < text.size()) {
+    const std::size_t next = sjis::NextChar(text, end);
+    if (next > maxBytes) break;
+    end = next;
+  }
+  return text.substr(0, end);
+}
+
+}  // namespace
+
+CTrayIcon::~CTrayIcon() {
+  Destroy();
+}
+
+bool CTrayIcon::Create(HWND owner, UINT menuResource, HICON iconHandle, bool addNow, WORD id) {
+  if (wnd || !owner) return false;
+  HINSTANCE module = ::GetModuleHandleA(nullptr);
+  menu.Attach(::LoadMenuA(module, MAKEINTRESOURCEA(menuResource)));
+  popup = menu ? ::GetSubMenu(menu.Get(), 0) : nullptr;
+  if (!popup) {
+    menu.Close();
+    return false;
+  }
+  menuId = menuResource;
+  icon = iconHandle;
+  userId = id;
+  wnd = ::CreateWindowExA(0, "STATIC", "", WS_CHILD, 0, 0, 0, 0, owner,
+                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(kWindowId)), module, nullptr);
+  if (!wnd) {
+    popup = nullptr;
+    menu.Close();
+    return false;
+  }
+  ownerWnd = owner;
+  tip = kDefaultTip;
+  TaskbarCreatedMessage();
+  NotifyTaskbarCreatedMessage();
+  ::SetWindowLongPtrA(wnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  trayPrevious =
+      reinterpret_cast<WNDPROC>(::SetWindowLongPtrA(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(TrayProc)));
+  {
+    std::lock_guard<std::mutex> hold(TableLock());
+    if (!Table().count(owner)) {
+      WNDPROC previous = reinterpret_cast<WNDPROC>(
+          ::SetWindowLongPtrA(owner, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(OwnerProc)));
+      Table()[owner] = Subclass{previous, wnd};
+    }
+  }
+  if (addNow) {
+    hidden = false;
+    Notify(Action::kAdd);
+  }
+  return true;
+}
+
+void CTrayIcon::Destroy() {
+  if (!wnd) return;
+  Notify(Action::kDelete);
+  {
+    std::lock_guard<std::mutex> hold(TableLock());
+    auto it = Table().find(ownerWnd);
+    if (it != Table().end() && it->second.tray == wnd) {
+      if (::IsWindow(ownerWnd) &&
+          reinterpret_cast<WNDPROC>(::GetWindowLongPtrA(ownerWnd, GWLP_WNDPROC)) == OwnerProc) {
+        ::SetWindowLongPtrA(ownerWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(it->second.previous));
+      }
+      Table().erase(it);
+    }
+  }
+  if (::IsWindow(wnd)) {
+    ::SetWindowLongPtrA(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(trayPrevious));
+    ::SetWindowLongPtrA(wnd, GWLP_USERDATA, 0);
+    ::DestroyWindow(wnd);
+  }
+  wnd = nullptr;
+  ownerWnd = nullptr;
+  popup = nullptr;
+  menu.Close();
+}
+
+void CTrayIcon::SetIcon(HICON iconHandle) {
+  icon = iconHandle;
+  Notify(Action::kModify);
+}
+
+void CTrayIcon::Show(bool show) {
+  hidden = !show;
+  Notify(show ? Action::kAdd : Action::kDelete);
+}
+
+std::string CTrayIcon::CurrentTip() const {
+  if (busy) return kBusyTip;
+  if (!tip.empty()) return tip;
+  if (popup) return kDefaultTip;
+  return std::string();
+}
+
+bool CTrayIcon::Notify(Action action) {
+  if (!ownerWnd) return false;
+  NOTIFYICONDATAA data;
+  std::memset(&data, 0, sizeof data);
+  // The version-2 record: every shell since then takes it, and it carries all we use.
+  data.cbSize = NOTIFYICONDATAA_V2_SIZE;
+  data.hWnd = wnd;
+  data.uID = kWindowId;
+  data.uFlags = NIF_MESSAGE | NIF_ICON;
+  data.uCallbackMessage = kCallbackMessage;
+  data.hIcon = icon;
+  if (!data.hIcon) {
+    data.hIcon = reinterpret_cast<HICON>(::SendMessageA(ownerWnd, WM_GETICON, ICON_SMALL, 0));
+  }
+  const std::string shown = CutText(CurrentTip(), kMaxTipBytes);
+  if (!shown.empty()) {
+    data.uFlags |= NIF_TIP;
+    std::memcpy(data.szTip, shown.c_str(), shown.size() + 1);
+  }
+  if (action == Action::kAdd && added)
+    action = Action::kModify;
+  else if (action == Action::kModify && !added)
+    action = Action::kAdd;
+  bool ok = false;
+  if (::FindWindowA("Shell_TrayWnd", nullptr) && (action == Action::kDelete || !hidden)) {
+    const DWORD call = action == Action::kAdd ? NIM_ADD : action == Action::kModify ? NIM_MODIFY : NIM_DELETE;
+    ok = ::Shell_NotifyIconA(call, &data) != FALSE;
+  }
+  if (action == Action::kDelete) {
+    added = false;
+  } else {
+    added = ok;
+  }
+  return ok;
+}
+
+void CTrayIcon::Forward(UINT mouseMessage, WPARAM wParam, LPARAM lParam) {
+  busy = true;
+  Notify(Action::kModify);
+  ::SendMessageA(ownerWnd, mouseMessage, wParam, lParam);
+  busy = false;
+  Notify(Action::kModify);
+}
+
+void CTrayIcon::OnIconNotification(UINT mouseMessage) {
+  switch (mouseMessage) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_LBUTTONUP:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONDBLCLK:
+    case WM_RBUTTONUP:
+      break;
+    default:
+      return;
+  }
+  menuOpen = false;
+  if (busy || !mouseEnabled) return;
+  const WPARAM high = static_cast<WPARAM>(userId) << 16;
+  POINT cursor = {};
+  ::GetCursorPos(&cursor);
+  switch (mouseMessage) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+      Forward(mouseMessage, high + 1, MAKELPARAM(cursor.x, cursor.y));
+      break;
+    case WM_LBUTTONUP:
+      Forward(mouseMessage, high, MAKELPARAM(cursor.x, cursor.y));
+      break;
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONDBLCLK:
+      Forward(mouseMessage, high + 2, MAKELPARAM(cursor.x, cursor.y));
+      break;
+    case WM_RBUTTONUP:
+      if (!popup) {
+        Forward(mouseMessage, high + 2, MAKELPARAM(cursor.x, cursor.y));
+        break;
+      }
+      menuOpen = true;
+      ::SendMessageA(ownerWnd, WM_COMMAND, userId, 0);
+      ::SetForegroundWindow(ownerWnd);
+      ::TrackPopupMenu(popup, TPM_RIGHTALIGN | TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, wnd, nullptr);
+      // Lets the menu close properly when the user clicks elsewhere.
+      ::PostMessageA(wnd, WM_NULL, 0, 0);
+      break;
+    default:
+      break;
+  }
+}
+
+void CTrayIcon::OnTaskbarCreated() {
+  if (!added || !::FindWindowA("Shell_TrayWnd", nullptr)) return;
+  hidden = true;
+  Notify(Action::kDelete);
+  hidden = false;
+  Notify(Action::kAdd);
+  ::PostMessageA(ownerWnd, NotifyTaskbarCreatedMessage(), static_cast<WPARAM>(userId) << 16, 0);
+}
+
+LRESULT CTrayIcon::OnTrayMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == kCallbackMessage) {
+    OnIconNotification(static_cast<UINT>(lParam));
+    return 0;
+  }
+  if (msg == WM_COMMAND) {
+    // Commands of the pop-up menu: the owner runs them (and any dialog) inside this call.
+    busy = true;
+    Notify(Action::kModify);
+    ::SendMessageA(ownerWnd, WM_COMMAND, wParam, lParam);
+    busy = false;
+    Notify(Action::kModify);
+    return 0;
+  }
+  if (msg == TaskbarCreatedMessage()) {
+    OnTaskbarCreated();
+    return 0;
+  }
+  return ::CallWindowProcA(trayPrevious, wnd, msg, wParam, lParam);
+}
+
+LRESULT CALLBACK CTrayIcon::TrayProc(HWND w, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
+  auto* self = reinterpret_cast<CTrayIcon*>(::GetWindowLongPtrA(w, GWLP_USERDATA));
+  if (!self || self->wnd != w) return ::DefWindowProcA(w, msg, wParam, lParam);
+  try {
+    return self->OnTrayMessage(msg, wParam, lParam);
+  } catch (...) {
+    self->busy = false;
+    return 0;
+  }
+}
+
+LRESULT CALLBACK CTrayIcon::OwnerProc(HWND w, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
+  WNDPROC previous = nullptr;
+  HWND tray = nullptr;
+  {
+    std::lock_guard<std::mutex> hold(TableLock());
+    auto it = Table().find(w);
+    if (it != Table().end()) {
+      previous = it->second.previous;
+      tray = it->second.tray;
+    }
+  }
+  if (tray && msg == TaskbarCreatedMessage()) ::PostMessageA(tray, msg, wParam, lParam);
+  if (!previous) return ::DefWindowProcA(w, msg, wParam, lParam);
+  return ::CallWindowProcA(previous, w, msg, wParam, lParam);
+}
