@@ -183,7 +183,7 @@ class DesktopStripTest : public RegistryKeyTest {
     EXPECT_EQ(capture.DesktopSnapshot().GetWidth(), 1024);
     EXPECT_EQ(capture.DesktopSnapshot().GetHeight(), 768);
 
-    strip.Draw("ＡＢＣ", 0, 25);
+    strip.Draw("速報：大雨", 0, 25);
     const RECT r = strip.StripRect();
     EXPECT_EQ(r.left, 768);
     EXPECT_EQ(r.top, 0);
@@ -216,11 +216,11 @@ class DesktopStripTest : public RegistryKeyTest {
         const COLORREF c = shown.At(x, y);
         if (c == ticker::kStripTextColour) {
           ++text;
-          EXPECT_LT(x, 60);
+          EXPECT_LT(x, 64);
         } else if (c != under.At(x, y) && c != ticker::kStripShadowColour) {
           ++other;
         }
-        if (x >= 60) {
+        if (x >= 64) {
           ASSERT_EQ(c, under.At(x, y)) << x << "," << y;
           if (c != kTeal) ++labelBeyondText;
         }
