@@ -51,6 +51,7 @@ void CCaptionTarget::Forget() {
   identity = WindowIdentity();
   savedTitle.clear();
   writtenTitle.clear();
+  unconfirmedTitle.clear();
 }
 
 void CCaptionTarget::Release() {
@@ -78,10 +79,21 @@ void CCaptionTarget::Draw(const std::string& text) {
     held = target;
     savedTitle = title;
   }
-  // A caption other than ours: the window changed it itself, and that is its title now.
-  if (title != writtenTitle) savedTitle = title;
-  writtenTitle = FormatCaption(savedTitle, text);
-  windows.WriteTitle(held, writtenTitle);
+  if (!unconfirmedTitle.empty() && title == unconfirmedTitle) {
+    // A write that timed out reached the window after all.
+    writtenTitle = unconfirmedTitle;
+  } else if (title != writtenTitle) {
+    // A caption other than ours: the window changed it itself, and that is its title now.
+    savedTitle = title;
+  }
+  unconfirmedTitle.clear();
+  const std::string caption = FormatCaption(savedTitle, text);
+  if (windows.WriteTitle(held, caption)) {
+    writtenTitle = caption;
+  } else {
+    // The window did not answer in time: it still shows what it showed, but may yet take this.
+    unconfirmedTitle = caption;
+  }
 }
 
 }  // namespace ticker

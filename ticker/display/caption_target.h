@@ -65,6 +65,7 @@ class CaptionWindows {
   virtual bool Identify(WindowId window, WindowIdentity& identity) = 0;
   // The whole caption; false when it cannot be read.
   virtual bool ReadTitle(WindowId window, std::string& title) = 0;
+  // false when the window did not take the title in time (it may still take it later).
   virtual bool WriteTitle(WindowId window, const std::string& title) = 0;
   virtual int OuterWidth(WindowId window) = 0;
 };
@@ -101,8 +102,9 @@ class CCaptionTarget {
   CaptionWindows& windows;
   WindowId held = kNoWindow;
   WindowIdentity identity;
-  std::string savedTitle;    // the window's own title
-  std::string writtenTitle;  // what the ticker last wrote into it
+  std::string savedTitle;        // the window's own title
+  std::string writtenTitle;      // what the ticker last wrote into it
+  std::string unconfirmedTitle;  // a write the window did not answer in time
 };
 
 }  // namespace ticker

@@ -27,7 +27,14 @@ class FakeWindows : public ticker::CaptionWindows {
     ticker::WindowIdentity identity;
     int width = 640;
     int writes = 0;
+    bool busy = false;  // does not answer: writes time out
+    std::string late;   // a timed-out write, delivered by Wake(id, true)
   };
+  void Wake(WindowId id, bool deliverLate) {
+    windows[id].busy = false;
+    if (deliverLate && !windows[id].late.empty()) windows[id].title = windows[id].late;
+    windows[id].late.clear();
+  }
 
   WindowId Add(const std::string& title, std::uint32_t style = kApp) {
     const WindowId id = nextId++;
@@ -62,6 +69,11 @@ class FakeWindows : public ticker::CaptionWindows {
   }
   bool WriteTitle(WindowId id, const std::string& title) override {
     if (!Has(id)) return false;
+    if (windows[id].busy) {
+      // Times out; the window may take the title once it answers again.
+      windows[id].late = title;
+      return false;
+    }
     windows[id].title = title;
     ++windows[id].writes;
     return true;
@@ -218,6 +230,25 @@ TEST(CaptionTarget, DestroyedOrReusedHandleIsNeverWritten) {
   target.Release();
   EXPECT_EQ(w.windows[b].title, "newcomer");
   EXPECT_EQ(w.windows[b].writes, 0);
+}
+
+TEST(CaptionTarget, TimedOutWritesAreNotTakenForARetitle) {
+  for (bool deliverLate : {false, true}) {
+    FakeWindows w;
+    const WindowId a = w.Add("busy");
+    w.foreground = a;
+    CCaptionTarget target(w);
+    target.Draw("ＡＢ");
+    w.windows[a].busy = true;
+    target.Draw("ＢＣ");  // times out
+    EXPECT_EQ(w.windows[a].title, "busy  ＡＢ");
+    w.Wake(a, deliverLate);  // the late write is dropped, or arrives after all
+    target.Draw("ＣＤ");
+    EXPECT_EQ(w.windows[a].title, "busy  ＣＤ") << deliverLate;
+    EXPECT_EQ(target.SavedTitle(), "busy") << deliverLate;
+    target.Release();
+    EXPECT_EQ(w.windows[a].title, "busy") << deliverLate;
+  }
 }
 
 TEST(CaptionTarget, NoCandidateDrawsNothing) {

@@ -200,6 +200,29 @@ TEST_F(CaptionWindowsTest, CaptionOf1023BytesNeitherOverflowsNorSplitsACharacter
   EXPECT_EQ(Title(a.window), shorter);
 }
 
+TEST_F(CaptionWindowsTest, HungTargetDoesNotStallTheTicker) {
+  Sample a("busy");
+  ASSERT_TRUE(a.window);
+  ASSERT_TRUE(a.ToForeground());
+  target.Draw("ＡＢ");
+  ASSERT_EQ(Title(a.window), "busy  ＡＢ");
+  PostMessageA(a.window, WM_APP + 2, 4000, 0);
+  Sleep(100);  // the sample is asleep inside its handler now
+  const DWORD start = GetTickCount();
+  target.Draw("ＢＣ");
+  const DWORD took = GetTickCount() - start;
+  EXPECT_LT(took, 2500u) << "a tick waited for a window that does not answer";
+  // Once it answers again, the next tick writes and Stop gives the title back.
+  ASSERT_TRUE(WaitFor([&] {
+    DWORD_PTR r = 0;
+    return SendMessageTimeoutA(a.window, WM_NULL, 0, 0, SMTO_NORMAL, 100, &r) != 0;
+  }));
+  target.Draw("ＣＤ");
+  EXPECT_EQ(Title(a.window), "busy  ＣＤ");
+  target.Release();
+  EXPECT_EQ(Title(a.window), "busy");
+}
+
 TEST_F(CaptionWindowsTest, ClosedTargetIsLetGoWithoutWriting) {
   Sample a("short-lived");
   ASSERT_TRUE(a.window);

@@ -20,6 +20,9 @@ LRESULT CALLBACK Proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
       SetWindowTextA(w, t.c_str());
       return 0;
     }
+    case WM_APP + 2:
+      Sleep(static_cast<DWORD>(wp));
+      return 0;
     case WM_DESTROY:
       PostQuitMessage(0);
       return 0;
