@@ -20,6 +20,10 @@
 //   wintool watch TITLE DURATION_MS       samples the window every 10 ms and prints a line
 //                                         "MS VISIBLE RECTS LEFT TOP RIGHT BOTTOM" at every change
 //                                         of visibility or region
+//   wintool waitpixel R G B TOP BOTTOM TIMEOUT_MS
+//                                         reads screen rows TOP..BOTTOM-1 every 5 ms and prints
+//                                         "found" as soon as a pixel has that colour; exit 1 after
+//                                         the timeout
 //   wintool copyfuzz TITLE COUNT SEED     COUNT hostile WM_COPYDATA messages (random tags, sizes
 //                                         and bytes; zero sizes, null data, no terminating zero);
 //                                         prints how many the window took
@@ -77,6 +81,38 @@ std::string RegionState(HWND wnd) {
   std::snprintf(line, sizeof line, "%d %lu %ld %ld %ld %ld", ::IsWindowVisible(wnd) ? 1 : 0,
                 static_cast<unsigned long>(rects), box.left, box.top, box.right, box.bottom);
   return line;
+}
+
+bool WaitPixel(COLORREF colour, int top, int bottom, DWORD timeoutMs) {
+  const int width = ::GetSystemMetrics(SM_CXSCREEN);
+  const int rows = bottom - top;
+  if (rows <= 0 || width <= 0) return false;
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -rows;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HDC screen = ::GetDC(nullptr);
+  HDC memory = ::CreateCompatibleDC(screen);
+  HBITMAP dib = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = ::SelectObject(memory, dib);
+  const unsigned wanted = (GetRValue(colour) << 16) | (GetGValue(colour) << 8) | GetBValue(colour);
+  const DWORD start = ::GetTickCount();
+  bool found = false;
+  while (!found && ::GetTickCount() - start < timeoutMs) {
+    ::BitBlt(memory, 0, 0, width, rows, screen, 0, top, SRCCOPY);
+    ::GdiFlush();
+    const unsigned* p = static_cast<const unsigned*>(bits);
+    for (int i = 0; i < width * rows && !found; ++i) found = (p[i] & 0xFFFFFF) == wanted;
+    if (!found) ::Sleep(5);
+  }
+  ::SelectObject(memory, old);
+  ::DeleteObject(dib);
+  ::DeleteDC(memory);
+  ::ReleaseDC(nullptr, screen);
+  return found;
 }
 
 int CopyFuzz(HWND wnd, unsigned count, unsigned long long seed) {
@@ -311,6 +347,16 @@ int main(int argc, char** argv) {
       }
       ::Sleep(10);
     }
+    return 0;
+  }
+  if (cmd == "waitpixel" && argc >= 8) {
+    const COLORREF colour = RGB(Number(argv[2]), Number(argv[3]), Number(argv[4]));
+    if (!WaitPixel(colour, static_cast<int>(Number(argv[5])), static_cast<int>(Number(argv[6])),
+                   static_cast<DWORD>(Number(argv[7])))) {
+      return 1;
+    }
+    std::printf("found\n");
+    std::fflush(stdout);
     return 0;
   }
   if (cmd == "copyfuzz" && argc >= 5) {

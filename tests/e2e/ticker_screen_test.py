@@ -227,6 +227,10 @@ class TickerScreenTest(unittest.TestCase):
     def test_menu_start_stop_favourite_help_and_about(self):
         p = self.start()
         self.assertTrue(self.wait_requests(1))
+        # The icon is in the notification area: without a virtual desktop Wine shows its own tray
+        # window once an icon is there.
+        self.assertTrue(wait_until(lambda: any(w["cls"] == "__winex11_standalone_tray" and w["visible"]
+                                               for w in self.env.windows()), 5))
         self.open_menu()
         time.sleep(0.5)
         screenshots.take(self.env, self.shots / "tray-menu.png")

@@ -22,6 +22,16 @@ CBarWnd::CBarWnd() : CDialog(IDD_BAR_DIALOG) {}
 
 CBarWnd::~CBarWnd() {
   DestroyWindow();
+  ReleaseMemory();
+}
+
+void CBarWnd::ReleaseMemory() {
+  if (memoryDc) {
+    if (previousBitmap) ::SelectObject(memoryDc.Get(), previousBitmap);
+    memoryDc.Close();
+  }
+  previousBitmap = nullptr;
+  memory.Release();
 }
 
 bool CBarWnd::OnInitDialog() {
@@ -36,7 +46,12 @@ void CBarWnd::Layout() {
   const int width = workArea.right - workArea.left;
   barRect = RECT{0, 0, width, kHeight};
   baseY = workArea.bottom - kHeight;
-  if (memory.Create(width, kHeight, 32)) memory.FillSolidRect(barRect, RGB(0, 0, 0));
+  ReleaseMemory();
+  if (memory.Create(width, kHeight, 32)) {
+    memoryDc.Attach(::CreateCompatibleDC(nullptr));
+    if (memoryDc) previousBitmap = ::SelectObject(memoryDc.Get(), memory.GetHandle());
+    if (memoryDc) ::FillRect(memoryDc.Get(), &barRect, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
+  }
   ::KillTimer(GetHwnd(), kSlideTimer);
   ::KillTimer(GetHwnd(), kWatchTimer);
   offset = direction = 0;
@@ -50,14 +65,14 @@ void CBarWnd::MoveToOffset() {
 }
 
 void CBarWnd::CopyToWindow(HDC dc) {
-  if (!memory.IsValid()) return;
-  memory.Draw(dc, 0, 0);
+  if (!memoryDc) return;
+  ::BitBlt(dc, 0, 0, Width(), kHeight, memoryDc.Get(), 0, 0, SRCCOPY);
   ++paintCount;
 }
 
-void CBarWnd::Present(CDibSurface& frame) {
-  if (!GetHwnd()) return;
-  if (memory.IsValid()) memory.CopyFrom(frame, 0, 0);
+void CBarWnd::Present(HDC frame) {
+  if (!GetHwnd() || !frame || !memoryDc) return;
+  ::BitBlt(memoryDc.Get(), 0, 0, Width(), kHeight, frame, 0, 0, SRCCOPY);
   win::CWindowDc dc(GetHwnd());
   if (dc) CopyToWindow(dc.Get());
 }

@@ -7,6 +7,7 @@
 
 #include "support/draw/dib_surface_win.h"
 #include "support/win/dialog.h"
+#include "support/win/handles.h"
 
 class CBarWnd : public win::CDialog {
  public:
@@ -20,8 +21,9 @@ class CBarWnd : public win::CDialog {
   CBarWnd();
   ~CBarWnd() override;
 
-  // Puts a frame (the strip just drawn) into the memory bitmap at (0, 0) and onto the window.
-  void Present(CDibSurface& frame);
+  // Puts a frame (the strip just drawn, held by the context frame) into the memory bitmap at
+  // (0, 0) and onto the window.
+  void Present(HDC frame);
   // A hidden bar is shown topmost without moving, sizing or activating it.
   void ShowTopmost();
   void Hide();
@@ -48,8 +50,12 @@ class CBarWnd : public win::CDialog {
   void Layout();
   void MoveToOffset();
   void CopyToWindow(HDC dc);
+  void ReleaseMemory();
 
+  // The memory bitmap stays selected in its own context, so a tick makes no context.
   CDibSurface memory;
+  win::CMemoryDc memoryDc;
+  HGDIOBJ previousBitmap = nullptr;
   RECT workArea = {};
   RECT barRect = {};
   int baseY = 0;

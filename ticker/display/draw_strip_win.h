@@ -34,18 +34,24 @@ bool DrawStrip(CDibSurface& surface, const RECT& rect, const std::string& text, 
 class CStripPainter {
  public:
   CStripPainter() = default;
+  ~CStripPainter() { Release(); }
   CStripPainter(const CStripPainter&) = delete;
   CStripPainter& operator=(const CStripPainter&) = delete;
 
   bool Draw(const RECT& rect, const std::string& text, int xOffset, long fill,
             const CDibSurface* snapshot = nullptr);
-  // The frame last drawn.
-  CDibSurface& Surface() { return surface; }
-  // Lets go of the bitmap and the font (they are made again on the next Draw).
+  // The frame last drawn, for reading its pixels. Its bitmap is selected in Dc(), so it serves
+  // for reading bits, not for the surface's own drawing calls.
+  CDibSurface& Surface();
+  // A context holding the frame last drawn (null before the first Draw), to copy it from.
+  HDC Dc() const { return dc.Get(); }
+  // Lets go of the bitmap, the context and the font (they are made again on the next Draw).
   void Release();
 
  private:
   CDibSurface surface;
+  win::CMemoryDc dc;
+  HGDIOBJ previousBitmap = nullptr;
   win::CFontHandle font;
 };
 

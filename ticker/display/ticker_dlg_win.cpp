@@ -2,11 +2,13 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <utility>
 
 #include "support/ticker_link/ticker_link.h"
 #include "ticker/display/ticker_windows_res.h"
 
-CTickerDlg::CTickerDlg() : CDialog(IDD_TICKER_DIALOG), engine(*this, store) {}
+CTickerDlg::CTickerDlg(std::string root)
+    : CDialog(IDD_TICKER_DIALOG), store(std::move(root)), engine(*this, store) {}
 
 CTickerDlg::~CTickerDlg() {
   DestroyWindow();
@@ -111,7 +113,7 @@ bool CTickerDlg::PrepareBar() {
 
 void CTickerDlg::DrawBar(const std::string& text, int xOffset) {
   if (!bar.GetHwnd()) return;
-  if (barPainter.Draw(bar.BarRect(), text, xOffset, RGB(0, 0, 0))) bar.Present(barPainter.Surface());
+  if (barPainter.Draw(bar.BarRect(), text, xOffset, RGB(0, 0, 0))) bar.Present(barPainter.Dc());
 }
 
 void CTickerDlg::HideBar() {

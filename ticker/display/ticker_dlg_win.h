@@ -9,6 +9,7 @@
 #include <atomic>
 #include <string>
 
+#include "support/ticker_link/ticker_link.h"
 #include "support/win/dialog.h"
 #include "ticker/display/bar_wnd_win.h"
 #include "ticker/display/caption_target.h"
@@ -30,7 +31,8 @@ class CTickerDlg : public win::CDialog, public TickerHost {
   // Posted by the main window at shutdown when WM_CLOSE could not be delivered in time.
   static constexpr UINT kEndLoopMessage = WM_APP + 2;
 
-  CTickerDlg();
+  // root: the registry key of the settings and the URL list (tests give their own).
+  explicit CTickerDlg(std::string root = ticker_link::kRootPath);
   ~CTickerDlg() override;
 
   // --- read from the main window's thread ---

@@ -39,9 +39,9 @@ bool CZelloraDlg::OnInitDialog() {
   LoadIcons();
   tray.Create(GetHwnd(), IDR_TRAY_MENU, nullptr, true, 0);
   ShowIcon(main_menu::kIdleIcon);
-  favourites.Attach(::CreatePopupMenu());
-  if (tray.Popup() && favourites && tray_menu::InsertFavourites(tray.Popup(), favourites.Get())) {
-    favouritesInserted = true;  // the pop-up owns it from now on
+  win::CMenuHandle submenu(::CreatePopupMenu());
+  if (tray.Popup() && submenu && tray_menu::InsertFavourites(tray.Popup(), submenu.Get())) {
+    favourites = submenu.Detach();  // the pop-up owns it from now on and destroys it with itself
   }
   ::PostMessageA(GetHwnd(), WM_COMMAND, IDM_REBUILD_FAVOURITES, 0);
 
@@ -147,9 +147,9 @@ void CZelloraDlg::StartStop() {
 }
 
 void CZelloraDlg::RebuildFavourites() {
-  if (!favouritesInserted) return;
+  if (!favourites) return;
   CRegistry root(ticker_link::kRootPath);
-  tray_menu::RebuildFavourites(favourites.Get(), root);
+  tray_menu::RebuildFavourites(favourites, root);
 }
 
 void CZelloraDlg::OpenSite() {
@@ -211,6 +211,7 @@ void CZelloraDlg::Shutdown() {
 void CZelloraDlg::RemoveTrayIcon() {
   tray.Show(false);
   tray.Destroy();
+  favourites = nullptr;  // destroyed with the pop-up
 }
 
 void CZelloraDlg::StopTicker() {

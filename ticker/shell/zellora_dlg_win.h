@@ -33,7 +33,7 @@ class CZelloraDlg : public win::CDialog {
   void Shutdown();
 
   const CTrayIcon& Tray() const { return tray; }
-  HMENU Favourites() const { return favourites.Get(); }
+  HMENU Favourites() const { return favourites; }
 
  protected:
   bool OnInitDialog() override;
@@ -55,8 +55,7 @@ class CZelloraDlg : public win::CDialog {
   void StopTicker();
 
   CTrayIcon tray;
-  win::CMenuHandle favourites;  // owned until it is inserted into the pop-up
-  bool favouritesInserted = false;
+  HMENU favourites = nullptr;  // inside the tray's pop-up, which owns it
   main_menu::TrayAnimation animation;
   std::unique_ptr<CTickerThread> ticker;
   bool shutDown = false;

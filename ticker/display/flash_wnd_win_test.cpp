@@ -1,0 +1,122 @@
+#include "ticker/display/flash_wnd_win.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "ticker/display/draw_strip_win.h"
+
+namespace ticker {
+namespace {
+
+// The region the slow way: every run joined into one growing region.
+HRGN RunByRunRegion(CDibSurface& s, COLORREF key) {
+  HRGN all = ::CreateRectRgn(0, 0, 0, 0);
+  for (int y = 0; y < s.GetHeight(); ++y) {
+    int x = 0;
+    while (x < s.GetWidth()) {
+      while (x < s.GetWidth() && s.GetPixel(x, y) == key) ++x;
+      if (x == s.GetWidth()) break;
+      const int start = x;
+      while (x < s.GetWidth() && s.GetPixel(x, y) != key) ++x;
+      HRGN run = ::CreateRectRgn(start, y, x, y + 1);
+      ::CombineRgn(all, all, run, RGN_OR);
+      ::DeleteObject(run);
+    }
+  }
+  return all;
+}
+
+TEST(FlashRegion, EqualsTheRunByRunRegionOfDrawnText) {
+  CDibSurface s;
+  ASSERT_TRUE(s.Create(400, 100, 32));
+  ASSERT_TRUE(s.FillSolidRect(0, 0, 400, 100, kFlashKeyColour));
+  s.DrawTextFont("地震速報　鹿児島　震度３", RECT{0, 8, 400, 100}, DT_CENTER | DT_WORDBREAK,
+                 RGB(255, 255, 255), kFlashPointTenths, kStripFace);
+  // Runs that touch both edges and a single pixel.
+  s.FillSolidRect(0, 90, 400, 1, RGB(0, 0, 0));
+  s.SetPixelV(399, 95, RGB(1, 2, 3));
+  s.SetPixelV(0, 96, RGB(1, 2, 3));
+  win::CRegionHandle fast(CreateRegionFromKey(s, kFlashKeyColour));
+  win::CRegionHandle slow(RunByRunRegion(s, kFlashKeyColour));
+  ASSERT_TRUE(fast);
+  EXPECT_TRUE(::EqualRgn(fast.Get(), slow.Get()));
+  EXPECT_TRUE(::PtInRegion(fast.Get(), 399, 95));
+  EXPECT_FALSE(::PtInRegion(fast.Get(), 398, 95));
+  EXPECT_TRUE(::PtInRegion(fast.Get(), 0, 90));
+}
+
+TEST(FlashRegion, AllKeyGivesAnEmptyRegionAndOtherDepthsNone) {
+  CDibSurface s;
+  ASSERT_TRUE(s.Create(64, 10, 32));
+  ASSERT_TRUE(s.FillSolidRect(0, 0, 64, 10, kFlashKeyColour));
+  win::CRegionHandle empty(CreateRegionFromKey(s, kFlashKeyColour));
+  ASSERT_TRUE(empty);
+  RECT box;
+  EXPECT_EQ(::GetRgnBox(empty.Get(), &box), NULLREGION);
+
+  CDibSurface s24;
+  ASSERT_TRUE(s24.Create(8, 8, 24));
+  EXPECT_EQ(CreateRegionFromKey(s24, kFlashKeyColour), nullptr);
+  EXPECT_EQ(CreateRegionFromKey(CDibSurface(), kFlashKeyColour), nullptr);
+}
+
+TEST(FlashRegion, DenseScreenWideTextStaysFast) {
+  // A 1920 x 100 flash full of 12-pixel text: thousands of runs.
+  CDibSurface s;
+  ASSERT_TRUE(s.Create(1920, 100, 32));
+  ASSERT_TRUE(s.FillSolidRect(0, 0, 1920, 100, kFlashKeyColour));
+  std::string text;
+  for (int i = 0; i < 40; ++i) text += "鹿児島付近を震源地に地震が発生しました。";
+  s.DrawTextFont(text, RECT{0, 8, 1920, 100}, DT_CENTER | DT_WORDBREAK, RGB(255, 255, 255), kFlashPointTenths,
+                 kStripFace);
+  const auto start = std::chrono::steady_clock::now();
+  win::CRegionHandle fast(CreateRegionFromKey(s, kFlashKeyColour));
+  const double ms =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+  ASSERT_TRUE(fast);
+  const DWORD bytes = ::GetRegionData(fast.Get(), 0, nullptr);
+  std::printf("region of %lu bytes in %.1f ms\n", static_cast<unsigned long>(bytes), ms);
+  EXPECT_GT(bytes, 10000u);
+  // Generous for a loaded machine; the one-by-one join takes several hundred milliseconds here.
+  EXPECT_LT(ms, 150.0);
+}
+
+TEST(FlashWnd, SitsAtTheCornerAndTakesTheShapeOfItsText) {
+  CFlashWnd flash;
+  ASSERT_TRUE(flash.Create(nullptr));
+  RECT r;
+  ::GetWindowRect(flash.GetHwnd(), &r);
+  EXPECT_EQ(r.left, 0);
+  EXPECT_EQ(r.top, 0);
+  EXPECT_EQ(r.bottom, kFlashHeight);
+  EXPECT_FALSE(::IsWindowVisible(flash.GetHwnd()));
+  EXPECT_TRUE(::GetWindowLongA(flash.GetHwnd(), GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
+
+  flash.SetFlashText("地震速報");
+  win::CRegionHandle shape(::CreateRectRgn(0, 0, 0, 0));
+  ASSERT_NE(::GetWindowRgn(flash.GetHwnd(), shape.Get()), ERROR);
+  RECT box;
+  ASSERT_EQ(::GetRgnBox(shape.Get(), &box), COMPLEXREGION);
+  // Centred, starting below the top margin, and black shadow pixels belong to it too.
+  const int width = r.right - r.left;
+  EXPECT_LT(std::abs((box.left + box.right) / 2 - width / 2), 8);
+  EXPECT_GE(box.top, 6);
+  EXPECT_LT(box.bottom, 40);
+
+  flash.SetFlashText("");
+  ASSERT_NE(::GetWindowRgn(flash.GetHwnd(), shape.Get()), ERROR);
+  EXPECT_EQ(::GetRgnBox(shape.Get(), &box), NULLREGION);
+
+  flash.ShowTopmost();
+  EXPECT_TRUE(::IsWindowVisible(flash.GetHwnd()));
+  EXPECT_TRUE(::GetWindowLongA(flash.GetHwnd(), GWL_EXSTYLE) & WS_EX_TOPMOST);
+  flash.Hide();
+  EXPECT_FALSE(::IsWindowVisible(flash.GetHwnd()));
+}
+
+}  // namespace
+}  // namespace ticker
