@@ -8,8 +8,12 @@
 #include "support/system/paths.h"
 #include "support/system/paths_win.h"
 #include "support/text/sjis.h"
+#include "support/ticker_link/ticker_link.h"
+#include "tests/gui_objects_win.h"
+#include "tests/registry_test_key.h"
 #include "ticker/display/caption_target.h"
 #include "ticker/display/caption_windows_win.h"
+#include "ticker/display/ticker_dlg_win.h"
 
 namespace {
 
@@ -235,6 +239,46 @@ TEST_F(CaptionWindowsTest, ClosedTargetIsLetGoWithoutWriting) {
   EXPECT_EQ(target.TargetWidth(), -1);
   target.Release();
   EXPECT_EQ(target.Held(), ticker::kNoWindow);
+}
+
+// The real ticker window in title-bar mode: the caption scrolls one character a tick behind two
+// spaces, no GUI objects are gained, and closing the window gives the caption back.
+class TickerWindowCaptionTest : public RegistryKeyTest {};
+
+TEST_F(TickerWindowCaptionTest, TickerWindowWritesTheCaptionAndGivesItBackOnClose) {
+  ASSERT_TRUE(reg_.WriteNumber("", "bOnline", 0));  // lines come by message only
+  ASSERT_TRUE(reg_.WriteNumber("Option", "Howto", 2));
+  const std::string own = "表示ソフト - メモ帳";
+  Sample a(own);
+  ASSERT_TRUE(a.window);
+  ASSERT_TRUE(a.ToForeground());
+  CTickerDlg dlg(base_);
+  ASSERT_TRUE(dlg.Create(nullptr));
+  HWND wnd = dlg.GetHwnd();
+  std::string item = "@TITLE@試験放送@/TITLE@@URL@http://127.0.0.1/@/URL@@NEWS@本日は晴天なり\n";
+  COPYDATASTRUCT cds{ticker_link::kTagTitleBar, static_cast<DWORD>(item.size() + 1), &item[0]};
+  ASSERT_TRUE(SendMessageA(wnd, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds)));
+  ASSERT_EQ(dlg.Engine().Mode(), 2);
+  EXPECT_EQ(Title(a.window).compare(0, own.size() + 2, own + "  "), 0) << Title(a.window);
+  const int gdi = gui_objects::GdiObjects();
+  std::string previous = Title(a.window);
+  bool header = false;
+  for (int i = 0; i < 60; ++i) {
+    SendMessageA(wnd, WM_TIMER, 100, 0);
+    const std::string now = Title(a.window);
+    ASSERT_EQ(now.compare(0, own.size() + 2, own + "  "), 0);
+    // One full-width character leaves on the left each tick (and at most 124 are shown).
+    const std::string before = previous.substr(own.size() + 4);
+    const std::string after = now.substr(own.size() + 2);
+    ASSERT_TRUE(after.compare(0, before.size(), before) == 0) << i;
+    ASSERT_LE(after.size(), 248u);
+    header = header || now.find("試験放送") != std::string::npos;
+    previous = now;
+  }
+  EXPECT_TRUE(header);
+  EXPECT_EQ(gui_objects::GdiObjects(), gdi);
+  SendMessageA(wnd, WM_CLOSE, 0, 0);
+  EXPECT_EQ(Title(a.window), own);
 }
 
 }  // namespace

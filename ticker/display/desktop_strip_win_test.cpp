@@ -11,10 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "support/ticker_link/ticker_link.h"
 #include "tests/fake_ticker_host.h"
+#include "tests/gui_objects_win.h"
 #include "tests/registry_test_key.h"
 #include "ticker/display/desktop_view_win.h"
 #include "ticker/display/draw_strip_win.h"
+#include "ticker/display/ticker_dlg_win.h"
 #include "ticker/display/ticker_engine.h"
 
 namespace {
@@ -93,7 +96,7 @@ enum class Arrangement { kProgman, kWorkerW, kNoListView };
 // The mock desktop, 1024 x 768 at the screen's origin, with icons under the strip.
 class MockDesktop {
  public:
-  explicit MockDesktop(Arrangement arrangement) {
+  explicit MockDesktop(Arrangement arrangement, int width = 1024, int height = 768) {
     INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&icc);
     Register("Progman");
@@ -101,22 +104,22 @@ class MockDesktop {
     Register("WorkerW");
     HINSTANCE inst = GetModuleHandleA(nullptr);
     // No WS_CLIPCHILDREN: the clean-up draws through this window over its children.
-    progman = CreateWindowExA(0, "Progman", "Program Manager", WS_POPUP | WS_VISIBLE, 0, 0, 1024, 768,
+    progman = CreateWindowExA(0, "Progman", "Program Manager", WS_POPUP | WS_VISIBLE, 0, 0, width, height,
                               nullptr, nullptr, inst, nullptr);
     HWND holder = progman;
     if (arrangement == Arrangement::kWorkerW) {
       // An empty WorkerW first, as the shell leaves one behind; the second holds the view.
       decoy = CreateWindowExA(0, "WorkerW", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, inst, nullptr);
-      worker = CreateWindowExA(0, "WorkerW", "", WS_POPUP | WS_VISIBLE, 0, 0, 1024, 768, nullptr, nullptr,
+      worker = CreateWindowExA(0, "WorkerW", "", WS_POPUP | WS_VISIBLE, 0, 0, width, height, nullptr, nullptr,
                                inst, nullptr);
       holder = worker;
     }
     if (arrangement != Arrangement::kNoListView) {
-      defView = CreateWindowExA(0, "SHELLDLL_DefView", "", WS_CHILD | WS_VISIBLE, 0, 0, 1024, 768, holder,
+      defView = CreateWindowExA(0, "SHELLDLL_DefView", "", WS_CHILD | WS_VISIBLE, 0, 0, width, height, holder,
                                 nullptr, inst, nullptr);
       listView = CreateWindowExA(0, WC_LISTVIEWA, "FolderView",
                                  WS_CHILD | WS_VISIBLE | LVS_SMALLICON | LVS_NOSCROLL | LVS_SHAREIMAGELISTS,
-                                 0, 0, 1024, 768, defView, nullptr, inst, nullptr);
+                                 0, 0, width, height, defView, nullptr, inst, nullptr);
       images = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 4, 4);
       ImageList_AddIcon(images, LoadIconA(nullptr, IDI_APPLICATION));
       SendMessageA(listView, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images));
@@ -426,6 +429,55 @@ TEST_F(DesktopStripTest, WithoutAListViewTheRotationTicksRepeatsAndPauses) {
   EXPECT_FALSE(capture.DesktopSnapshot().IsValid());
   engine.OnClose();
   EXPECT_FALSE(host.strip.HasStrip());
+}
+
+// The real ticker window in desktop mode on a mock desktop of the screen's size, with the user's
+// own desktop settings: the strip over the snapshot, no GUI objects gained over a thousand ticks,
+// and the strip erased when the window closes.
+TEST_F(DesktopStripTest, TickerWindowDrawsTheStripAndErasesItOnClose) {
+  const int width = GetSystemMetrics(SM_CXSCREEN);
+  MockDesktop desk(Arrangement::kProgman, width, GetSystemMetrics(SM_CYSCREEN));
+  ASSERT_TRUE(reg_.WriteNumber("", "bOnline", 0));  // lines come by message only
+  ASSERT_TRUE(reg_.WriteNumber("Option", "Howto", 1));
+  ASSERT_TRUE(reg_.WriteNumber("Option", "loopCount", 3));
+  CTickerDlg dlg(base_);
+  ASSERT_TRUE(dlg.Create(nullptr));
+  Pump();
+  HWND wnd = dlg.GetHwnd();
+  std::string item = "@TITLE@試験放送@/TITLE@@URL@http://127.0.0.1/@/URL@@NEWS@";
+  for (int i = 0; i < 10; ++i) item += "本日は晴天なり、只今マイクの試験中です\n";
+  COPYDATASTRUCT cds{ticker_link::kTagDesktop, static_cast<DWORD>(item.size() + 1), &item[0]};
+  ASSERT_TRUE(SendMessageA(wnd, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds)));
+  ASSERT_EQ(dlg.Engine().Mode(), 1);
+
+  for (int i = 0; i < 100; ++i) SendMessageA(wnd, WM_TIMER, 100, 0);
+  const int gdi = gui_objects::GdiObjects();
+  ASSERT_GT(gdi, 0);
+  for (int i = 0; i < 1000; ++i) SendMessageA(wnd, WM_TIMER, 100, 0);
+  EXPECT_EQ(gui_objects::GdiObjects(), gdi);
+
+  RECT work{};
+  SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+  const RECT strip{work.right - width / 4, work.top, work.right, work.top + 20};
+  // The same snapshot as the ticker's, from the same settings.
+  CWallpaperCapture mine;
+  mine.RebuildWallpaperImage();
+  mine.RefreshSnapshot();
+  const Pixels under = ReadSurface(mine.DesktopSnapshot(), strip);
+  const Pixels shown = ReadWindow(desk.listView, strip);
+  int text = 0, snapshot = 0;
+  for (std::size_t i = 0; i < shown.rgb.size(); ++i) {
+    text += shown.rgb[i] == ticker::kStripTextColour;
+    snapshot += shown.rgb[i] == under.rgb[i];
+  }
+  EXPECT_GT(text, 100) << "no text in the strip";
+  EXPECT_GT(snapshot, static_cast<int>(shown.rgb.size()) / 2) << "the strip's background is not the snapshot";
+  if (const char* hold = std::getenv("ZELLORA_HOLD_MS")) {
+    for (int waited = 0; waited < std::atoi(hold); waited += 50) Pump();
+  }
+
+  SendMessageA(wnd, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(ReadWindow(desk.listView, strip).rgb == under.rgb) << "the strip was left on the desktop";
 }
 
 }  // namespace

@@ -200,7 +200,10 @@ bool CWallpaperCapture::CheckWallpaperSettings() {
 
 void CWallpaperCapture::RefreshSnapshot() {
   HWND view = FindDesktopListView();
-  if (!view || !MakeScreenBitmap(desktopSnapshot)) return;
+  if (!view) return;
+  // Icons over a wallpaper that was never rendered would sit on black.
+  if (!wallpaperImage.IsValid()) RebuildWallpaperImage();
+  if (!MakeScreenBitmap(desktopSnapshot)) return;
   PlainCopy(desktopSnapshot, 0, 0, wallpaperImage);
   // The view paints in its own client coordinates; the snapshot is in screen coordinates.
   POINT origin{0, 0};
