@@ -15,13 +15,13 @@ DibRect ToDib(const RECT& r) {
 }
 
 // Copies the frame to its screen position through a device context of window.
-void CopyToWindow(CDibSurface& frame, HWND window, const RECT& screen) {
-  if (!window || !frame.IsValid()) return;
+bool CopyToWindow(CDibSurface& frame, HWND window, const RECT& screen) {
+  if (!window || !frame.IsValid()) return false;
   POINT at{screen.left, screen.top};
   ::ScreenToClient(window, &at);
   win::CWindowDc dc(window);
-  if (!dc) return;
-  frame.Locked([&](HDC from) {
+  if (!dc) return false;
+  return frame.Locked([&](HDC from) {
     return ::BitBlt(dc.Get(), at.x, at.y, frame.GetWidth(), frame.GetHeight(), from, 0, 0, SRCCOPY) != FALSE;
   });
 }
@@ -42,8 +42,14 @@ void CDesktopStrip::Draw(const std::string& text, int xOffset, int areaPercent) 
   const RECT rect = StripRect();
 
   CDibSurface frame;
-  if (!DrawStrip(frame, rect, text, xOffset, kFillFromSnapshot, &pictures.DesktopSnapshot())) return;
-  CopyToWindow(frame, FindDesktopListView(), rect);
+  const bool shown = DrawStrip(frame, rect, text, xOffset, kFillFromSnapshot, &pictures.DesktopSnapshot()) &&
+                     CopyToWindow(frame, FindDesktopListView(), rect);
+  if (shown) {
+    onDesktop = true;
+  } else if (!onDesktop) {
+    // Nothing of ours is on the desktop: there is nothing to paint over when the display stops.
+    placement.Clear();
+  }
 }
 
 void CDesktopStrip::Clear() {
@@ -53,6 +59,7 @@ void CDesktopStrip::Clear() {
   if (DrawStrip(frame, rect, "", 0, kFillFromSnapshot, &pictures.DesktopSnapshot()))
     CopyToWindow(frame, DesktopCanvasWindow(FindDesktopListView()), rect);
   placement.Clear();
+  onDesktop = false;
 }
 
 }  // namespace ticker

@@ -21,7 +21,8 @@ class CDesktopStrip {
   // One tick: text starts xOffset pixels into a strip of areaPercent % of the screen's width.
   // Nothing is drawn when there is no desktop list view.
   void Draw(const std::string& text, int xOffset, int areaPercent);
-  // Paints the last strip over with the snapshot and forgets it.
+  // Paints the last strip over with the snapshot and forgets it; nothing when no strip ever
+  // reached the desktop.
   void Clear();
 
   bool HasStrip() const { return placement.HasStrip(); }
@@ -30,6 +31,7 @@ class CDesktopStrip {
  private:
   CWallpaperCapture& pictures;
   StripPlacement placement;
+  bool onDesktop = false;  // a strip was copied onto the desktop since the last clean-up
 };
 
 }  // namespace ticker

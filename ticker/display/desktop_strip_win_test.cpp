@@ -86,7 +86,8 @@ void Register(const char* name) {
   WNDCLASSA wc{};
   wc.lpfnWndProc = DefWindowProcA;
   wc.hInstance = GetModuleHandleA(nullptr);
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+  // Grey, so that a black (empty) strip painted over it would show.
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
   wc.lpszClassName = name;
   RegisterClassA(&wc);
 }
@@ -280,8 +281,10 @@ TEST_F(DesktopStripTest, NoListViewDrawsNothingAndKeepsTheSnapshot) {
   const Pixels before = ReadWindow(desk.progman, r);
   strip.Draw("ＡＢＣ", 0, 25);
   EXPECT_TRUE(ReadWindow(desk.progman, r).rgb == before.rgb);
-  strip.Clear();
   EXPECT_FALSE(strip.HasStrip());
+  // The clean-up paints nothing over "Program Manager" either.
+  strip.Clear();
+  EXPECT_TRUE(ReadWindow(desk.progman, r).rgb == before.rgb);
 }
 
 TEST_F(DesktopStripTest, WorkAreaChangeMovesTheStrip) {
