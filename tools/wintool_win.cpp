@@ -18,8 +18,9 @@
 //   wintool region TITLE                  print "TYPE RECTS LEFT TOP RIGHT BOTTOM" of the window's
 //                                         region (TYPE 0 none, 1 empty, 2 one rectangle, 3 more)
 //   wintool watch TITLE DURATION_MS       samples the window every 10 ms and prints a line
-//                                         "MS VISIBLE RECTS LEFT TOP RIGHT BOTTOM" at every change
-//                                         of visibility or region
+//                                         "MS VISIBLE RECTS LEFT TOP RIGHT BOTTOM WTOP WBOTTOM" at
+//                                         every change of visibility, region (RECTS and its box) or
+//                                         the window's top and bottom edges (WTOP, WBOTTOM)
 //   wintool waitpixel R G B TOP BOTTOM TIMEOUT_MS
 //                                         reads screen rows TOP..BOTTOM-1 every 5 ms and prints
 //                                         "found" as soon as a pixel has that colour; exit 1 after
@@ -77,9 +78,12 @@ std::string RegionState(HWND wnd) {
     }
   }
   ::DeleteObject(rgn);
-  char line[128];
-  std::snprintf(line, sizeof line, "%d %lu %ld %ld %ld %ld", ::IsWindowVisible(wnd) ? 1 : 0,
-                static_cast<unsigned long>(rects), box.left, box.top, box.right, box.bottom);
+  RECT edges = {};
+  ::GetWindowRect(wnd, &edges);
+  char line[160];
+  std::snprintf(line, sizeof line, "%d %lu %ld %ld %ld %ld %ld %ld", ::IsWindowVisible(wnd) ? 1 : 0,
+                static_cast<unsigned long>(rects), box.left, box.top, box.right, box.bottom, edges.top,
+                edges.bottom);
   return line;
 }
 

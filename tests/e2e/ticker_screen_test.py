@@ -207,13 +207,24 @@ class TickerScreenTest(unittest.TestCase):
         self.assertEqual(r[3] - r[1], 20)
         self.assertEqual((r[0], r[2]), (0, first.width))
 
-        # The pointer onto the bar: it shrinks into the bottom edge within 0.3 s.
+        # The pointer onto the bar: it shrinks into the bottom edge within 0.3 s. The window's
+        # edges are sampled every 10 ms inside the Wine desktop as well.
+        watch = self.env.start(self.env.program("tools/wintool.exe"), "watch", "#0x%x" % hwnd, 3000)
+        time.sleep(0.5)
         self.env.run("xdotool", "mousemove", "500", str(bottom - 10))
         moved = time.monotonic()
         self.assertTrue(wait_until(lambda: self.rect(hwnd)[1] >= bottom - 4, 2, 0.02))
         self.assertLess(time.monotonic() - moved, 0.6)
         time.sleep(0.5)
         self.assertTrue(self.rect(hwnd)[1] >= bottom - 1)
+        self.assertIsNotNone(watch.wait(20))
+        tops = [(int(v[0]), int(v[7])) for v in (line.split() for line in watch.output().splitlines())]
+        moving = [ms for ms, top in tops if top > bottom - 20]
+        down = [ms for ms, top in tops if top >= bottom]
+        self.assertTrue(moving and down, tops)
+        # Five 50 ms steps: from the first step to the last about 200 ms.
+        self.assertLessEqual(down[0] - moving[0], 300, tops)
+        self.assertEqual(len({top for _, top in tops}), 6, "steps of 4 pixels: %s" % tops)
         # Close above the bar it stays down; more than 100 pixels above it comes back.
         self.env.run("xdotool", "mousemove", "500", str(bottom - 60))
         time.sleep(1.6)
@@ -297,7 +308,7 @@ class TickerScreenTest(unittest.TestCase):
         self.assertIsNotNone(watch.wait(40))
         states = []
         for line in watch.output().splitlines():
-            ms, visible, rects, left, top, right, bottom = (int(v) for v in line.split())
+            ms, visible, rects, left, top, right, bottom = (int(v) for v in line.split()[:7])
             states.append((ms / 1000.0, visible == 1, rects, (left, top, right, bottom)))
         # Shown states (visible with a non-empty region) and what lies between them.
         shown = [(t, rects, box) for t, visible, rects, box in states if visible and rects]
