@@ -1,22 +1,35 @@
-// The ticker window's desktop-background and title-bar modes. Only the bar is drawn so far:
-// these leave the desktop and the captions of other windows alone, while the engine's ticks,
-// repeats and pauses go on as usual.
+// The ticker window's desktop-background and title-bar modes: the host calls of the engine,
+// handed to the wallpaper capture, the desktop strip and the caption target.
 #include "ticker/display/ticker_dlg_win.h"
 
 int CTickerDlg::CaptionTargetWidth() {
-  return -1;
+  return captionTarget.TargetWidth();
 }
 
-void CTickerDlg::CheckWallpaperSettings() {}
+void CTickerDlg::CheckWallpaperSettings() {
+  wallpaper.CheckWallpaperSettings();
+}
 
-void CTickerDlg::RefreshSnapshot() {}
+void CTickerDlg::RefreshSnapshot() {
+  wallpaper.RefreshSnapshot();
+}
 
-void CTickerDlg::DrawDesktop(const std::string& /*text*/, int /*xOffset*/, int /*areaPercent*/) {}
+void CTickerDlg::DrawDesktop(const std::string& text, int xOffset, int areaPercent) {
+  desktopStrip.Draw(text, xOffset, areaPercent);
+}
 
-void CTickerDlg::DrawCaption(const std::string& /*text*/) {}
+void CTickerDlg::DrawCaption(const std::string& text) {
+  captionTarget.Draw(text);
+}
 
-void CTickerDlg::ClearDesktopStrip() {}
+void CTickerDlg::ClearDesktopStrip() {
+  desktopStrip.Clear();
+}
 
-void CTickerDlg::ReleaseCaptionTarget() {}
+void CTickerDlg::ReleaseCaptionTarget() {
+  captionTarget.Release();
+}
 
-void CTickerDlg::RebuildWallpaperImage() {}
+void CTickerDlg::RebuildWallpaperImage() {
+  wallpaper.RebuildWallpaperImage();
+}

@@ -12,10 +12,14 @@
 #include "support/ticker_link/ticker_link.h"
 #include "support/win/dialog.h"
 #include "ticker/display/bar_wnd_win.h"
+#include "ticker/display/caption_target.h"
+#include "ticker/display/caption_windows_win.h"
+#include "ticker/display/desktop_strip_win.h"
 #include "ticker/display/draw_strip_win.h"
 #include "ticker/display/flash_wnd_win.h"
 #include "ticker/display/ticker_engine.h"
 #include "ticker/display/ticker_host.h"
+#include "ticker/display/wallpaper_win.h"
 #include "ticker/news/ticker_store.h"
 
 class CTickerDlg : public win::CDialog, public TickerHost {
@@ -86,5 +90,11 @@ class CTickerDlg : public win::CDialog, public TickerHost {
   CBarWnd bar;
   CFlashWnd flash;
   ticker::CStripPainter barPainter;
+  // Desktop mode: the wallpaper image and desktop snapshot, and the strip drawn from them.
+  ticker::CWallpaperCapture wallpaper;
+  ticker::CDesktopStrip desktopStrip{wallpaper};
+  // Title-bar mode: the window whose caption carries the text.
+  ticker::CSystemCaptionWindows captionWindows;
+  ticker::CCaptionTarget captionTarget{captionWindows};
   std::atomic<HWND> published{nullptr};
 };

@@ -1,0 +1,486 @@
+// Desktop mode against a mock desktop owned by this process (the only way to draw into another
+// window's device context under Wine): a "Progman" window titled "Program Manager" with a
+// "SHELLDLL_DefView" child holding a real list view with a few icons, or the same view under a
+// top-level "WorkerW" window.
+#include "ticker/display/desktop_strip_win.h"
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "support/ticker_link/ticker_link.h"
+#include "tests/fake_ticker_host.h"
+#include "tests/gui_objects_win.h"
+#include "tests/registry_test_key.h"
+#include "ticker/display/desktop_view_win.h"
+#include "ticker/display/draw_strip_win.h"
+#include "ticker/display/ticker_dlg_win.h"
+#include "ticker/display/ticker_engine.h"
+
+namespace {
+
+using ticker::CDesktopStrip;
+using ticker::CWallpaperCapture;
+
+constexpr COLORREF kTeal = RGB(0, 128, 128);
+
+struct Pixels {
+  int width = 0, height = 0;
+  std::vector<COLORREF> rgb;  // top-down
+  COLORREF At(int x, int y) const { return rgb[static_cast<std::size_t>(y) * width + x]; }
+};
+
+// width x height pixels of dc at (x, y), read through a 32-bit DIB.
+Pixels ReadPixels(HDC dc, int x, int y, int width, int height) {
+  Pixels p;
+  p.width = width;
+  p.height = height;
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HBITMAP dib = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HDC mem = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(mem, dib);
+  BitBlt(mem, 0, 0, width, height, dc, x, y, SRCCOPY);
+  GdiFlush();
+  const auto* q = static_cast<const std::uint8_t*>(bits);
+  for (int i = 0; i < width * height; ++i) p.rgb.push_back(RGB(q[i * 4 + 2], q[i * 4 + 1], q[i * 4]));
+  SelectObject(mem, old);
+  DeleteDC(mem);
+  DeleteObject(dib);
+  return p;
+}
+
+Pixels ReadWindow(HWND w, const RECT& screen) {
+  POINT at{screen.left, screen.top};
+  ScreenToClient(w, &at);
+  HDC dc = GetDC(w);
+  Pixels p = ReadPixels(dc, at.x, at.y, screen.right - screen.left, screen.bottom - screen.top);
+  ReleaseDC(w, dc);
+  return p;
+}
+
+Pixels ReadSurface(CDibSurface& s, const RECT& r) {
+  return s.Locked([&](HDC dc) { return ReadPixels(dc, r.left, r.top, r.right - r.left, r.bottom - r.top); });
+}
+
+void Pump() {
+  MSG msg;
+  for (int round = 0; round < 5; ++round) {
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+    Sleep(10);
+  }
+}
+
+void Register(const char* name) {
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = DefWindowProcA;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  // Grey, so that a black (empty) strip painted over it would show.
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
+  wc.lpszClassName = name;
+  RegisterClassA(&wc);
+}
+
+enum class Arrangement { kProgman, kWorkerW, kNoListView };
+
+// The mock desktop, 1024 x 768 at the screen's origin, with icons under the strip.
+class MockDesktop {
+ public:
+  explicit MockDesktop(Arrangement arrangement, int width = 1024, int height = 768) {
+    INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_LISTVIEW_CLASSES};
+    InitCommonControlsEx(&icc);
+    Register("Progman");
+    Register("SHELLDLL_DefView");
+    Register("WorkerW");
+    HINSTANCE inst = GetModuleHandleA(nullptr);
+    // No WS_CLIPCHILDREN: the clean-up draws through this window over its children.
+    progman = CreateWindowExA(0, "Progman", "Program Manager", WS_POPUP | WS_VISIBLE, 0, 0, width, height,
+                              nullptr, nullptr, inst, nullptr);
+    HWND holder = progman;
+    if (arrangement == Arrangement::kWorkerW) {
+      // An empty WorkerW first, as the shell leaves one behind; the second holds the view.
+      decoy = CreateWindowExA(0, "WorkerW", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, inst, nullptr);
+      worker = CreateWindowExA(0, "WorkerW", "", WS_POPUP | WS_VISIBLE, 0, 0, width, height, nullptr, nullptr,
+                               inst, nullptr);
+      holder = worker;
+    }
+    if (arrangement != Arrangement::kNoListView) {
+      defView = CreateWindowExA(0, "SHELLDLL_DefView", "", WS_CHILD | WS_VISIBLE, 0, 0, width, height, holder,
+                                nullptr, inst, nullptr);
+      listView = CreateWindowExA(0, WC_LISTVIEWA, "FolderView",
+                                 WS_CHILD | WS_VISIBLE | LVS_SMALLICON | LVS_NOSCROLL | LVS_SHAREIMAGELISTS,
+                                 0, 0, width, height, defView, nullptr, inst, nullptr);
+      images = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 4, 4);
+      ImageList_AddIcon(images, LoadIconA(nullptr, IDI_APPLICATION));
+      SendMessageA(listView, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images));
+      // The desktop's view paints no background of its own: the wallpaper shows through.
+      SendMessageA(listView, LVM_SETBKCOLOR, 0, CLR_NONE);
+      SendMessageA(listView, LVM_SETTEXTBKCOLOR, 0, CLR_NONE);
+      SendMessageA(listView, LVM_SETTEXTCOLOR, 0, RGB(255, 255, 255));
+      // Small icons in rows of eight across the top: the last two lie under the strip.
+      const char* labels[] = {"ごみ箱", "マイ コンピュータ", "メモ帳",  "表計算", "予定表",
+                              "ソフト", "表示設定",          "ニュース"};
+      for (int i = 0; i < 8; ++i) AddIcon(i, labels[i]);
+    }
+    Pump();
+  }
+  ~MockDesktop() {
+    for (HWND w : {worker, decoy, progman}) {
+      if (w) DestroyWindow(w);
+    }
+    if (images) ImageList_Destroy(images);
+    ticker::ForgetDesktopListView();
+    Pump();
+  }
+
+  HWND progman = nullptr, decoy = nullptr, worker = nullptr, defView = nullptr, listView = nullptr;
+
+ private:
+  void AddIcon(int index, const char* label) {
+    LVITEMA item{};
+    item.mask = LVIF_TEXT | LVIF_IMAGE;
+    item.iItem = index;
+    item.pszText = const_cast<char*>(label);
+    item.iImage = 0;
+    SendMessageA(listView, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+  }
+  HIMAGELIST images = nullptr;
+};
+
+ticker::ScreenGeometry Screen1024() {
+  ticker::ScreenGeometry g;
+  g.width = 1024;
+  g.height = 768;
+  g.workArea = RECT{0, 0, 1024, 748};  // a 20-pixel bar at the bottom
+  return g;
+}
+
+class DesktopStripTest : public RegistryKeyTest {
+ protected:
+  void SetUp() override {
+    RegistryKeyTest::SetUp();
+    ASSERT_TRUE(reg_.WriteString("colors", "Background", "0 128 128"));
+    ASSERT_TRUE(reg_.WriteString("desktop", "Wallpaper", ""));
+  }
+
+  // The strip after one tick of text, checked against the snapshot; then the clean-up.
+  void CheckStripOver(HWND view) {
+    CWallpaperCapture capture(base_, Screen1024);
+    CDesktopStrip strip(capture);
+    capture.RebuildWallpaperImage();
+    capture.CheckWallpaperSettings();
+    capture.RefreshSnapshot();
+    ASSERT_TRUE(capture.DesktopSnapshot().IsValid());
+    if (const char* folder = std::getenv("ZELLORA_SHOT_DIR"))
+      capture.DesktopSnapshot().SaveToFile(std::string(folder) + "\\snapshot.bmp");
+    EXPECT_EQ(capture.DesktopSnapshot().GetWidth(), 1024);
+    EXPECT_EQ(capture.DesktopSnapshot().GetHeight(), 768);
+
+    strip.Draw("速報：大雨", 0, 25);
+    const RECT r = strip.StripRect();
+    EXPECT_EQ(r.left, 768);
+    EXPECT_EQ(r.top, 0);
+    EXPECT_EQ(r.right, 1024);
+    EXPECT_EQ(r.bottom, 20);
+
+    // ZELLORA_HOLD_MS keeps the strip on the mock desktop for a screenshot.
+    if (const char* hold = std::getenv("ZELLORA_HOLD_MS")) {
+      for (int waited = 0; waited < std::atoi(hold); waited += 50) Pump();
+    }
+    const Pixels under = ReadSurface(capture.DesktopSnapshot(), r);
+    const Pixels shown = ReadWindow(view, r);
+    ASSERT_EQ(shown.rgb.size(), 256u * 20u);
+    // The snapshot holds the icon's label under the strip, on the desktop colour elsewhere.
+    int label = 0, teal = 0;
+    for (COLORREF c : under.rgb) {
+      if (c == kTeal) {
+        ++teal;
+      } else {
+        ++label;
+      }
+    }
+    EXPECT_GT(label, 20) << "the icon under the strip is missing from the snapshot";
+    EXPECT_GT(teal, 2000);
+    // The text: yellow over its shadow, at the left; everything else is the snapshot, so the
+    // labels beyond the text show through.
+    int text = 0, other = 0, labelBeyondText = 0;
+    for (int y = 0; y < 20; ++y) {
+      for (int x = 0; x < 256; ++x) {
+        const COLORREF c = shown.At(x, y);
+        if (c == ticker::kStripTextColour) {
+          ++text;
+          EXPECT_LT(x, 64);
+        } else if (c != under.At(x, y) && c != ticker::kStripShadowColour) {
+          ++other;
+        }
+        if (x >= 64) {
+          ASSERT_EQ(c, under.At(x, y)) << x << "," << y;
+          if (c != kTeal) ++labelBeyondText;
+        }
+      }
+    }
+    EXPECT_GT(text, 30);
+    EXPECT_GT(labelBeyondText, 20) << "no label shows through the strip";
+    EXPECT_LT(other, text) << "the text is not plain yellow over the snapshot";
+
+    strip.Clear();
+    EXPECT_FALSE(strip.HasStrip());
+    const Pixels after = ReadWindow(view, r);
+    EXPECT_TRUE(after.rgb == under.rgb) << "the strip was not painted over with the snapshot";
+  }
+};
+
+TEST_F(DesktopStripTest, StripOnTheProgramManagerChain) {
+  MockDesktop desk(Arrangement::kProgman);
+  ASSERT_TRUE(desk.listView);
+  EXPECT_EQ(ticker::FindDesktopListView(), desk.listView);
+  EXPECT_EQ(ticker::DesktopCanvasWindow(desk.listView), desk.progman);
+  CheckStripOver(desk.listView);
+}
+
+TEST_F(DesktopStripTest, StripThroughAWorkerWWindow) {
+  MockDesktop desk(Arrangement::kWorkerW);
+  ASSERT_TRUE(desk.listView);
+  EXPECT_EQ(ticker::FindDesktopListView(), desk.listView);
+  EXPECT_EQ(ticker::DesktopCanvasWindow(desk.listView), desk.worker);
+  CheckStripOver(desk.listView);
+}
+
+TEST_F(DesktopStripTest, ListViewIsRememberedWhileItLives) {
+  MockDesktop desk(Arrangement::kProgman);
+  ASSERT_EQ(ticker::FindDesktopListView(), desk.listView);
+  // The chain breaks (the shell renames its window): the view found before is used.
+  SetWindowTextA(desk.progman, "Something else");
+  EXPECT_EQ(ticker::FindDesktopListView(), desk.listView);
+  DestroyWindow(desk.listView);
+  desk.listView = nullptr;
+  EXPECT_EQ(ticker::FindDesktopListView(), nullptr);
+}
+
+TEST_F(DesktopStripTest, NoListViewDrawsNothingAndKeepsTheSnapshot) {
+  MockDesktop desk(Arrangement::kNoListView);
+  EXPECT_EQ(ticker::FindDesktopListView(), nullptr);
+  EXPECT_EQ(ticker::DesktopCanvasWindow(nullptr), desk.progman);
+  CWallpaperCapture capture(base_, Screen1024);
+  CDesktopStrip strip(capture);
+  capture.RebuildWallpaperImage();
+  capture.RefreshSnapshot();
+  EXPECT_FALSE(capture.DesktopSnapshot().IsValid());
+  const RECT r{768, 0, 1024, 20};
+  const Pixels before = ReadWindow(desk.progman, r);
+  strip.Draw("ＡＢＣ", 0, 25);
+  EXPECT_TRUE(ReadWindow(desk.progman, r).rgb == before.rgb);
+  EXPECT_FALSE(strip.HasStrip());
+  // The clean-up paints nothing over "Program Manager" either.
+  strip.Clear();
+  EXPECT_TRUE(ReadWindow(desk.progman, r).rgb == before.rgb);
+}
+
+TEST_F(DesktopStripTest, WorkAreaChangeMovesTheStrip) {
+  MockDesktop desk(Arrangement::kProgman);
+  RECT work{0, 0, 1024, 748};
+  CWallpaperCapture capture(base_, [&] {
+    ticker::ScreenGeometry g = Screen1024();
+    g.workArea = work;
+    return g;
+  });
+  CDesktopStrip strip(capture);
+  capture.RebuildWallpaperImage();
+  capture.RefreshSnapshot();
+  strip.Draw("ＡＢ", -4, 50);
+  EXPECT_EQ(strip.StripRect().left, 512);
+  work = RECT{0, 30, 1024, 768};  // the taskbar moved to the top
+  strip.Draw("ＡＢ", -8, 50);
+  EXPECT_EQ(strip.StripRect().top, 30);
+  EXPECT_EQ(strip.StripRect().bottom, 50);
+  strip.Clear();
+  const RECT r = RECT{512, 30, 1024, 50};
+  EXPECT_TRUE(ReadWindow(desk.listView, r).rgb == ReadSurface(capture.DesktopSnapshot(), r).rgb);
+}
+
+std::string TestData(const std::string& name) {
+  std::string path = std::string("Z:") + ZELLORA_SOURCE_DIR + "/ticker/display/testdata/" + name;
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+  return path;
+}
+
+TEST_F(DesktopStripTest, ChangedWallpaperRenewsTheStripOnTheNextTick) {
+  MockDesktop desk(Arrangement::kProgman);
+  CWallpaperCapture capture(base_, Screen1024);
+  CDesktopStrip strip(capture);
+  capture.RebuildWallpaperImage();
+  capture.CheckWallpaperSettings();
+  capture.RefreshSnapshot();
+  strip.Draw("ＡＢ", 0, 25);
+  const RECT beyond{1000, 0, 1024, 20};  // right of the text and of every label
+  for (COLORREF c : ReadWindow(desk.listView, beyond).rgb) ASSERT_EQ(c, kTeal);
+
+  // The user picks a tiled wallpaper (64 x 48, red left half, blue right half).
+  ASSERT_TRUE(reg_.WriteString("desktop", "Wallpaper", TestData("halves.gif")));
+  ASSERT_TRUE(reg_.WriteString("desktop", "TileWallpaper", "1"));
+  // The next tick: the check first, then the strip.
+  EXPECT_TRUE(capture.CheckWallpaperSettings());
+  strip.Draw("ＡＢ", -4, 25);
+  const Pixels now = ReadWindow(desk.listView, beyond);
+  for (int x = 0; x < 24; ++x) {
+    EXPECT_EQ(now.At(x, 19), (1000 + x) % 64 < 32 ? RGB(255, 0, 0) : RGB(0, 0, 255)) << x;
+  }
+  strip.Clear();
+  EXPECT_TRUE(ReadWindow(desk.listView, beyond).rgb == ReadSurface(capture.DesktopSnapshot(), beyond).rgb);
+}
+
+TEST_F(DesktopStripTest, DisplayChangeRenewsBothPicturesAtTheNewSize) {
+  MockDesktop desk(Arrangement::kProgman);
+  ticker::ScreenGeometry screen = Screen1024();
+  CWallpaperCapture capture(base_, [&] { return screen; });
+  capture.RebuildWallpaperImage();
+  capture.RefreshSnapshot();
+  EXPECT_EQ(capture.WallpaperImage().GetWidth(), 1024);
+  screen.width = 800;
+  screen.height = 600;
+  screen.workArea = RECT{0, 0, 800, 580};
+  // What the ticker window does on WM_DISPLAYCHANGE.
+  capture.RebuildWallpaperImage();
+  capture.RefreshSnapshot();
+  for (CDibSurface* s : {&capture.WallpaperImage(), &capture.DesktopSnapshot()}) {
+    EXPECT_EQ(s->GetWidth(), 800);
+    EXPECT_EQ(s->GetHeight(), 600);
+  }
+  EXPECT_EQ(capture.DesktopSnapshot().GetPixel(700, 500), kTeal);
+  CDesktopStrip strip(capture);
+  strip.Draw("ＡＢ", 0, 25);
+  EXPECT_EQ(strip.StripRect().left, 600);
+  EXPECT_EQ(strip.StripRect().right, 800);
+}
+
+// The rotation engine in desktop mode with the real pictures and strip behind its host, on a
+// desktop without any list view: nothing can be drawn, yet it ticks, repeats and pauses.
+class DesktopHost : public fake::FakeTickerHost {
+ public:
+  explicit DesktopHost(CWallpaperCapture& c) : capture(c), strip(c) {}
+  void CheckWallpaperSettings() override {
+    FakeTickerHost::CheckWallpaperSettings();
+    capture.CheckWallpaperSettings();
+  }
+  void RefreshSnapshot() override {
+    FakeTickerHost::RefreshSnapshot();
+    capture.RefreshSnapshot();
+  }
+  void RebuildWallpaperImage() override {
+    FakeTickerHost::RebuildWallpaperImage();
+    capture.RebuildWallpaperImage();
+  }
+  void DrawDesktop(const std::string& text, int xOffset, int areaPercent) override {
+    FakeTickerHost::DrawDesktop(text, xOffset, areaPercent);
+    strip.Draw(text, xOffset, areaPercent);
+  }
+  void ClearDesktopStrip() override {
+    FakeTickerHost::ClearDesktopStrip();
+    strip.Clear();
+  }
+  CWallpaperCapture& capture;
+  CDesktopStrip strip;
+};
+
+TEST_F(DesktopStripTest, WithoutAListViewTheRotationTicksRepeatsAndPauses) {
+  MockDesktop desk(Arrangement::kNoListView);
+  ASSERT_TRUE(reg_.WriteString("desktop", "Wallpaper", TestData("wall800.gif")));
+  CWallpaperCapture capture(base_, Screen1024);
+  DesktopHost host(capture);
+  fake::FakeTickerStore store;
+  ticker::TickerEngine engine(host, store);
+  host.onTimer = [&](int id) { engine.OnTimer(id); };
+  store.AddSlot(0);
+  store.settingsValue.loopCount = 1;
+  host.pages["http://site0/"] = {"Site0", {"headline"}};
+  engine.OnInit();
+  ASSERT_EQ(engine.Mode(), 1);
+  int passes = 0;
+  auto siteFetches = [&] {
+    std::size_t n = 0;
+    for (const auto& f : host.fetches) n += f.url == "http://site0/";
+    return n;
+  };
+  host.RunUntil(
+      [&] {
+        if (engine.Step() == 1) ++passes;
+        return siteFetches() >= 3;
+      },
+      30 * 60 * 1000);
+  EXPECT_EQ(siteFetches(), 3u);
+  EXPECT_GE(passes, 4);  // two passes per fetch (loopCount 1)
+  EXPECT_GE(host.Events(fake::HostEvent::kSetTimer).size(), 10u);
+  bool paused = false;
+  for (const auto& e : host.Events(fake::HostEvent::kSetTimer))
+    paused = paused || e.id == ticker::kPauseTimer;
+  EXPECT_TRUE(paused);
+  // The wallpaper was rendered, but with no view there is no snapshot and nothing on the desktop.
+  EXPECT_TRUE(capture.WallpaperImage().IsValid());
+  EXPECT_FALSE(capture.DesktopSnapshot().IsValid());
+  engine.OnClose();
+  EXPECT_FALSE(host.strip.HasStrip());
+}
+
+// The real ticker window in desktop mode on a mock desktop of the screen's size, with the user's
+// own desktop settings: the strip over the snapshot, no GUI objects gained over a thousand ticks,
+// and the strip erased when the window closes.
+TEST_F(DesktopStripTest, TickerWindowDrawsTheStripAndErasesItOnClose) {
+  const int width = GetSystemMetrics(SM_CXSCREEN);
+  MockDesktop desk(Arrangement::kProgman, width, GetSystemMetrics(SM_CYSCREEN));
+  ASSERT_TRUE(reg_.WriteNumber("", "bOnline", 0));  // lines come by message only
+  ASSERT_TRUE(reg_.WriteNumber("Option", "Howto", 1));
+  ASSERT_TRUE(reg_.WriteNumber("Option", "loopCount", 3));
+  CTickerDlg dlg(base_);
+  ASSERT_TRUE(dlg.Create(nullptr));
+  Pump();
+  HWND wnd = dlg.GetHwnd();
+  std::string item = "@TITLE@試験放送@/TITLE@@URL@http://127.0.0.1/@/URL@@NEWS@";
+  for (int i = 0; i < 10; ++i) item += "本日は晴天なり、只今マイクの試験中です\n";
+  COPYDATASTRUCT cds{ticker_link::kTagDesktop, static_cast<DWORD>(item.size() + 1), &item[0]};
+  ASSERT_TRUE(SendMessageA(wnd, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds)));
+  ASSERT_EQ(dlg.Engine().Mode(), 1);
+
+  for (int i = 0; i < 100; ++i) SendMessageA(wnd, WM_TIMER, 100, 0);
+  const int gdi = gui_objects::GdiObjects();
+  ASSERT_GT(gdi, 0);
+  for (int i = 0; i < 1000; ++i) SendMessageA(wnd, WM_TIMER, 100, 0);
+  EXPECT_EQ(gui_objects::GdiObjects(), gdi);
+
+  RECT work{};
+  SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+  const RECT strip{work.right - width / 4, work.top, work.right, work.top + 20};
+  // The same snapshot as the ticker's, from the same settings.
+  CWallpaperCapture mine;
+  mine.RebuildWallpaperImage();
+  mine.RefreshSnapshot();
+  const Pixels under = ReadSurface(mine.DesktopSnapshot(), strip);
+  const Pixels shown = ReadWindow(desk.listView, strip);
+  int text = 0, snapshot = 0;
+  for (std::size_t i = 0; i < shown.rgb.size(); ++i) {
+    text += shown.rgb[i] == ticker::kStripTextColour;
+    snapshot += shown.rgb[i] == under.rgb[i];
+  }
+  EXPECT_GT(text, 100) << "no text in the strip";
+  EXPECT_GT(snapshot, static_cast<int>(shown.rgb.size()) / 2) << "the strip's background is not the snapshot";
+  if (const char* hold = std::getenv("ZELLORA_HOLD_MS")) {
+    for (int waited = 0; waited < std::atoi(hold); waited += 50) Pump();
+  }
+
+  SendMessageA(wnd, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(ReadWindow(desk.listView, strip).rgb == under.rgb) << "the strip was left on the desktop";
+}
+
+}  // namespace
