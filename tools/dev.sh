@@ -4,7 +4,8 @@
 #   tools/dev.sh test    install what is missing, check the formatting, build every build with
 #                        warnings as errors, run every test, run each fuzz target briefly
 #                        (ZELLORA_FUZZ_SECONDS, default 20)
-#   tools/dev.sh run     install what is missing, build the Windows programs, start Zellora.exe
+#   tools/dev.sh run     install what is missing, build the Windows programs, start the ticker's
+#                        demonstration (tools/demo/run_demo.sh; "run --stop" ends it)
 #   tools/dev.sh bench   install what is missing, build the optimised native tree, run the benchmarks
 #
 # Build trees: build/native (Linux, sanitizers), build/win64 (MinGW-w64, tests under Wine),
@@ -146,41 +147,20 @@ case "$cmd" in
     fuzz_smoke
     stage "Windows build"
     build win64 -DZELLORA_WERROR=ON
+    # The README's demonstration must show headlines: the bar's yellow text in a screenshot.
+    stage "demonstration check"
+    bash "$root/tools/demo/run_demo.sh" "$root/build/win64" --check
     stage "Windows tests (under Wine)"
     trap stop_wine EXIT
     ZELLORA_WINE_HOME="$root/build/win64/wine" "$root/cmake/wine-env.sh" prepare
     (cd build/win64 && ctest --output-on-failure -j "$jobs")
     ;;
   run)
+    # The demonstration: sample pages on the local server, a prefix of its own (never the user's),
+    # the ticker on the current display or, without one, under a virtual X server with screenshots.
     install_deps
     build win64
-    if [ -n "${DISPLAY:-}" ]; then
-      echo "== starting Zellora.exe on $DISPLAY"
-      ZELLORA_USE_DISPLAY=1 ZELLORA_WINE_HOME="$root/build/win64/wine-desktop" \
-        exec "$root/cmake/wine-env.sh" exec "$root/build/win64/ticker/Zellora.exe" "${@:2}"
-    fi
-    echo "== no X display: starting Zellora.exe under a virtual one"
-    export ZELLORA_WINE_HOME="$root/build/win64/wine-desktop"
-    "$root/cmake/wine-env.sh" prepare
-    # Detached, with its output in a file: a caller reading this script's output through a pipe
-    # must not wait for the ticker, which keeps running.
-    log="$ZELLORA_WINE_HOME/zellora.log"
-    setsid "$root/cmake/wine-env.sh" run wine "$root/build/win64/ticker/Zellora.exe" "${@:2}" \
-      >"$log" 2>&1 </dev/null &
-    pid=$!
-    # The main window is hidden; that it exists shows that start-up is done.
-    if ! "$root/cmake/wine-env.sh" exec "$root/build/win64/tools/wintool.exe" wait "__@ZELLORA@__" 30000; then
-      echo "== Zellora.exe shows no main window after 30 s (its output: $log)"
-    fi
-    shot="$root/build/win64/zellora-screenshot.png"
-    "$root/cmake/wine-env.sh" run import -window root "$shot"
-    echo "== screenshot: $shot"
-    if kill -0 "$pid" 2>/dev/null; then
-      echo "   Zellora.exe keeps running (pid $pid); stop it with:"
-      echo "   ZELLORA_WINE_HOME=$ZELLORA_WINE_HOME cmake/wine-env.sh stop"
-    else
-      echo "   Zellora.exe has ended (its output: $log)"
-    fi
+    exec bash "$root/tools/demo/run_demo.sh" "$root/build/win64" "${@:2}"
     ;;
   bench)
     install_deps
