@@ -18,7 +18,7 @@ const CataloguePage kCataloguePages[] = {
     {138, {{"ダウンロード", SHOP "soft/hoshizora_clock.html"}, kNone, kNone, kNone, kNone, kNone, kNone}},
     {139,
      {{"ぽけメモ", SHOP "soft/pocket_memo.html"},
-      {"クリップ箱", SHOP "soft/clip_box.html"},
+      {"クリップ", SHOP "soft/clip_box.html"},
       {"まる圧縮", SHOP "soft/marugoto_zip.html"},
       {"タイマー", SHOP "soft/timer_kun.html"},
       {"フォント", SHOP "soft/font_mihon.html"},

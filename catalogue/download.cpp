@@ -185,7 +185,12 @@ int TransferFile(DownloadHost& host, const std::string& address, std::string& pa
   host.SetRate(RateText(kInitialRate));
   host.PumpMessages(kPumpMs);
 
+  // The old file goes; the new one exists from here on, so an empty download saves an empty file.
   host.RemoveFile(chosen);
+  if (!host.AppendToFile(chosen, nullptr, 0)) {
+    host.CloseFile();
+    return 0;
+  }
   std::vector<char> buffer;
   try {
     buffer.resize(kTransferBlockBytes);

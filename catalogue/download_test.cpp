@@ -93,6 +93,10 @@ class FakeHost : public DownloadHost {
   bool RemoveFile(const std::string& path) override { return disk.erase(path) > 0; }
   bool AppendToFile(const std::string& path, const char* bytes, std::size_t count) override {
     if (++appends == failAppendAt) return false;
+    if (count == 0) {
+      disk[path];  // opened or created, nothing written
+      return true;
+    }
     disk[path].append(bytes, count);
     return true;
   }
@@ -323,7 +327,8 @@ TEST_F(Transfer, ZeroLengthReplacesAnyOldFileWithAnEmptyOne) {
   host.disk[kSaved] = "old";
   EXPECT_EQ(Run(), 1);
   EXPECT_EQ(host.chooserShown, 1);
-  EXPECT_EQ(host.disk.count(kSaved), 0u);  // removed; nothing appended
+  ASSERT_EQ(host.disk.count(kSaved), 1u);  // the old one removed, an empty one made
+  EXPECT_EQ(host.disk[kSaved], "");
   EXPECT_TRUE(host.readSizes.empty());
 }
 
@@ -345,7 +350,7 @@ TEST_F(Transfer, CancelMidTransferDeletesThePartialFile) {
 
 TEST_F(Transfer, AFailedWriteOrACancelledSaveDialogFails) {
   host.files[kFile].bytes = std::string(9000, 'w');
-  host.failAppendAt = 2;
+  host.failAppendAt = 3;  // the second block
   EXPECT_EQ(Run(), 0);
   EXPECT_EQ(host.disk.count(kSaved), 0u);
   host.choose = [](std::string&) { return false; };
