@@ -11,8 +11,8 @@
 
 #include "catalogue/download.h"
 #include "catalogue/download_dlg_win.h"
-#include "support/net/page_fetch.h"
 #include "catalogue/res/resource.h"
+#include "support/net/page_fetch.h"
 #include "support/system/paths_win.h"
 #include "support/win/file_dialog.h"
 
@@ -189,8 +189,8 @@ bool CWinDownloadHost::OpenFile(const std::string& url) {
 
 bool CWinDownloadHost::FileLength(std::uint64_t& length) {
   DWORD value = 0, size = sizeof value;
-  if (!request ||
-      !::HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &value, &size, nullptr)) {
+  if (!request || !::HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &value,
+                                    &size, nullptr)) {
     return false;
   }
   length = value;
@@ -259,7 +259,8 @@ bool CCatalogueDlg::OnInitDialog() {
   const RECT next = ChildRect(GetItem(IDC_NEXT));
   const catalogue::CatalogueLayout layout = catalogue::ComputeLayout(
       {pagePicture.width, pagePicture.height}, {outer.right - outer.left, outer.bottom - outer.top},
-      {client.right, client.bottom}, {offer.right - offer.left, offer.bottom - offer.top}, next.right - next.left);
+      {client.right, client.bottom}, {offer.right - offer.left, offer.bottom - offer.top},
+      next.right - next.left);
   ::SetWindowPos(wnd, nullptr, 0, 0, layout.window.width, layout.window.height,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   const UINT keep = SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE;

@@ -121,7 +121,8 @@ TEST_F(CatalogueWindow, ClientAreaButtonsAndPages) {
     EXPECT_EQ(Text(::GetDlgItem(w, IDC_OFFER_FIRST)), "ダウンロード");
     for (int id = IDC_OFFER_FIRST + 1; id <= IDC_OFFER_LAST; ++id) EXPECT_FALSE(Visible(w, id)) << id;
     // The buttons sit in the band under the picture.
-    const RECT offer = ChildRect(w, IDC_OFFER_FIRST), next = ChildRect(w, IDC_NEXT), prev = ChildRect(w, IDC_PREVIOUS);
+    const RECT offer = ChildRect(w, IDC_OFFER_FIRST), next = ChildRect(w, IDC_NEXT),
+               prev = ChildRect(w, IDC_PREVIOUS);
     const int h = offer.bottom - offer.top, wN = next.right - next.left;
     EXPECT_EQ(offer.left, 8);
     EXPECT_EQ(offer.top, 400 + (30 - h) / 2);
@@ -165,7 +166,8 @@ TEST_F(CatalogueWindow, SystemMenuBackgroundPaintingAndLinkStrips) {
     ::GetMenuStringA(menu, IDM_ABOUTBOX, item, sizeof item, MF_BYCOMMAND);
     EXPECT_STREQ(item, "HOSHIRAIｵﾝﾗｲﾝｶﾀﾛｸﾞのﾊﾞｰｼﾞｮﾝ情報(&A)...");
 
-    HBRUSH brush = reinterpret_cast<HBRUSH>(::SendMessageA(w, WM_CTLCOLORDLG, 0, reinterpret_cast<LPARAM>(w)));
+    HBRUSH brush =
+        reinterpret_cast<HBRUSH>(::SendMessageA(w, WM_CTLCOLORDLG, 0, reinterpret_cast<LPARAM>(w)));
     LOGBRUSH logBrush = {};
     ASSERT_TRUE(::GetObjectA(brush, sizeof logBrush, &logBrush));
     EXPECT_EQ(logBrush.lbColor, RGB(255, 255, 255));
@@ -345,8 +347,8 @@ class CatalogueDownload : public HttpServerTest {
   }
   // Serves a download page with a META DOWNLOAD tag leading to fileQuery.
   std::string MetaPage(const std::string& fileQuery) {
-    server->WriteFile("meta.html", "<html><head>\r\n<meta name=\"DOWNLOAD\" content=\"" + server->Url(fileQuery) +
-                                       "\">\r\n</head><body></body></html>\r\n");
+    server->WriteFile("meta.html", "<html><head>\r\n<meta name=\"DOWNLOAD\" content=\"" +
+                                       server->Url(fileQuery) + "\">\r\n</head><body></body></html>\r\n");
     return server->Url("/page?file=meta.html");
   }
   void Download(const std::string& address) {
@@ -439,7 +441,8 @@ TEST_F(CatalogueDownload, CancelMidTransferRemovesThePartialFile) {
       HWND progress = WaitForWindow(" ダウンロード", 20000);
       for (int i = 0; i < 500 && !sawPartial; ++i) {
         WIN32_FILE_ATTRIBUTE_DATA data;
-        sawPartial = ::GetFileAttributesExA(target.c_str(), GetFileExInfoStandard, &data) && data.nFileSizeLow > 0;
+        sawPartial =
+            ::GetFileAttributesExA(target.c_str(), GetFileExInfoStandard, &data) && data.nFileSizeLow > 0;
         ::Sleep(20);
       }
       if (progress) ::PostMessageA(progress, WM_COMMAND, IDCANCEL, 0);
@@ -455,7 +458,8 @@ TEST_F(CatalogueDownload, CancelMidTransferRemovesThePartialFile) {
 }
 
 TEST_F(CatalogueDownload, APageWithoutARecognisedTagFails) {
-  server->WriteFile("plain.html", "<html><head><title>x</title></head><body><a href=\"a.exe\">a</a></body></html>\n");
+  server->WriteFile("plain.html",
+                    "<html><head><title>x</title></head><body><a href=\"a.exe\">a</a></body></html>\n");
   Download(server->Url("/page?file=plain.html"));
   EXPECT_EQ(dlg.saveDialogs, 0);
   EXPECT_EQ(dlg.installQuestions, 0);
@@ -467,8 +471,8 @@ TEST_F(CatalogueDownload, APageWithoutARecognisedTagFails) {
 }
 
 TEST_F(CatalogueDownload, YesStartsTheSavedInstallerFromAFolderWithASpace) {
-  const std::string probe =
-      TestHttpServer::ReadFile(TestHttpServer::LocalPath(std::string(ZELLORA_BINARY_DIR) + "/catalogue/install_probe.exe"));
+  const std::string probe = TestHttpServer::ReadFile(
+      TestHttpServer::LocalPath(std::string(ZELLORA_BINARY_DIR) + "/catalogue/install_probe.exe"));
   ASSERT_FALSE(probe.empty());
   server->WriteFile("setup.exe", probe);
   const std::string base = std::filesystem::path(folder).parent_path().string();
@@ -476,7 +480,8 @@ TEST_F(CatalogueDownload, YesStartsTheSavedInstallerFromAFolderWithASpace) {
   std::filesystem::create_directories(spaced);
   // What an unquoted command line would start instead.
   {
-    HANDLE decoy = ::CreateFileA((base + "\\ab.exe").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    HANDLE decoy =
+        ::CreateFileA((base + "\\ab.exe").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     DWORD n = 0;
     ::WriteFile(decoy, probe.data(), static_cast<DWORD>(probe.size()), &n, nullptr);
     ::CloseHandle(decoy);

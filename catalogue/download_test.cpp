@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <string>
@@ -140,8 +141,8 @@ TEST_F(Resolve, MetaDownloadInTheHeadLeadsStraightToTheFile) {
 TEST_F(Resolve, MetaDownloadOutsideTheHeadIsIgnored) {
   host.files[kFile].bytes = "MZ";
   // Before any <HEAD> and after </HEAD>: neither counts.
-  EXPECT_EQ(Run("<meta name=\"download\" content=\"" + kFile + "\">\n<HEAD></HEAD>\n<META NAME=\"DOWNLOAD\" CONTENT=\"" +
-                kFile + "\">\n"),
+  EXPECT_EQ(Run("<meta name=\"download\" content=\"" + kFile +
+                "\">\n<HEAD></HEAD>\n<META NAME=\"DOWNLOAD\" CONTENT=\"" + kFile + "\">\n"),
             0);
   EXPECT_TRUE(host.opened.empty());
   EXPECT_TRUE(host.disk.empty());
@@ -150,7 +151,8 @@ TEST_F(Resolve, MetaDownloadOutsideTheHeadIsIgnored) {
 TEST_F(Resolve, AnEmptyOrUnquotedContentIsPassedOver) {
   host.files[kFile].bytes = "MZ";
   EXPECT_EQ(Run("<head><meta name=download content=\"\"><meta name=download content=x.exe>\n"
-                "<meta name=\"download\" content=\"" + kFile + "\"></head>\n"),
+                "<meta name=\"download\" content=\"" +
+                kFile + "\"></head>\n"),
             1);
   EXPECT_EQ(host.opened, std::vector<std::string>{kFile});
 }
@@ -167,7 +169,8 @@ TEST_F(Resolve, MarkedImageFollowsTheLastLinkOnTheShopsServer) {
 }
 
 TEST_F(Resolve, MarkedImageBeforeAnyLinkFollowsTheShopsTopPage) {
-  host.pages["http://shop.test/"] = "<HEAD><META HTTP-EQUIV=\"REFRESH\" CONTENT=\"0;URL=" + kFile + "\"></HEAD>\n";
+  host.pages["http://shop.test/"] =
+      "<HEAD><META HTTP-EQUIV=\"REFRESH\" CONTENT=\"0;URL=" + kFile + "\"></HEAD>\n";
   host.files[kFile].bytes = "top";
   EXPECT_EQ(Run("<img alt=\"HTTPでダウンロード\" src=\"a.gif\">\n<a href=\"late.html\">\n"), 1);
   EXPECT_EQ(host.fetched.back(), "http://shop.test/");
@@ -175,7 +178,8 @@ TEST_F(Resolve, MarkedImageBeforeAnyLinkFollowsTheShopsTopPage) {
 
 TEST_F(Resolve, ImageWithoutTheMarkerAndTagsSplitOverLinesAreNeverSeen) {
   host.files[kFile].bytes = "MZ";
-  EXPECT_EQ(Run("<head><meta name=\"DOWNLOAD\"\ncontent=\"" + kFile + "\"></head>\n"
+  EXPECT_EQ(Run("<head><meta name=\"DOWNLOAD\"\ncontent=\"" + kFile +
+                "\"></head>\n"
                 "<body><img alt=\"HTTPで\nダウンロード\"><img alt=\"FTPでダウンロード\">\n"),
             0);
   EXPECT_TRUE(host.opened.empty());
@@ -192,7 +196,8 @@ TEST_F(Resolve, PagesFailingToLoadOrCancelledSaveNothing) {
 
 TEST_F(Resolve, TheResultOfTheTransferIsTheResult) {
   host.files[kFile].hasLength = false;
-  EXPECT_EQ(Run("<head><meta name=\"DOWNLOAD\" content=\"" + kFile + "\"><meta name=\"DOWNLOAD\" content=\"x\"></head>\n"),
+  EXPECT_EQ(Run("<head><meta name=\"DOWNLOAD\" content=\"" + kFile +
+                "\"><meta name=\"DOWNLOAD\" content=\"x\"></head>\n"),
             0);
   EXPECT_EQ(host.opened, std::vector<std::string>{kFile});  // the first match decides
   EXPECT_EQ(host.chooserShown, 0);
@@ -216,12 +221,19 @@ TEST_F(Follow, RefreshInTheHeadWithUpperCaseUrlLeadsToTheFile) {
 
 TEST_F(Follow, LowerCaseUrlEmptyAddressesAndTagsOutsideTheHeadDoNotMatch) {
   host.files[kFile].bytes = "abc";
-  EXPECT_EQ(Run("<meta http-equiv=\"refresh\" content=\"0;URL=" + kFile + "\">\n<head>\n"
-                "<meta http-equiv=\"refresh\" content=\"0;url=" + kFile + "\">\n"
-                "<meta http-equiv=\"refresh\" content=\"0;URL=\">\n<meta http-equiv=\"refresh\" content=0;URL=x>\n"
-                "<meta name=\"other\" content=\"0;URL=" + kFile + "\">\n</head>\n"
-                "<meta http-equiv=\"refresh\" content=\"0;URL=" + kFile + "\">\n"),
-            0);
+  EXPECT_EQ(
+      Run("<meta http-equiv=\"refresh\" content=\"0;URL=" + kFile +
+          "\">\n<head>\n"
+          "<meta http-equiv=\"refresh\" content=\"0;url=" +
+          kFile +
+          "\">\n"
+          "<meta http-equiv=\"refresh\" content=\"0;URL=\">\n<meta http-equiv=\"refresh\" content=0;URL=x>\n"
+          "<meta name=\"other\" content=\"0;URL=" +
+          kFile +
+          "\">\n</head>\n"
+          "<meta http-equiv=\"refresh\" content=\"0;URL=" +
+          kFile + "\">\n"),
+      0);
   EXPECT_TRUE(host.opened.empty());
 }
 

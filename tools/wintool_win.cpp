@@ -9,6 +9,8 @@
 //   wintool copydata TITLE TAG TEXT       WM_COPYDATA with TEXT and its NUL; TAG is a number or four
 //                                         characters ("FLSH"); \n \r \f \t \\ in TEXT are decoded
 //   wintool windows [PID]                 list top-level windows: HWND PID VISIBLE CLASS TITLE
+//   wintool client TITLE                  print the client area's "WIDTH HEIGHT"
+//   wintool item TITLE ID                 print "VISIBLE ENABLED TEXT" of the dialog item ID
 //
 // TITLE "-" means any title (with CLASS). Numbers are decimal or 0x-hexadecimal. Text is the
 // ANSI code page's (Shift_JIS in the test prefix).
@@ -142,6 +144,22 @@ int main(int argc, char** argv) {
       return 1;
     }
     std::printf("%llu\n", static_cast<unsigned long long>(result));
+    return 0;
+  }
+  if (cmd == "client" && argc >= 3) {
+    HWND wnd = Find(argv[2], nullptr);
+    RECT r = {};
+    if (!wnd || !::GetClientRect(wnd, &r)) return 1;
+    std::printf("%ld %ld\n", r.right - r.left, r.bottom - r.top);
+    return 0;
+  }
+  if (cmd == "item" && argc >= 4) {
+    HWND wnd = Find(argv[2], nullptr);
+    HWND item = wnd ? ::GetDlgItem(wnd, static_cast<int>(Number(argv[3]))) : nullptr;
+    if (!item) return 1;
+    char text[512] = {};
+    ::GetWindowTextA(item, text, sizeof text);
+    std::printf("%d %d %s\n", ::IsWindowVisible(item) ? 1 : 0, ::IsWindowEnabled(item) ? 1 : 0, text);
     return 0;
   }
   if (cmd == "windows") {
