@@ -332,6 +332,10 @@ bool CCatalogueDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& r
       Paint();
       result = 0;
       return true;
+    case WM_PRINTCLIENT:
+      PaintTo(reinterpret_cast<HDC>(wParam));
+      result = 0;
+      return true;
     case WM_CTLCOLORDLG:
       if (!whiteBrush) return false;
       result = reinterpret_cast<LRESULT>(whiteBrush.Get());
@@ -366,12 +370,22 @@ bool CCatalogueDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& r
 }
 
 void CCatalogueDlg::DrawPicture(const CGifPicture& picture, int x, int y) {
+  ++stripRedraws;
   if (!picture.bitmap) return;
   win::CWindowDc dc(GetHwnd());
   if (!dc) return;
   win::CMemoryDc memory(::CreateCompatibleDC(dc.Get()));
   win::CSelectObject select(memory.Get(), picture.bitmap.Get());
   if (select.Ok()) ::BitBlt(dc.Get(), x, y, picture.width, picture.height, memory.Get(), 0, 0, SRCCOPY);
+}
+
+void CCatalogueDlg::PaintTo(HDC dc) {
+  win::CMemoryDc memory(::CreateCompatibleDC(dc));
+  for (const CGifPicture* picture : {&pagePicture, &headerPicture}) {
+    if (!picture->bitmap) continue;
+    win::CSelectObject select(memory.Get(), picture->bitmap.Get());
+    if (select.Ok()) ::BitBlt(dc, 0, 0, picture->width, picture->height, memory.Get(), 0, 0, SRCCOPY);
+  }
 }
 
 void CCatalogueDlg::Paint() {
@@ -386,12 +400,7 @@ void CCatalogueDlg::Paint() {
     const int cx = ::GetSystemMetrics(SM_CXICON), cy = ::GetSystemMetrics(SM_CYICON);
     ::DrawIcon(dc, (r.right - cx + 1) / 2, (r.bottom - cy + 1) / 2, icon);
   } else {
-    win::CMemoryDc memory(::CreateCompatibleDC(dc));
-    for (const CGifPicture* picture : {&pagePicture, &headerPicture}) {
-      if (!picture->bitmap) continue;
-      win::CSelectObject select(memory.Get(), picture->bitmap.Get());
-      if (select.Ok()) ::BitBlt(dc, 0, 0, picture->width, picture->height, memory.Get(), 0, 0, SRCCOPY);
-    }
+    PaintTo(dc);
   }
   ::EndPaint(wnd, &paint);
 }

@@ -61,6 +61,13 @@ class CCatalogueDlg : public win::CDialog {
   virtual bool StartInstaller(const std::string& path);
   virtual void OpenWebPage(const char* url);
 
+  // Draws the page picture and the header over it into dc (painting and WM_PRINTCLIENT).
+  void PaintTo(HDC dc);
+  // Whether the pointer is over link strip A / B, and how often a strip was redrawn.
+  bool StripAHighlighted() const { return stripATracker.Inside(); }
+  bool StripBHighlighted() const { return stripBTracker.Inside(); }
+  int StripRedraws() const { return stripRedraws; }
+
   // The progress dialog while a download runs, else null.
   CDownloadDlg* ActiveDownload() const { return download; }
 
@@ -92,6 +99,7 @@ class CCatalogueDlg : public win::CDialog {
   std::string addresses[catalogue::kOfferCount];
   CColorButton buttons[kButtonCount];  // "<<前へ", "次へ>>", then the offers
   bool ended = false;
+  int stripRedraws = 0;
   CDownloadDlg* download = nullptr;
 };
 

@@ -173,30 +173,45 @@ TEST_F(CatalogueWindow, SystemMenuBackgroundPaintingAndLinkStrips) {
     EXPECT_EQ(logBrush.lbColor, RGB(255, 255, 255));
 
     // The header is painted over the page, the page below it.
-    CGifPicture header, hot;
+    CGifPicture header;
     ASSERT_TRUE(LoadGifPicture(IDR_GIF_HEADER, header));
-    ASSERT_TRUE(LoadGifPicture(IDR_GIF_LINK_A_HOT, hot));
-    ::UpdateWindow(w);
-    win::CWindowDc dc(w);
-    EXPECT_EQ(::GetPixel(dc.Get(), 30, 40), PixelOf(header, 30, 40));
-    EXPECT_EQ(::GetPixel(dc.Get(), 300, 250), PixelOf(d.PagePicture(), 300, 250));
-
-    // Entering strip A draws its highlighted picture; leaving puts the normal one back.
-    int hx = -1, hy = -1;
-    for (int y = 0; y < hot.height && hx < 0; ++y) {
-      for (int x = 0; x < hot.width; ++x) {
-        if (PixelOf(hot, x, y) != PixelOf(header, 189 + x, 67 + y)) {
-          hx = x;
-          hy = y;
-          break;
-        }
-      }
+    EXPECT_EQ(header.width, 640);
+    EXPECT_EQ(header.height, 85);
+    CGifPicture painted;
+    {
+      BITMAPINFO info = {};
+      info.bmiHeader = {sizeof info.bmiHeader, 640, 430, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+      void* bits = nullptr;
+      win::CMemoryDc dc(::CreateCompatibleDC(nullptr));
+      painted.bitmap.Attach(::CreateDIBSection(dc.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+      win::CSelectObject select(dc.Get(), painted.bitmap.Get());
+      ::SendMessageA(w, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.Get()), PRF_CLIENT);
     }
-    ASSERT_GE(hx, 0) << "the highlighted strip looks like the header";
+    for (POINT p : {POINT{30, 40}, POINT{600, 10}, POINT{320, 84}}) {
+      EXPECT_EQ(PixelOf(painted, p.x, p.y), PixelOf(header, p.x, p.y)) << p.x << "," << p.y;
+    }
+    for (POINT p : {POINT{300, 250}, POINT{20, 399}, POINT{639, 85}}) {
+      EXPECT_EQ(PixelOf(painted, p.x, p.y), PixelOf(d.PagePicture(), p.x, p.y)) << p.x << "," << p.y;
+    }
+    EXPECT_NE(PixelOf(header, 30, 40), PixelOf(d.PagePicture(), 30, 40));
+
+    // Strip A is redrawn when the pointer crosses its edge, not on moves inside or outside.
+    const int before = d.StripRedraws();
+    ::SendMessageA(w, WM_MOUSEMOVE, 0, MAKELPARAM(100, 150));
+    EXPECT_EQ(d.StripRedraws(), before);
     ::SendMessageA(w, WM_MOUSEMOVE, 0, MAKELPARAM(300, 75));
-    EXPECT_EQ(::GetPixel(dc.Get(), 189 + hx, 67 + hy), PixelOf(hot, hx, hy));
-    ::SendMessageA(w, WM_MOUSEMOVE, 0, MAKELPARAM(300, 150));
-    EXPECT_EQ(::GetPixel(dc.Get(), 189 + hx, 67 + hy), PixelOf(header, 189 + hx, 67 + hy));
+    ::SendMessageA(w, WM_MOUSEMOVE, 0, MAKELPARAM(310, 76));
+    ::SendMessageA(w, WM_MOUSEMOVE, 0, MAKELPARAM(435, 81));
+    EXPECT_TRUE(d.StripAHighlighted());
+    EXPECT_EQ(d.StripRedraws(), before + 1);
+    ::SendMessageA(w, WM_MOUSEMOVE, 0, MAKELPARAM(436, 81));
+    ::SendMessageA(w, WM_MOUSEMOVE, 0, MAKELPARAM(500, 200));
+    EXPECT_FALSE(d.StripAHighlighted());
+    EXPECT_EQ(d.StripRedraws(), before + 2);
+    // Strip B belongs to a page that cannot be reached.
+    ::SendMessageA(w, WM_MOUSEMOVE, 0, MAKELPARAM(100, 380));
+    EXPECT_FALSE(d.StripBHighlighted());
+    EXPECT_EQ(d.StripRedraws(), before + 2);
 
     ::SendMessageA(w, WM_LBUTTONUP, 0, MAKELPARAM(300, 75));
     ::SendMessageA(w, WM_LBUTTONUP, 0, MAKELPARAM(100, 380));  // strip B: not on this page

@@ -1,7 +1,8 @@
 // Catalogue.exe: the catalogue window, shown modally; when it ends, the program ends.
+#include <windows.h>
+// The common controls and OLE need windows.h first.
 #include <commctrl.h>
 #include <ole2.h>
-#include <windows.h>
 
 #include "catalogue/catalogue_dlg_win.h"
 
