@@ -292,11 +292,26 @@ class Watcher {
   std::thread thread;
 };
 
-// The first top-level window of this process with the title, waited for up to timeoutMs.
+// The first top-level window of this process with the title, waited for up to timeoutMs. Other
+// test processes on the same desktop may show windows with the same titles at the same time.
 HWND WaitForWindow(const char* title, int timeoutMs) {
+  struct Search {
+    const char* title;
+    HWND found;
+  };
   for (int waited = 0; waited < timeoutMs; waited += 20) {
-    HWND found = ::FindWindowA(nullptr, title);
-    if (found) return found;
+    Search search = {title, nullptr};
+    ::EnumWindows(
+        [](HWND wnd, LPARAM param) -> BOOL {
+          Search& s = *reinterpret_cast<Search*>(param);
+          DWORD pid = 0;
+          ::GetWindowThreadProcessId(wnd, &pid);
+          if (pid != ::GetCurrentProcessId() || Text(wnd) != s.title) return TRUE;
+          s.found = wnd;
+          return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    if (search.found) return search.found;
     ::Sleep(20);
   }
   return nullptr;
