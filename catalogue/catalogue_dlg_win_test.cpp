@@ -17,6 +17,7 @@
 
 #include "catalogue/download_dlg_win.h"
 #include "catalogue/res/resource.h"
+#include "support/system/paths_win.h"
 #include "tests/test_server.h"
 
 namespace {
@@ -29,6 +30,7 @@ class TestCatalogueDlg : public CCatalogueDlg {
   bool cancelSave = false;
   bool answerYes = false;
   bool realMessages = false;
+  bool realSaveDialog = false;
   int saveDialogs = 0, installQuestions = 0, failures = 0;
   std::string proposed;
   std::vector<std::string> opened;
@@ -36,6 +38,7 @@ class TestCatalogueDlg : public CCatalogueDlg {
   std::string ShopHost() override { return host.empty() ? CCatalogueDlg::ShopHost() : host; }
   bool ChooseSavePath(HWND owner, std::string& path) override {
     ++saveDialogs;
+    if (realSaveDialog) return CCatalogueDlg::ChooseSavePath(owner, path);
     EXPECT_EQ(owner, ActiveDownload() ? ActiveDownload()->GetHwnd() : nullptr);
     proposed = path;
     if (!saveAs.empty()) path = saveAs;
@@ -392,12 +395,41 @@ class CatalogueDownload : public HttpServerTest {
 TEST_F(CatalogueDownload, MetaDownloadSavesTheFileByteForByte) {
   const std::string bytes = RandomBytes(300000);
   server->WriteFile("setup.exe", bytes);
-  Download(MetaPage("/page?file=setup.exe"));
+  Download(MetaPage("/files/setup.exe"));
   EXPECT_EQ(dlg.saveDialogs, 1);
-  EXPECT_NE(dlg.proposed.find("\\page?file=setup.exe"), std::string::npos) << dlg.proposed;
+  EXPECT_EQ(dlg.proposed, paths::JoinPath(paths::GetDesktopFolder(), "setup.exe"));
   EXPECT_EQ(TestHttpServer::ReadFile(dlg.saveAs), bytes);
   EXPECT_EQ(dlg.installQuestions, 1);
   EXPECT_EQ(dlg.failures, 0);
+}
+
+TEST_F(CatalogueDownload, TheRealSaveDialogProposesTheFileName) {
+  const std::string bytes = RandomBytes(20000);
+  server->WriteFile("tool.exe", bytes);
+  dlg.realSaveDialog = true;
+  std::string title, proposedName;
+  const std::string target = dlg.saveAs;
+  dlg.whileShown = [&](TestCatalogueDlg& d) {
+    Watcher watcher([&] {
+      HWND box = WaitForWindow("保存先を選択して下さい", 20000);
+      if (!box) return;
+      title = Text(box);
+      // The file name box of the explorer-style dialog (a combo box, or an edit in older ones).
+      HWND name = ::GetDlgItem(box, 0x47C) ? ::GetDlgItem(box, 0x47C) : ::GetDlgItem(box, 0x480);
+      for (int i = 0; i < 100 && proposedName.empty(); ++i) {
+        proposedName = Text(name);
+        ::Sleep(20);
+      }
+      ::SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(target.c_str()));
+      ::PostMessageA(box, WM_COMMAND, IDOK, 0);
+    });
+    d.DownloadOffer(MetaPage("/files/tool.exe"));
+  };
+  dlg.Run();
+  EXPECT_EQ(title, "保存先を選択して下さい");
+  EXPECT_EQ(proposedName, "tool.exe");
+  EXPECT_EQ(TestHttpServer::ReadFile(target), bytes);
+  EXPECT_EQ(dlg.installQuestions, 1);
 }
 
 TEST_F(CatalogueDownload, MarkedImageAndRefreshPageLeadToTheFile) {
@@ -477,7 +509,7 @@ TEST_F(CatalogueDownload, CancelMidTransferRemovesThePartialFile) {
       }
       if (progress) ::PostMessageA(progress, WM_COMMAND, IDCANCEL, 0);
     });
-    d.DownloadOffer(MetaPage("/page?file=setup.exe&stall=65536&stall_secs=2"));
+    d.DownloadOffer(MetaPage("/files/setup.exe?stall=65536&stall_secs=2"));
   };
   dlg.Run();
   EXPECT_TRUE(sawPartial);
