@@ -6,6 +6,7 @@
 #include <windowsx.h>
 #include <wininet.h>
 
+#include <cstdio>
 #include <ctime>
 #include <utility>
 
@@ -208,7 +209,11 @@ bool LoadGifPicture(int resourceId, CGifPicture& picture) {
   const void* bytes = loaded ? ::LockResource(loaded) : nullptr;
   const DWORD size = ::SizeofResource(module, found);
   if (!bytes || size == 0) return false;
-  const std::string temp = paths::JoinPath(paths::GetTempFolderText(), "~Catalogue.gif");
+  // One file per process: two catalogues starting together would otherwise write, read and
+  // delete the same file, and the one that loses ends silently.
+  char name[64];
+  std::snprintf(name, sizeof name, "~Catalogue-%lu.gif", static_cast<unsigned long>(::GetCurrentProcessId()));
+  const std::string temp = paths::JoinPath(paths::GetTempFolderText(), name);
   if (temp.empty() || !paths::WriteNewFile(temp, bytes, size)) return false;
   const bool ok = LoadPictureFile(temp, picture);
   paths::RemoveFile(temp);

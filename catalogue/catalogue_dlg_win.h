@@ -27,7 +27,7 @@ struct CGifPicture {
 };
 
 // Decodes the GIF resource id of the program into picture (through the temporary file
-// "~Catalogue.gif", which is deleted again). False, with picture empty, on any failure.
+// "~Catalogue-PID.gif", which is deleted again). False, with picture empty, on any failure.
 bool LoadGifPicture(int resourceId, CGifPicture& picture);
 
 class CCatalogueDlg : public win::CDialog {

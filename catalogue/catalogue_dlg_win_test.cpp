@@ -8,6 +8,7 @@
 #include <ole2.h>
 
 #include <atomic>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <random>
@@ -54,7 +55,12 @@ class TestCatalogueDlg : public CCatalogueDlg {
   }
   void OpenWebPage(const char* url) override { opened.push_back(url); }
 
-  void Run() { ASSERT_EQ(DoModal(nullptr), IDOK); }
+  void Run() {
+    shown = false;
+    ASSERT_EQ(DoModal(nullptr), IDOK);
+    ASSERT_TRUE(shown) << "the window ended before it was shown (a page picture did not load)";
+  }
+  bool shown = false;
 
  protected:
   bool OnInitDialog() override {
@@ -64,6 +70,7 @@ class TestCatalogueDlg : public CCatalogueDlg {
   }
   void OnTimer(UINT_PTR id) override {
     ::KillTimer(GetHwnd(), id);
+    shown = true;
     if (whileShown) whileShown(*this);
     ::SendMessageA(GetHwnd(), WM_CLOSE, 0, 0);
   }
@@ -78,6 +85,9 @@ void InitOnce() {
   done = true;
 }
 
+bool Exists(const std::string& path) {
+  return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 bool Visible(HWND dlg, int id) {
   return (::GetWindowLongA(::GetDlgItem(dlg, id), GWL_STYLE) & WS_VISIBLE) != 0;
 }
@@ -223,6 +233,27 @@ TEST_F(CatalogueWindow, SystemMenuBackgroundPaintingAndLinkStrips) {
   dlg.Run();
 }
 
+TEST(GifPicture, LoadsThroughATemporaryFileOfItsOwn) {
+  InitOnce();
+  const std::string temp = paths::GetTempFolderText();
+  // Another catalogue holding the old shared name open changes nothing.
+  const std::string shared = paths::JoinPath(temp, "~Catalogue.gif");
+  win::CKernelHandle other(::CreateFileA(shared.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(other);
+  CGifPicture picture;
+  ASSERT_TRUE(LoadGifPicture(IDR_GIF_LINK_B, picture));
+  EXPECT_EQ(picture.width, 262);
+  EXPECT_EQ(picture.height, 14);
+  char own[64];
+  std::snprintf(own, sizeof own, "~Catalogue-%lu.gif", static_cast<unsigned long>(::GetCurrentProcessId()));
+  EXPECT_FALSE(Exists(paths::JoinPath(temp, own)));  // removed again
+  other.Close();
+  ::DeleteFileA(shared.c_str());
+  EXPECT_FALSE(LoadGifPicture(12345, picture));
+  EXPECT_FALSE(picture.bitmap);
+}
+
 // Draws button 1002 through the window's WM_DRAWITEM into a bitmap of our own.
 struct DrawnButton {
   win::CMemoryDc dc{::CreateCompatibleDC(nullptr)};
@@ -352,10 +383,6 @@ std::string Folder(const std::string& name) {
                                                std::to_string(counter++) + "/" + name);
   std::filesystem::create_directories(path);
   return path;
-}
-
-bool Exists(const std::string& path) {
-  return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 std::string RandomBytes(std::size_t n) {

@@ -65,10 +65,11 @@ function(zellora_glob out dir kind)
   set(${out} ${files} PARENT_SCOPE)
 endfunction()
 
-# zellora_tests(<name> DIRS <dir>... LIBS <lib>...)
-# One test executable per module; every TEST() in it becomes a ctest test.
+# zellora_tests(<name> DIRS <dir>... LIBS <lib>... [LOCK <resource>])
+# One test executable per module; every TEST() in it becomes a ctest test. With LOCK, no two tests
+# holding that resource run at the same time (e.g. windows that other tests look for by title).
 function(zellora_tests name)
-  cmake_parse_arguments(ARG "" "" "DIRS;LIBS;SOURCES" ${ARGN})
+  cmake_parse_arguments(ARG "" "LOCK" "DIRS;LIBS;SOURCES" ${ARGN})
   if(ZELLORA_FUZZ)
     return()  # the fuzz build's literals are not Shift_JIS (see above)
   endif()
@@ -91,8 +92,12 @@ function(zellora_tests name)
     # Console subsystem so that the test output reaches ctest.
     target_link_options(${name} PRIVATE -mconsole)
   endif()
+  set(lock "")
+  if(ARG_LOCK)
+    set(lock RESOURCE_LOCK ${ARG_LOCK})
+  endif()
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-                       PROPERTIES TIMEOUT 300 LABELS ${name})
+                       PROPERTIES TIMEOUT 300 LABELS ${name} ${lock})
 endfunction()
 
 # zellora_library(<name> DIRS <dir>... [LIBS <lib>...])
