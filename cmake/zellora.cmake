@@ -65,17 +65,18 @@ function(zellora_glob out dir kind)
   set(${out} ${files} PARENT_SCOPE)
 endfunction()
 
-# zellora_tests(<name> DIRS <dir>... LIBS <lib>... [LOCK <resource>])
-# One test executable per module; every TEST() in it becomes a ctest test. With LOCK, no two tests
-# holding that resource run at the same time (e.g. windows that other tests look for by title).
+# zellora_tests(<name> DIRS <dir>... LIBS <lib>... [EXCLUDE <regex>] [PROPERTIES <prop> <value>...])
+# One test executable per module; every TEST() in it becomes a ctest test. EXCLUDE leaves out the
+# test files whose path matches (they go into an executable of their own); PROPERTIES are added to
+# every test of the executable (e.g. RESOURCE_LOCK for suites that share the Wine desktop).
 function(zellora_tests name)
-  cmake_parse_arguments(ARG "" "LOCK" "DIRS;LIBS;SOURCES" ${ARGN})
-  if(ZELLORA_FUZZ)
-    return()  # the fuzz build's literals are not Shift_JIS (see above)
-  endif()
+  cmake_parse_arguments(ARG "" "EXCLUDE" "DIRS;LIBS;SOURCES;PROPERTIES" ${ARGN})
   set(all ${ARG_SOURCES})
   foreach(d IN LISTS ARG_DIRS)
     zellora_glob(t ${d} TESTS)
+    if(ARG_EXCLUDE)
+      list(FILTER t EXCLUDE REGEX "${ARG_EXCLUDE}")
+    endif()
     list(APPEND all ${t})
     if(ZELLORA_WINDOWS)
       # Resources that only the tests use (test dialogs): foo_test.rc.
@@ -92,12 +93,8 @@ function(zellora_tests name)
     # Console subsystem so that the test output reaches ctest.
     target_link_options(${name} PRIVATE -mconsole)
   endif()
-  set(lock "")
-  if(ARG_LOCK)
-    set(lock RESOURCE_LOCK ${ARG_LOCK})
-  endif()
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-                       PROPERTIES TIMEOUT 300 LABELS ${name} ${lock})
+                       PROPERTIES TIMEOUT 300 LABELS ${name} ${ARG_PROPERTIES})
 endfunction()
 
 # zellora_library(<name> DIRS <dir>... [LIBS <lib>...])
