@@ -520,6 +520,7 @@ void CCatalogueDlg::DownloadOffer(const std::string& address) {
 CAboutDlg::CAboutDlg(CCatalogueDlg& owner) : CDialog(IDD_ABOUTBOX), catalogueDlg(owner) {}
 
 bool CAboutDlg::OnInitDialog() {
+  CentreOnOwner(GetHwnd());
   if (link.AttachDlgItem(GetHwnd(), IDC_HOMEPAGE_LINK)) {
     link.SetTextColor(0xFF0000);
     link.SetFont("ＭＳ ゴシック", 90, "標準|下線");

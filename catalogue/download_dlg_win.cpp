@@ -4,9 +4,27 @@
 
 #include "catalogue/res/resource.h"
 
+void CentreOnOwner(HWND dialog) {
+  HWND owner = ::GetWindow(dialog, GW_OWNER);
+  RECT own = {}, mine = {}, work = {};
+  if (!owner || !::GetWindowRect(owner, &own) || !::GetWindowRect(dialog, &mine)) return;
+  ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+  const int w = mine.right - mine.left, h = mine.bottom - mine.top;
+  int x = own.left + (own.right - own.left - w) / 2;
+  int y = own.top + (own.bottom - own.top - h) / 2;
+  if (work.right > work.left) {
+    if (x + w > work.right) x = work.right - w;
+    if (y + h > work.bottom) y = work.bottom - h;
+    if (x < work.left) x = work.left;
+    if (y < work.top) y = work.top;
+  }
+  ::SetWindowPos(dialog, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 CDownloadDlg::CDownloadDlg(int& cancelFlag) : CDialog(IDD_DOWNLOAD), cancel(cancelFlag) {}
 
 bool CDownloadDlg::OnInitDialog() {
+  CentreOnOwner(GetHwnd());
   // The control plays by itself once the clip is open (auto-play style).
   ::SendMessageA(GetItem(IDC_ANIMATION), ACM_OPENA, reinterpret_cast<WPARAM>(GetInstance()),
                  reinterpret_cast<LPARAM>(MAKEINTRESOURCEA(IDR_DOWNLOAD_AVI)));

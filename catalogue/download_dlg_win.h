@@ -9,6 +9,9 @@
 
 #include "support/win/dialog.h"
 
+// Moves a dialog to the centre of its owner window (the screen's work area keeps it visible).
+void CentreOnOwner(HWND dialog);
+
 class CDownloadDlg : public win::CDialog {
  public:
   // cancelFlag: the catalogue window's flag, set to 1 by the cancel button.
