@@ -22,6 +22,7 @@ Paths (query parameters are percent-decoded to bytes, so a body may be in any en
         &mode=close        no Content-Length: the body ends when the connection is closed
         &cut=N             announce the whole body but close the connection after N body bytes
         &stall=N           send N body bytes, then wait &stall_secs=S (default 20) before the rest
+  /files/NAME?...           the same as /page?file=NAME&... (an address that ends in a file name)
   /redirect?to=URL&code=302   redirect (301, 302, 303, 307 or 308) to URL (absolute or a path)
   /redirect?loop=1         redirect to this very address, for ever
   /auth?user=U&password=P&body=TEXT   answer 401 with a Basic challenge until the request
@@ -203,6 +204,10 @@ class Handler(socketserver.BaseRequestHandler):
             return self.send_page({"body": q.get("body", b"welcome\n")})
 
         if path == "/page":
+            return self.send_page(q)
+
+        if path.startswith("/files/"):
+            q["file"] = urllib.parse.unquote_to_bytes(path[len("/files/"):])
             return self.send_page(q)
 
         body = b"<html><body>not found</body></html>\n"

@@ -28,6 +28,8 @@
 //   wintool copyfuzz TITLE COUNT SEED     COUNT hostile WM_COPYDATA messages (random tags, sizes
 //                                         and bytes; zero sizes, null data, no terminating zero);
 //                                         prints how many the window took
+//   wintool client TITLE                  print the client area's "WIDTH HEIGHT"
+//   wintool item TITLE ID                 print "VISIBLE ENABLED TEXT" of the dialog item ID
 //
 // TITLE "-" means any title (with CLASS); "#HWND" names a window by its handle. Numbers are
 // decimal or 0x-hexadecimal. Text is the ANSI code page's (Shift_JIS in the test prefix).
@@ -369,6 +371,22 @@ int main(int argc, char** argv) {
     const int taken = CopyFuzz(wnd, static_cast<unsigned>(Number(argv[3])), Number(argv[4]));
     if (taken < 0) return 1;
     std::printf("%d\n", taken);
+    return 0;
+  }
+  if (cmd == "client" && argc >= 3) {
+    HWND wnd = Find(argv[2], nullptr);
+    RECT r = {};
+    if (!wnd || !::GetClientRect(wnd, &r)) return 1;
+    std::printf("%ld %ld\n", r.right - r.left, r.bottom - r.top);
+    return 0;
+  }
+  if (cmd == "item" && argc >= 4) {
+    HWND wnd = Find(argv[2], nullptr);
+    HWND item = wnd ? ::GetDlgItem(wnd, static_cast<int>(Number(argv[3]))) : nullptr;
+    if (!item) return 1;
+    char text[512] = {};
+    ::GetWindowTextA(item, text, sizeof text);
+    std::printf("%d %d %s\n", ::IsWindowVisible(item) ? 1 : 0, ::IsWindowEnabled(item) ? 1 : 0, text);
     return 0;
   }
   if (cmd == "windows") {
