@@ -116,6 +116,8 @@ Section "Uninstall"
   DetailPrint "$(Ending)"
   ExecWait '"$INSTDIR\Zellora.exe" /UNREGIST'
   ExecWait '"$INSTDIR\Zellmate.exe" /UNREGIST'
+  ; The browser's menu-extension key goes too when the companion's entries were all it held.
+  DeleteRegKey /ifempty HKCU "Software\Microsoft\Internet Explorer\MenuExt"
 
   ; The companion leaves its server registration in place (the menu entries are what it is asked
   ; to remove); the uninstaller takes it away, class id first.
