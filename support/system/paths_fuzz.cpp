@@ -106,8 +106,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         out = environment;
         return !in.empty();
       });
-  // Every replacement consumes an occurrence; a folder bringing its macro back stops the expansion.
-  Check(resolves <= static_cast<int>(path.size()) * 14 + 14);
+  // Folders naming further macros multiply the path at most once past the bound; the environment
+  // expansion replaces it whole.
+  Check(expanded.size() <= environment.size() ||
+        expanded.size() <= (paths::kMaxExpandedPath + 1 + path.size()) * (folder.size() + 2));
   // A path without a macro sign is only cleaned (a network path is looked up on the real system
   // there, so it is left out).
   if (ok && asked == 0 && sjis::FindChar(cleaned, '%') == std::string::npos) {

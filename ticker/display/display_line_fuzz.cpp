@@ -69,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   CheckFullWidth(line.text);
   Check(line.consumed >= 0 && static_cast<std::size_t>(line.consumed) <= headlines.size());
   std::size_t input = title.size() + 64;
-  for (const std::string& h : headlines) input += h.size() + 8;
+  for (const std::string& h : headlines) input += h.size() + 10;  // a mark before, dots after
   const std::size_t leadIn = width > 0 ? static_cast<std::size_t>(width) / 12 + 1 : 1;
   Check(line.text.size() <= 2 * (input + leadIn));
   return 0;
