@@ -47,8 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Check(parsed.charset == kStyledFontCharset);
   // Upper-casing the style first means its letter case never matters.
   const FontStyle upper = ParseFontStyle(face, pointTenths, sjis::ToUpper(style));
-  Check(upper.weight == parsed.weight && upper.italic == parsed.italic && upper.underline == parsed.underline &&
-        upper.strikeOut == parsed.strikeOut);
+  Check(upper.weight == parsed.weight && upper.italic == parsed.italic &&
+        upper.underline == parsed.underline && upper.strikeOut == parsed.strikeOut);
 
   const std::size_t bound = data[0] % 40;
   const std::string cut = TruncateFaceName(face, bound);

@@ -42,7 +42,8 @@ std::string Between(std::string_view text, std::string_view open, std::string_vi
 // A marker is looked for after the parts already read, so that a title such as "NEWS" or "URL"
 // (whose marker and closing "@" spell "@NEWS@") is not taken for the next marker; a text whose
 // parts come in another order is searched from its start as before.
-std::string PartAfter(std::string_view text, std::string_view open, std::string_view close, std::size_t& end) {
+std::string PartAfter(std::string_view text, std::string_view open, std::string_view close,
+                      std::size_t& end) {
   std::size_t found = end;
   std::string part = Between(text, open, close, end, found);
   if (found == end && end != 0) {
