@@ -154,7 +154,9 @@ TEST_F(HostileSettings, UrlListEntriesOfAnyForm) {
         UrlEntry entry;
         EXPECT_TRUE(url_list::LoadEntry(reg, key, entry)) << form.what << " " << key << " " << value;
         EXPECT_LE(entry.title.size() + entry.url.size() + entry.referrer.size(), form.data.size());
-        if (std::string(value) == url_list::kLevelValue) EXPECT_EQ(entry.level, 0) << form.what;
+        if (std::string(value) == url_list::kLevelValue) {
+          EXPECT_EQ(entry.level, 0) << form.what;
+        }
         EXPECT_EQ(Raw(key, value), before) << form.what << " " << key << " " << value;
         Clean();
       }
