@@ -78,9 +78,8 @@ FontStyle ParseFontStyle(std::string_view face, std::int32_t pointTenths, std::s
 }
 
 std::int32_t PointTenthsToHeight(std::int32_t pointTenths, std::int32_t dpi) {
-  // Tenths of a point to pixels: dpi / 72 pixels per point; 64-bit so no size can overflow.
-  // Clamped: a size read from hostile settings times a large dpi exceeds
-  // 32 bits, and the cut-off value would come out positive (a cell height) or garbled.
+  // Tenths of a point to pixels: dpi / 72 pixels per point, in 64 bits. A size from spoiled
+  // settings times a large dpi still exceeds 32 bits; cut off, it could come out positive.
   long long pixels = std::llabs(static_cast<long long>(dpi) * pointTenths / 720);
   if (pixels > INT32_MAX) pixels = INT32_MAX;
   return static_cast<std::int32_t>(-pixels);
