@@ -86,7 +86,7 @@ check_format() {
 fuzz_smoke() {
   local seconds=${ZELLORA_FUZZ_SECONDS:-20}
   local out=build/fuzz/fuzz-smoke
-  local sources=() src name exe seeds log runs rate added cov
+  local sources=() dict=() src name exe seeds log runs rate added cov
   rm -rf "$out"
   mkdir -p "$out"
   while IFS= read -r src; do sources+=("$src"); done < <(find "${code_dirs[@]}" -name '*_fuzz.cpp' | sort)
@@ -108,7 +108,9 @@ fuzz_smoke() {
     fi
     mkdir -p "$out/$name"
     log=$out/$name.log
-    if ! "$exe" -max_total_time="$seconds" -max_len=4096 -timeout=10 -print_final_stats=1 \
+    dict=()
+    if [ -f "${src%.cpp}.dict" ]; then dict=(-dict="${src%.cpp}.dict"); fi
+    if ! "$exe" -max_total_time="$seconds" -max_len=4096 -timeout=10 -print_final_stats=1 "${dict[@]}" \
       -artifact_prefix="$out/$name-" "$out/$name" "$seeds" >"$log" 2>&1 </dev/null; then
       tail -n 40 "$log"
       echo "== fuzz $name: FAILED after the output above (log: $log; the input: $out/$name-*)"

@@ -202,3 +202,40 @@ TEST_F(HandOver, SendWritesTheFlashEntryOnlyForARunningTicker) {
 }
 
 }  // namespace
+
+namespace {
+
+// Pages from any web site: 10 000-character titles and URLs and bytes that are not Shift_JIS are
+// stored exactly as given, numbered when taken, and fill the list to its 32 slots and no further.
+TEST_F(HandOver, LongAndMalformedTitlesAndUrlsAreStoredExactly) {
+  const std::string title(10000, 'T');
+  const std::string url = "http://long.example/" + std::string(10000 - 20, 'u');
+  const std::string bad("\x81\x7f\xa0\xfd\xff\x82", 6);  // ends in a lone lead byte
+  zellmate::AddResult r = Add(title, url, std::string(10000, 'r'));
+  ASSERT_EQ(r.outcome, zellmate::AddOutcome::kAdded);
+  EXPECT_EQ(r.title, title);
+  r = Add(title, url + "2");
+  ASSERT_EQ(r.outcome, zellmate::AddOutcome::kAdded);
+  EXPECT_EQ(r.title, title + "(2)");
+  EXPECT_EQ(Add(title, url).outcome, zellmate::AddOutcome::kSubscribed);
+  // Bad bytes reach the list as the system stores them (Windows' "A" functions replace them).
+  r = Add(bad, bad);
+  ASSERT_EQ(r.outcome, zellmate::AddOutcome::kAdded);
+  EXPECT_EQ(r.slot, 2);
+  r = Add(bad, "http://other/");
+  ASSERT_EQ(r.outcome, zellmate::AddOutcome::kAdded);
+  EXPECT_EQ(r.slot, 3);
+
+  const std::vector<std::string> slots = Slots();
+  EXPECT_EQ(slots[0], title + "|" + url + "|" + std::string(10000, 'r') + "|40");
+  EXPECT_NE(slots[2], "-");
+  EXPECT_NE(slots[3], "-");
+  for (int i = 4; i < url_list::kMaxSlots; ++i) {
+    ASSERT_EQ(Add(title, url + std::to_string(i)).outcome, zellmate::AddOutcome::kAdded) << i;
+  }
+  EXPECT_EQ(Add(title, url + "x").outcome, zellmate::AddOutcome::kListFull);
+  EXPECT_EQ(Slots().size(), static_cast<std::size_t>(url_list::kMaxSlots));
+  EXPECT_EQ(ticker.commands.size(), static_cast<std::size_t>(url_list::kMaxSlots));
+}
+
+}  // namespace

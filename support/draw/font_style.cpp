@@ -1,6 +1,7 @@
 #include "support/draw/font_style.h"
 
 #include <array>
+#include <cstdint>
 #include <cstdlib>
 #include <initializer_list>
 
@@ -56,7 +57,9 @@ std::string TruncateFaceName(std::string_view face, std::size_t maxBytes) {
   std::size_t end = 0;
   while (end < face.size()) {
     std::size_t next = sjis::NextChar(face, end);
-    if (next > maxBytes) break;
+    // A lead byte without its trail byte (the face's last byte) is not kept: the name the system
+    // gets must end on a whole character.
+    if (next > maxBytes || (sjis::IsLeadByte(face[end]) && next - end < 2)) break;
     end = next;
   }
   return std::string(face.substr(0, end));
@@ -75,9 +78,11 @@ FontStyle ParseFontStyle(std::string_view face, std::int32_t pointTenths, std::s
 }
 
 std::int32_t PointTenthsToHeight(std::int32_t pointTenths, std::int32_t dpi) {
-  // Tenths of a point to pixels: dpi / 72 pixels per point; 64-bit so no size can overflow.
-  long long pixels = static_cast<long long>(dpi) * pointTenths / 720;
-  return static_cast<std::int32_t>(-std::llabs(pixels));
+  // Tenths of a point to pixels: dpi / 72 pixels per point, in 64 bits. A size from spoiled
+  // settings times a large dpi still exceeds 32 bits; cut off, it could come out positive.
+  long long pixels = std::llabs(static_cast<long long>(dpi) * pointTenths / 720);
+  if (pixels > INT32_MAX) pixels = INT32_MAX;
+  return static_cast<std::int32_t>(-pixels);
 }
 
 std::uint8_t HandCursorAnd(int x, int y) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <vector>
 
 TEST(FontStyle, WordsInEitherLanguageAnyCaseAnyCombination) {
@@ -53,6 +54,14 @@ TEST(FontStyle, FaceCutAtCharacterBoundaryWithin31Bytes) {
   EXPECT_EQ(ParseFontStyle(face + "いう", 90, "").face.size(), 30u);
 }
 
+// Found by fuzzing: a short face whose last byte is a lead byte was passed on whole, torn.
+TEST(FontStyle, TornLastCharacterOfAShortFaceIsDropped) {
+  EXPECT_EQ(TruncateFaceName("\x82\x6c\x82"), "\x82\x6c");
+  EXPECT_EQ(ParseFontStyle("ab\x83", 90, "").face, "ab");
+  EXPECT_EQ(TruncateFaceName("\x83"), "");
+  EXPECT_EQ(TruncateFaceName("\x82\x6c"), "\x82\x6c");
+}
+
 TEST(FontStyle, PointSizeInTenthsFollowsResolution) {
   EXPECT_EQ(PointTenthsToHeight(120, 96), -16);
   EXPECT_EQ(PointTenthsToHeight(120, 72), -12);
@@ -60,6 +69,10 @@ TEST(FontStyle, PointSizeInTenthsFollowsResolution) {
   EXPECT_EQ(PointTenthsToHeight(90, 96), -12);
   EXPECT_EQ(PointTenthsToHeight(-90, 96), -12);
   EXPECT_EQ(PointTenthsToHeight(0, 96), 0);
+  // Found by fuzzing: a huge size from the settings came out positive once cut to 32 bits.
+  EXPECT_EQ(PointTenthsToHeight(0x6c828272, 0x6c8272), -INT32_MAX);
+  EXPECT_EQ(PointTenthsToHeight(INT32_MIN, INT32_MAX), -INT32_MAX);
+  EXPECT_LT(PointTenthsToHeight(INT32_MAX, 96), 0);
 }
 
 TEST(HandCursor, PlanesCarryTheHandInTheTopLeftCorner) {

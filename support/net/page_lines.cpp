@@ -77,6 +77,10 @@ void PageLineReader::EndLine() {
   }
   if (!line.empty()) {
     ConvertLine(page, line);
+  }
+  // Conversion may leave nothing (a line of shift sequences only); readers of the lines count on
+  // none being empty.
+  if (!line.empty()) {
     if (sink) {
       sink->OnLine(line);
     } else {

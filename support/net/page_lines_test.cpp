@@ -46,6 +46,20 @@ TEST(PageLineReader, SplitsTrimsAndSkipsEmptyLinesAtAnyBlockSize) {
   EXPECT_EQ(ReadAll("a\nb\n", 16), (std::vector<std::string>{"a", "b"}));
 }
 
+// Found by fuzzing: a line that conversion empties (ISO-2022-JP shift sequences and nothing else)
+// was stored, against the promise that no line is empty.
+TEST(PageLineReader, LineEmptiedByConversionIsLeftOut) {
+  PageLines page;
+  page.encoding = kEncodingIso2022Jp;
+  CollectingSink sink;
+  PageLineReader reader(page, &sink);
+  const std::string body = "a\n\x1b$B\x1b(B\n  \x1b$B\x1b(B  \nb";
+  reader.Feed(body.data(), body.size());
+  reader.Finish();
+  EXPECT_EQ(sink.lines, (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(reader.RawLineCount(), 4u);
+}
+
 TEST(PageLineReader, SinkGetsConvertedLinesInOrderAndPageStaysEmpty) {
   PageLines page;
   page.inHead = 1;

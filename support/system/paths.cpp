@@ -121,6 +121,10 @@ std::string ExpandPathMacrosWith(
   CleanPath(result);
   for (const PathMacro& entry : kPathMacros) {
     if (sjis::FindChar(result, '%') == std::string::npos) break;
+    // A folder (from settings anyone can change) may name the macros further down the table;
+    // each round would then multiply the path. Past the longest path the system takes there is
+    // nothing left worth expanding.
+    if (result.size() > kMaxExpandedPath) break;
     MacroFolder folder = entry.folder;
     ReplaceMacro(result, entry.macro, [&](std::string& out) { return resolve && resolve(folder, out); });
   }

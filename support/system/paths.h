@@ -14,6 +14,8 @@
 namespace paths {
 
 constexpr std::size_t kMaxPath = 260;
+// The longest path the system takes ("\\?\" form); macro expansion stops beyond it.
+constexpr std::size_t kMaxExpandedPath = 32767;
 
 // Whether the file or folder's attributes can be read (the system's answer; on the native build
 // the local file system's).

@@ -143,6 +143,35 @@ TEST(ReplaceMacro, StopsInsteadOfLoopingForEver) {
   EXPECT_FALSE(paths::ReplaceMacro(path, "%Temp%", nullptr));
 }
 
+// Found by fuzzing: a folder naming the macros further down the table multiplied the path with
+// each of the fourteen rounds, without bound.
+TEST(ExpandPathMacros, FolderNamingLaterMacrosStaysBounded) {
+  // Every macro after the first, in table order, as often as a folder of legal length holds.
+  std::string folder = "C:\\";
+  for (bool full = false; !full;) {
+    for (std::size_t i = 1; i < 14 && !full; ++i) {
+      const std::string macro = paths::kPathMacros[i].macro;
+      if (folder.size() + macro.size() > paths::kMaxPath) {
+        full = true;
+      } else {
+        folder += macro;
+      }
+    }
+  }
+  int calls = 0;
+  auto resolve = [&](paths::MacroFolder, std::string& out) {
+    ++calls;
+    out = folder;
+    return true;
+  };
+  std::string path;
+  for (int i = 0; i < 20; ++i) path += "%SYSTEM%\\";
+  const std::string expanded = paths::ExpandPathMacrosWith(path, resolve, nullptr);
+  EXPECT_LE(expanded.size(), (paths::kMaxExpandedPath + path.size()) * (folder.size() + 2));
+  EXPECT_LT(calls, 100000);
+  EXPECT_NE(expanded.find("C:\\"), std::string::npos);
+}
+
 TEST(ExpandPathMacros, TableOrderAndEnvironmentFallThrough) {
   std::map<paths::MacroFolder, std::string> folders = {
       {paths::MacroFolder::System, "C:\\windows\\system32"},

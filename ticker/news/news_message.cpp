@@ -25,31 +25,52 @@ int ModeOfTag(std::uint32_t tag) {
 
 namespace {
 
-// The text between the first open marker and the first close marker, or empty when either is
-// missing or the close marker comes first.
-std::string Between(std::string_view text, std::string_view open, std::string_view close) {
-  const std::size_t begin = sjis::Find(text, open);
-  const std::size_t end = sjis::Find(text, close);
-  if (begin == std::string_view::npos || end == std::string_view::npos) return {};
-  const std::size_t from = begin + open.size();
-  if (end < from) return {};
-  return std::string(text.substr(from, end - from));
+// The text between the first open marker at or after from and the first close marker after that
+// position, or empty when either is missing or the close marker comes first. end is set past the
+// close marker when a pair was found.
+std::string Between(std::string_view text, std::string_view open, std::string_view close, std::size_t from,
+                    std::size_t& end) {
+  const std::size_t begin = sjis::Find(text, open, from);
+  const std::size_t stop = sjis::Find(text, close, from);
+  if (begin == std::string_view::npos || stop == std::string_view::npos) return {};
+  const std::size_t inside = begin + open.size();
+  if (stop < inside) return {};
+  end = stop + close.size();
+  return std::string(text.substr(inside, stop - inside));
+}
+
+// A marker is looked for after the parts already read, so that a title such as "NEWS" or "URL"
+// (whose marker and closing "@" spell "@NEWS@") is not taken for the next marker; a text whose
+// parts come in another order is searched from its start as before.
+std::string PartAfter(std::string_view text, std::string_view open, std::string_view close,
+                      std::size_t& end) {
+  std::size_t found = end;
+  std::string part = Between(text, open, close, end, found);
+  if (found == end && end != 0) {
+    found = 0;
+    part = Between(text, open, close, 0, found);
+    if (found < end) found = end;
+  }
+  end = found;
+  return part;
 }
 
 }  // namespace
 
 ItemStream ReadItemStream(std::string_view text, const std::function<int()>& random) {
   ItemStream stream;
-  stream.title = Between(text, "@TITLE@", "@/TITLE@");
+  std::size_t end = 0;
+  stream.title = PartAfter(text, "@TITLE@", "@/TITLE@", end);
   if (stream.title.empty()) {
     static const char* const kWords[] = {"特報", "号外", "緊急"};
     int r = random ? random() % 3 : 0;
     if (r < 0) r = -r;
     stream.title = kWords[r];
   }
-  stream.url = Between(text, "@URL@", "@/URL@");
+  stream.url = PartAfter(text, "@URL@", "@/URL@", end);
   if (stream.url.empty()) stream.url = kMakerHomeUrl;
-  const std::size_t news = sjis::Find(text, "@NEWS@");
+  std::size_t news = sjis::Find(text, "@NEWS@", end);
+  if (news == std::string_view::npos) news = sjis::Find(text, "@NEWS@");
   stream.body = std::string(news == std::string_view::npos ? text : text.substr(news + 6));
   return stream;
 }

@@ -67,6 +67,26 @@ TEST(NewsMessage, MarkersAreNotFoundInsideDoubleByteCharacters) {
   EXPECT_EQ(ReadItemStream("@TITLE@表@/TITLE@", FixedRandom1).title, "表");
 }
 
+// Found by fuzzing: a title "NEWS" closed by "@/TITLE@" spells "@NEWS@" inside the head, and a
+// title "URL" spells "@URL@"; the head's own markers must still be the ones used.
+TEST(NewsMessage, TitleSpellingAMarkerDoesNotMoveTheParts) {
+  auto item = ReadItemStream(news::ItemStreamHead("NEWS", "http://a.example/") + "one\ntwo", FixedRandom1);
+  EXPECT_EQ(item.title, "NEWS");
+  EXPECT_EQ(item.url, "http://a.example/");
+  EXPECT_EQ(item.body, "one\ntwo");
+  item = ReadItemStream(news::ItemStreamHead("URL", "http://b.example/") + "x", FixedRandom1);
+  EXPECT_EQ(item.title, "URL");
+  EXPECT_EQ(item.url, "http://b.example/");
+  EXPECT_EQ(item.body, "x");
+  item = ReadItemStream(news::ItemStreamHead("t", "NEWS") + "y", FixedRandom1);
+  EXPECT_EQ(item.url, "NEWS");
+  EXPECT_EQ(item.body, "y");
+  // A body after the head may hold the markers again.
+  item = ReadItemStream(news::ItemStreamHead("t", "u") + "@NEWS@@URL@z@/URL@", FixedRandom1);
+  EXPECT_EQ(item.url, "u");
+  EXPECT_EQ(item.body, "@NEWS@@URL@z@/URL@");
+}
+
 TEST(NewsMessage, PiecesAreTrimmedAndEmptyOnesDropped) {
   EXPECT_EQ(news::SplitPieces("x\ny\n", '\n'), (std::vector<std::string>{"x", "y"}));
   EXPECT_EQ(news::SplitPieces("  a \n\n \t\n b", '\n'), (std::vector<std::string>{"a", "b"}));
