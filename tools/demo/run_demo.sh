@@ -15,7 +15,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 build=$(cd "${1:?usage: run_demo.sh BUILD_DIR [--check|--stop]}" && pwd)
 mode=${2:-}
-export ZELLORA_WINE_HOME="$build/wine-demo"
+# ZELLORA_DEMO_HOME puts the prefix elsewhere (docs/make_pictures.sh keeps one of its own).
+export ZELLORA_WINE_HOME="${ZELLORA_DEMO_HOME:-$build/wine-demo}"
 envsh="$root/cmake/wine-env.sh"
 home="$ZELLORA_WINE_HOME"
 mkdir -p "$home"
