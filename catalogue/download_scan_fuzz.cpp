@@ -11,16 +11,9 @@
 
 #include "catalogue/download.h"
 #include "support/net/page_lines.h"
+#include "tests/fuzz_check.h"
 
 namespace {
-
-#define Check(condition)                                          \
-  do {                                                            \
-    if (!(condition)) {                                           \
-      std::fprintf(stderr, "invariant failed: %s\n", #condition); \
-      std::abort();                                               \
-    }                                                             \
-  } while (false)
 
 class FuzzHost : public catalogue::DownloadHost {
  public:

@@ -8,18 +8,7 @@
 #include <vector>
 
 #include "support/draw/dib_math.h"
-
-namespace {
-
-#define Check(condition)                                          \
-  do {                                                            \
-    if (!(condition)) {                                           \
-      std::fprintf(stderr, "invariant failed: %s\n", #condition); \
-      std::abort();                                               \
-    }                                                             \
-  } while (false)
-
-}  // namespace
+#include "tests/fuzz_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   // Exact copies, so that ASan sees a read past the head or the file.

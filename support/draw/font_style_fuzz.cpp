@@ -10,16 +10,9 @@
 
 #include "support/draw/font_style.h"
 #include "support/text/sjis.h"
+#include "tests/fuzz_check.h"
 
 namespace {
-
-#define Check(condition)                                          \
-  do {                                                            \
-    if (!(condition)) {                                           \
-      std::fprintf(stderr, "invariant failed: %s\n", #condition); \
-      std::abort();                                               \
-    }                                                             \
-  } while (false)
 
 void CheckFace(std::string_view face, std::string_view from, std::size_t bound) {
   Check(face.size() <= bound);

@@ -9,18 +9,7 @@
 #include <vector>
 
 #include "support/net/page_lines.h"
-
-namespace {
-
-#define Check(condition)                                          \
-  do {                                                            \
-    if (!(condition)) {                                           \
-      std::fprintf(stderr, "invariant failed: %s\n", #condition); \
-      std::abort();                                               \
-    }                                                             \
-  } while (false)
-
-}  // namespace
+#include "tests/fuzz_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 2) return 0;

@@ -10,16 +10,9 @@
 
 #include "support/registry/registry.h"
 #include "support/text/sjis.h"
+#include "tests/fuzz_check.h"
 
 namespace {
-
-#define Check(condition)                                          \
-  do {                                                            \
-    if (!(condition)) {                                           \
-      std::fprintf(stderr, "invariant failed: %s\n", #condition); \
-      std::abort();                                               \
-    }                                                             \
-  } while (false)
 
 void CheckScrambled(const std::string& input) {
   // Decoding arbitrary text either fails without touching out or gives text that encodes back to

@@ -11,16 +11,9 @@
 
 #include "support/system/paths.h"
 #include "support/text/sjis.h"
+#include "tests/fuzz_check.h"
 
 namespace {
-
-#define Check(condition)                                          \
-  do {                                                            \
-    if (!(condition)) {                                           \
-      std::fprintf(stderr, "invariant failed: %s\n", #condition); \
-      std::abort();                                               \
-    }                                                             \
-  } while (false)
 
 // What cleaning promises: no quote characters, no run of backslashes past a kept prefix, trimmed, no longer.
 void CheckClean(const std::string& before, const std::string& after) {

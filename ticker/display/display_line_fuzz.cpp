@@ -10,17 +10,10 @@
 #include <vector>
 
 #include "support/text/sjis.h"
+#include "tests/fuzz_check.h"
 #include "ticker/display/display_line.h"
 
 namespace {
-
-#define Check(condition)                                          \
-  do {                                                            \
-    if (!(condition)) {                                           \
-      std::fprintf(stderr, "invariant failed: %s\n", #condition); \
-      std::abort();                                               \
-    }                                                             \
-  } while (false)
 
 // Full-width text: an even number of bytes made of whole two-byte cells (a double-byte character,
 // or two half-width bytes / one and its padding space), with no control byte.

@@ -9,19 +9,13 @@
 
 #include "support/net/page_lines.h"
 #include "support/text/sjis.h"
+#include "tests/fuzz_check.h"
 #include "ticker/news/extractor.h"
 #include "ticker/news/news_list.h"
 
 namespace {
 
 // Reports the failed invariant, so that a crash file shows what went wrong.
-#define Check(condition)                                          \
-  do {                                                            \
-    if (!(condition)) {                                           \
-      std::fprintf(stderr, "invariant failed: %s\n", #condition); \
-      std::abort();                                               \
-    }                                                             \
-  } while (false)
 
 // Every stored item is trimmed and long enough, except the continuation text at the very end.
 void CheckItems(const NewsList& list, int level) {

@@ -7,19 +7,8 @@
 #include <string>
 
 #include "support/text/sjis.h"
+#include "tests/fuzz_check.h"
 #include "ticker/news/news_list.h"
-
-namespace {
-
-#define Check(condition)                                          \
-  do {                                                            \
-    if (!(condition)) {                                           \
-      std::fprintf(stderr, "invariant failed: %s\n", #condition); \
-      std::abort();                                               \
-    }                                                             \
-  } while (false)
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;

@@ -11,18 +11,11 @@
 
 #include "support/text/sjis.h"
 #include "support/ticker_link/ticker_link.h"
+#include "tests/fuzz_check.h"
 #include "ticker/news/news_list.h"
 #include "ticker/news/news_message.h"
 
 namespace {
-
-#define Check(condition)                                          \
-  do {                                                            \
-    if (!(condition)) {                                           \
-      std::fprintf(stderr, "invariant failed: %s\n", #condition); \
-      std::abort();                                               \
-    }                                                             \
-  } while (false)
 
 constexpr std::uint32_t kTags[] = {ticker_link::kTagBar, ticker_link::kTagDesktop, ticker_link::kTagTitleBar,
                                    ticker_link::kTagFlash, 0x12345678u};
