@@ -358,7 +358,7 @@ class CompanionTest(unittest.TestCase):
             rewriter = self.env.start(self.probe, "rewrite", win_path(stop), *([] if locked else ["unlocked"]))
             clients = [self.env.start("cscript", "//nologo",
                                       self.client("AddURL", f"頁{n:02d}", f"http://127.0.0.1/p{n}", "",
-                                                  name=f"add-{tag}-{n}.js", attempts=30))
+                                                  name=f"add-{tag}-{n}.js", attempts=90))
                        for n in range(20)]
         finally:
             os.environ.pop("ZELLORA_TEST_UNLOCKED_LIST", None)
