@@ -431,7 +431,7 @@ def product_page(p):
     c.rect(15, 95, 237, 301, light, accent, 2, r=8)
     p["illustration"](c, 19, 99, 233, 297)
     c.rect(15, 95, 237, 301, None, accent, 3, r=8)
-    # Specification box under it.
+    # Requirements box under it.
     spec_bottom = p.get("spec_bottom", 390)
     c.rect(16, 310, 236, spec_bottom, "#f6f6f2", "#d4d4cc", 1, r=6)
     for i, line in enumerate(p["spec"]):
