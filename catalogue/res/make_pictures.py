@@ -432,9 +432,9 @@ def product_page(p):
     p["illustration"](c, 19, 99, 233, 297)
     c.rect(15, 95, 237, 301, None, accent, 3, r=8)
     # Requirements box under it.
-    spec_bottom = p.get("spec_bottom", 390)
-    c.rect(16, 310, 236, spec_bottom, "#f6f6f2", "#d4d4cc", 1, r=6)
-    for i, line in enumerate(p["spec"]):
+    requirements_bottom = p.get("requirements_bottom", 390)
+    c.rect(16, 310, 236, requirements_bottom, "#f6f6f2", "#d4d4cc", 1, r=6)
+    for i, line in enumerate(p["requirements"]):
         c.text(26, 328 + i * 17, line, 11, "#505050")
     # Category, name, catch copy.
     cat_w = text_width(p["category"], 12) + 22
@@ -562,7 +562,7 @@ PAGES = [
                      "仕事をしながら最新ニュースをチェックできます。"],
         features=["最大32件のホームページを登録", "最前面・デスクトップ・タイトルバーに表示",
                   "表示順序・速度・ループ回数を自由に設定", "地震速報などをフラッシュ表示"],
-        price=FREE, spec=[OS, "必要環境：Internet Explorer 5.0以上", "ファイルサイズ：612KB", "バージョン：1.0"],
+        price=FREE, requirements=[OS, "必要環境：Internet Explorer 5.0以上", "ファイルサイズ：612KB", "バージョン：1.0"],
         illustration=ill_zellora)),
     (140, dict(
         colours=("#0f8a8a", "#e4f6f6", "#0a5656"), category="ブラウザ連携ツール", name="Zellmate", kana="ゼルメイト",
@@ -571,7 +571,7 @@ PAGES = [
                      "見ているページをその場でティッカーに送れます。"],
         features=["表示中のページを URL リストに追加", "ページをすぐに一回だけ表示",
                   "Zellora のオプションから登録・解除", "Zellora に同梱（単体でも配布）"],
-        price=FREE, spec=[OS, "必要環境：Zellora 1.0", "ファイルサイズ：148KB", "バージョン：1.0"],
+        price=FREE, requirements=[OS, "必要環境：Zellora 1.0", "ファイルサイズ：148KB", "バージョン：1.0"],
         illustration=ill_zellmate)),
     (138, dict(
         colours=("#3a4ab0", "#ecedfa", "#1c2870"), category="デスクトップ時計", name="ほしぞら時計",
@@ -580,7 +580,7 @@ PAGES = [
                      "夜には今夜の星座も見られます。"],
         features=["アナログ・デジタルの2つの表示", "アラームとスヌーズ機能", "毎正時の時報でお知らせ",
                   "インターネットで時刻合わせ"],
-        price=("シェアウェア", "￥1,200"), spec=[OS, "ファイルサイズ：1.2MB", "バージョン：2.3", "試用期間：30日"],
+        price=("シェアウェア", "￥1,200"), requirements=[OS, "ファイルサイズ：1.2MB", "バージョン：2.3", "試用期間：30日"],
         illustration=ill_clock)),
     (139, None),
     (149, dict(
@@ -590,7 +590,7 @@ PAGES = [
                      "複数のアカウントもまとめてチェック。"],
         features=["POP3 アカウントを最大8件まで登録", "件名と差出人をポップアップ表示",
                   "チェック間隔は1分から設定可能", "メールソフトをワンクリックで起動"],
-        price=("シェアウェア", "￥1,000"), spec=[OS, "ファイルサイズ：420KB", "バージョン：1.5", "試用期間：21日"],
+        price=("シェアウェア", "￥1,000"), requirements=[OS, "ファイルサイズ：420KB", "バージョン：1.5", "試用期間：21日"],
         illustration=ill_mail)),
     (142, dict(
         colours=("#6a3ac0", "#f0eafa", "#3a1a78"), category="パズルゲーム", name="ほしならべ", kana="HoshiNarabe",
@@ -599,7 +599,7 @@ PAGES = [
                      "連鎖が決まると夜空に流れ星が！"],
         features=["全100ステージ＋エンドレスモード", "マウスだけで遊べるかんたん操作", "ハイスコアランキング",
                   "BGM・効果音つき"],
-        price=("シェアウェア", "￥800"), spec=[OS, "DirectX 7.0以上", "ファイルサイズ：3.4MB", "バージョン：1.2"],
+        price=("シェアウェア", "￥800"), requirements=[OS, "DirectX 7.0以上", "ファイルサイズ：3.4MB", "バージョン：1.2"],
         illustration=ill_puzzle)),
     (141, dict(
         colours=("#c07a10", "#fbf3e4", "#7a4a00"), category="壁紙集", name="ほしぞら壁紙", kana="Wallpaper Collection",
@@ -608,7 +608,7 @@ PAGES = [
                      "切り替えることができます。"],
         features=["1024×768／800×600 の2サイズ", "起動時・毎日・毎時間の自動切り替え", "お気に入りだけを選んで表示",
                   "フォルダの画像も追加できます"],
-        price=FREE, spec=[OS, "ファイルサイズ：8.6MB", "収録枚数：60枚", "バージョン：1.0"],
+        price=FREE, requirements=[OS, "ファイルサイズ：8.6MB", "収録枚数：60枚", "バージョン：1.0"],
         illustration=ill_wallpaper)),
     (143, dict(
         colours=("#1f8a4a", "#e6f6ec", "#0c5a2a"), category="サポート", name="HOSHIRAI Update",
@@ -617,7 +617,7 @@ PAGES = [
                      "ご質問はホームページのサポートへどうぞ。"],
         features=["インストール済みのソフトを自動で検出", "更新情報をタスクトレイでお知らせ",
                   "変わった部分だけを小さくダウンロード", "サポート掲示板・よくある質問へ"],
-        price=FREE, spec=[OS, "ファイルサイズ：256KB", "バージョン：1.0"], spec_bottom=368,
+        price=FREE, requirements=[OS, "ファイルサイズ：256KB", "バージョン：1.0"], requirements_bottom=368,
         illustration=ill_update, home_link=True)),
 ]
 

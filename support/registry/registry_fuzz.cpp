@@ -1,6 +1,6 @@
-// libFuzzer target: the scrambled-string codec and the path rules of CRegistry. The input is split
-// at the first zero byte: the part before it is the base path, the part after it the path or the
-// stored text to decode.
+// libFuzzer target: the scrambled-string codec and the path handling of CRegistry. The input is
+// split at the first zero byte: the bytes before it are the base path, the bytes after it the path
+// or the stored text to decode.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
