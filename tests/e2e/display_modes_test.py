@@ -10,14 +10,14 @@ import unittest
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
-from ticker_screen_test import KEY, TICKER, TITLE, Server  # noqa: E402
+from ticker_screen_test import KEY, TICKER, TITLE, Server, TickerRun  # noqa: E402
 from winehelp import WM_CLOSE, WM_COMMAND, WineEnv, wait_until  # noqa: E402
 
 NOTEPAD_TITLE = "(無題) - メモ帳"
 RELOAD = 1031  # re-read the settings and restart
 
 
-class DisplayModesTest(unittest.TestCase):
+class DisplayModesTest(TickerRun, unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.env = WineEnv()
@@ -41,21 +41,6 @@ class DisplayModesTest(unittest.TestCase):
         self.env.reg_add(KEY + r"\Option", "Sleep", 0)
         self.env.reg_add(KEY + r"\Option", "loopCount", 0)
 
-    def add_slot(self, slot, title, url):
-        sub = KEY + r"\URL_List\URL%08X" % slot
-        self.env.reg_add(sub, "Title", title)
-        self.env.reg_add(sub, "URL", url)
-        self.env.reg_add(sub, "Filter", 10)
-
-    def start(self):
-        p = self.env.start(self.exe)
-        self.assertTrue(self.env.wait_window(TITLE), "the main window did not appear")
-        self.assertTrue(self.env.wait_window(TICKER), "the ticker window did not appear")
-        return p
-
-    def quit(self, p):
-        self.assertTrue(self.env.post(TITLE, WM_COMMAND, 1, 0))
-        self.assertEqual(p.wait(20), 0)
 
     def page_requests(self, marker):
         return [r for r in self.server.requests() if marker in r]

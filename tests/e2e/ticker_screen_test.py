@@ -75,7 +75,27 @@ class Server:
         self.process.wait(10)
 
 
-class TickerScreenTest(unittest.TestCase):
+class TickerRun:
+    """What the suites that run the real ticker share: self.env is a WineEnv, self.exe Zellora.exe."""
+
+    def add_slot(self, slot, title, url):
+        sub = KEY + r"\URL_List\URL%08X" % slot
+        self.env.reg_add(sub, "Title", title)
+        self.env.reg_add(sub, "URL", url)
+        self.env.reg_add(sub, "Filter", 10)
+
+    def start(self):
+        p = self.env.start(self.exe)
+        self.assertTrue(self.env.wait_window(TITLE), "the main window did not appear")
+        self.assertTrue(self.env.wait_window(TICKER), "the ticker window did not appear")
+        return p
+
+    def quit(self, p):
+        self.assertTrue(self.env.post(TITLE, WM_COMMAND, 1, 0))
+        self.assertEqual(p.wait(20), 0)
+
+
+class TickerScreenTest(TickerRun, unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.env = WineEnv()
@@ -103,23 +123,7 @@ class TickerScreenTest(unittest.TestCase):
         self.add_slot(1, "別の新聞", self.server.url("file=other.html&slot=1"))
         self.env.run("xdotool", "mousemove", "600", "300")
 
-    def add_slot(self, slot, title, url):
-        sub = KEY + r"\URL_List\URL%08X" % slot
-        self.env.reg_add(sub, "Title", title)
-        self.env.reg_add(sub, "URL", url)
-        self.env.reg_add(sub, "Filter", 10)
-
     # --- helpers ---
-
-    def start(self):
-        p = self.env.start(self.exe)
-        self.assertTrue(self.env.wait_window(TITLE), "the main window did not appear")
-        self.assertTrue(self.env.wait_window(TICKER), "the ticker window did not appear")
-        return p
-
-    def quit(self, p):
-        self.assertTrue(self.env.post(TITLE, WM_COMMAND, 1, 0))
-        self.assertEqual(p.wait(20), 0)
 
     def own_windows(self, p):
         return [w for w in self.env.windows() if w["cls"] == "#32770" and w["title"] == ""
