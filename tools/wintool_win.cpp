@@ -65,21 +65,34 @@ struct Random {
   }
 };
 
-// Visibility, rectangle count and box of the window's region (count 0 for none or empty).
-std::string RegionState(HWND wnd) {
-  HRGN rgn = ::CreateRectRgn(0, 0, 0, 0);
-  const int type = ::GetWindowRgn(wnd, rgn);
-  RECT box = {};
+// The window's region: its type (ERROR when it has none), rectangle count and box.
+struct RegionInfo {
+  int type = ERROR;
   DWORD rects = 0;
-  if (type != ERROR) {
-    ::GetRgnBox(rgn, &box);
+  RECT box = {};
+};
+
+RegionInfo ReadRegion(HWND wnd) {
+  RegionInfo info;
+  HRGN rgn = ::CreateRectRgn(0, 0, 0, 0);
+  info.type = ::GetWindowRgn(wnd, rgn);
+  if (info.type != ERROR) {
+    ::GetRgnBox(rgn, &info.box);
     const DWORD size = ::GetRegionData(rgn, 0, nullptr);
     std::string block(size, '\0');
     if (size && ::GetRegionData(rgn, size, reinterpret_cast<RGNDATA*>(&block[0]))) {
-      rects = reinterpret_cast<RGNDATA*>(&block[0])->rdh.nCount;
+      info.rects = reinterpret_cast<RGNDATA*>(&block[0])->rdh.nCount;
     }
   }
   ::DeleteObject(rgn);
+  return info;
+}
+
+// Visibility, rectangle count and box of the window's region (count 0 for none or empty).
+std::string RegionState(HWND wnd) {
+  const RegionInfo region = ReadRegion(wnd);
+  const DWORD rects = region.rects;
+  const RECT box = region.box;
   RECT edges = {};
   ::GetWindowRect(wnd, &edges);
   char line[160];
@@ -321,21 +334,10 @@ int main(int argc, char** argv) {
   if (cmd == "region" && argc >= 3) {
     HWND wnd = Find(argv[2], nullptr);
     if (!wnd) return 1;
-    HRGN rgn = ::CreateRectRgn(0, 0, 0, 0);
-    const int type = ::GetWindowRgn(wnd, rgn);
-    RECT box = {};
-    DWORD rects = 0;
-    if (type != ERROR) {
-      ::GetRgnBox(rgn, &box);
-      const DWORD size = ::GetRegionData(rgn, 0, nullptr);
-      std::string block(size, '\0');
-      if (size && ::GetRegionData(rgn, size, reinterpret_cast<RGNDATA*>(&block[0]))) {
-        rects = reinterpret_cast<RGNDATA*>(&block[0])->rdh.nCount;
-      }
-    }
-    ::DeleteObject(rgn);
-    std::printf("%d %lu %ld %ld %ld %ld\n", type == ERROR ? 0 : type, static_cast<unsigned long>(rects),
-                box.left, box.top, box.right, box.bottom);
+    const RegionInfo region = ReadRegion(wnd);
+    std::printf("%d %lu %ld %ld %ld %ld\n", region.type == ERROR ? 0 : region.type,
+                static_cast<unsigned long>(region.rects), region.box.left, region.box.top, region.box.right,
+                region.box.bottom);
     return 0;
   }
   if (cmd == "watch" && argc >= 4) {
