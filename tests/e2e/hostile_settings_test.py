@@ -347,5 +347,56 @@ class HostileSettingsTest(unittest.TestCase):
         self.assertIsNotNone(p.wait(20))
 
 
+    # The dialogs -----------------------------------------------------------------------------
+
+    def window_starting(self, title):
+        """The hwnd of the visible top-level window whose title starts with title, or None."""
+        for w in self.env.windows():
+            if w["visible"] and w["title"].startswith(title):
+                return w["hwnd"]
+        return None
+
+    def shoot(self, name):
+        screenshots.take(self.env, self.shots / (name.replace(" ", "_") + ".png"))
+
+    def open_dialogs_and_cancel(self, form, entry=0):
+        """The options dialog, the registration dialog with entry chosen, and from it the selection
+        dialog: each opens and is cancelled."""
+        self.assertTrue(self.env.post(TITLE, WM_COMMAND, IDM_OPTIONS, 0))
+        self.assertTrue(self.env.wait_window(OPTIONS_TITLE, 10), form + ": no options dialog")
+        time.sleep(0.3)
+        self.shoot("options-" + form)
+        self.assertTrue(self.env.post(OPTIONS_TITLE, WM_COMMAND, IDCANCEL, 0))
+        self.assertTrue(self.env.wait_window_gone(OPTIONS_TITLE, 10), form)
+
+        self.assertTrue(self.env.post(TITLE, WM_COMMAND, IDM_URL_SETTINGS, 0))
+        self.assertTrue(self.env.wait_window(REGIST_TITLE, 10), form + ": no registration dialog")
+        self.env.wintool("postchild", REGIST_TITLE, IDC_REG_LIST, LB_SETCURSEL, entry, 0)
+        self.env.post(REGIST_TITLE, WM_COMMAND, (LBN_SELCHANGE << 16) | IDC_REG_LIST, 0)
+        time.sleep(0.3)
+        self.shoot("regist-" + form)
+        self.env.wintool("postchild", REGIST_TITLE, IDC_REG_BROWSE, BM_CLICK, 0, 0)
+        self.assertTrue(wait_until(lambda: self.window_starting(SELECT_TITLE) is not None, 15),
+                        form + ": no selection dialog")
+        time.sleep(1.5)
+        self.shoot("select-" + form)
+        select = "#0x%x" % self.window_starting(SELECT_TITLE)
+        self.assertTrue(self.env.post(select, WM_COMMAND, IDCANCEL, 0))
+        self.assertTrue(wait_until(lambda: self.window_starting(SELECT_TITLE) is None, 10), form)
+        self.assertTrue(self.env.post(REGIST_TITLE, WM_COMMAND, IDCANCEL, 0))
+        self.assertTrue(self.env.wait_window_gone(REGIST_TITLE, 10), form)
+
+    def test_the_dialogs_open_on_every_form_and_cancel_writes_nothing(self):
+        for form, (number, text) in FORMS.items():
+            with self.subTest(form=form):
+                self.env.reg_delete(KEY)
+                self.write_reg(number, text)
+                before = self.export("before.reg")
+                p = self.start_ticker(form)
+                self.open_dialogs_and_cancel(form)
+                self.quit_ticker(p, form)
+                self.assert_unchanged(before, self.export("after.reg"), form, created_password=form == "missing")
+
+
 if __name__ == "__main__":
     unittest.main(verbosity=2)
