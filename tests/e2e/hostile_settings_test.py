@@ -398,5 +398,97 @@ class HostileSettingsTest(unittest.TestCase):
                 self.assert_unchanged(before, self.export("after.reg"), form, created_password=form == "missing")
 
 
+    # The companion and the catalogue -------------------------------------------------------
+
+    def call_companion(self, method, title, url, referrer):
+        """Creates "Zellmate.Application" from a script and calls one method (COM starts the
+        companion from its registration); the script's exit code is 5 on success."""
+        def lit(text):
+            return '"' + text.replace("\\", "\\\\").replace('"', '\\"') + '"'
+        path = self.env.tmp_dir / "client.js"
+        path.write_bytes((
+            "var z = null;\r\n"
+            "for (var tries = 0; tries < 3 && z == null; tries++) {\r\n"
+            '  try { z = new ActiveXObject("Zellmate.Application"); } catch (e) { z = null; }\r\n'
+            "}\r\n"
+            "if (z == null) WScript.Quit(8);\r\n"
+            "try { z.%s(%s, %s, %s); } catch (e) { WScript.Quit(9); }\r\n"
+            "z = null;\r\nWScript.Quit(5);\r\n" % (method, lit(title), lit(url), lit(referrer))).encode("cp932"))
+        rc, out = self.env.wine("cscript", "//nologo", win_path(path), timeout=60)
+        self.assertEqual(rc, 5, out)
+
+    def start_standin(self):
+        log = self.env.tmp_dir / ("commands-%d.txt" % time.monotonic_ns())
+        log.touch()
+        p = self.env.start(self.env.program("companion/zellmate_probe.exe"), "standin", win_path(log))
+        self.assertTrue(self.env.wait_window(TITLE), "the stand-in ticker did not appear")
+        return p, log
+
+    def stop_standin(self, p):
+        self.env.post(TITLE, WM_CLOSE)
+        self.assertIsNotNone(p.wait(10))
+
+    def test_the_companion_adds_and_sends_on_every_form_and_keeps_the_rest(self):
+        rc, _ = self.env.wine(self.env.program("companion/Zellmate.exe"))
+        self.assertEqual(rc, 0, "the companion's registration run failed")
+        good = REG_KEY + r"\URL_List\URL00000002"
+        temp = REG_KEY + r"\URL_List\TEMP_URL"
+        for form, (number, text) in FORMS.items():
+            with self.subTest(form=form):
+                self.env.reg_delete(KEY)
+                # Slots 0 and 1 and TEMP_URL spoiled, slot 2 as the ticker writes it.
+                self.write_reg(number, text, {r"URL_List\URL00000002": {
+                    "Title": reg_text("良い頁"), "URL": reg_text("http://127.0.0.1/good"),
+                    "REFERRER": reg_text(""), "Filter": "dword:0000001e"}})
+                before = sections(self.export("before.reg"))
+                p, log = self.start_standin()
+                self.call_companion("AddURL", "追加頁", "http://127.0.0.1/added", "http://127.0.0.1/from")
+                after = sections(self.export("after.reg"))
+                # Every key and value but the new slot is as it was.
+                added = "[%s]" % (REG_KEY + r"\URL_List\URL00000003")
+                self.assertEqual(after.pop(added), {'"Title"="追加頁"', '"URL"="http://127.0.0.1/added"',
+                                                    '"REFERRER"="http://127.0.0.1/from"', '"Filter"=dword:00000028'})
+                self.assertEqual(after, before, form)
+                self.assertTrue(wait_until(lambda: log.read_text().split() == ["10003"], 5), log.read_text())
+
+                # SendURL replaces TEMP_URL and nothing else.
+                self.call_companion("SendURL", "速報", "http://127.0.0.1/sent", "")
+                again = sections(self.export("after.reg"))
+                sent = again.pop("[%s]" % temp)
+                self.assertIn('"URL"="http://127.0.0.1/sent"', sent)
+                self.assertIn('"Filter"=dword:00000028', sent)
+                self.assertIn(next(line for line in sent if line.startswith('"Title"=')).split("=", 1)[1][1:3],
+                              FLASH_WORDS)
+                before.pop("[%s]" % temp)
+                again.pop(added)
+                self.assertEqual(again, before, form)
+                self.assertTrue(wait_until(lambda: log.read_text().split() == ["10003", "11000"], 5))
+                self.assertIn("[%s]" % good, again)
+                self.stop_standin(p)
+
+    def test_the_catalogue_starts_on_every_form_and_writes_nothing(self):
+        self.keep_panel()
+        for form, (number, text) in FORMS.items():
+            with self.subTest(form=form):
+                self.env.reg_delete(KEY)
+                self.write_reg(number, text)
+                self.spoil_panel(text)
+                own = self.export("before.reg")
+                panel = self.export("panel-before.reg", PANEL)
+                p = self.env.start(self.env.program("catalogue/Catalogue.exe"))
+                self.assertTrue(self.env.wait_window(CATALOGUE_TITLE), form + ": no catalogue window")
+                # It works: the next page comes.
+                self.assertTrue(self.env.post(CATALOGUE_TITLE, WM_COMMAND, 1000, 0))
+                self.env.send(CATALOGUE_TITLE, 0, 0, 0)
+                rc, out = self.env.wintool("item", CATALOGUE_TITLE, 1001)
+                self.assertTrue(out.startswith("1 1"), form + ": the previous-page button: " + out)
+                time.sleep(0.5)
+                self.shoot("catalogue-" + form)
+                self.assertTrue(self.env.post(CATALOGUE_TITLE, WM_CLOSE, 0, 0))
+                self.assertEqual(p.wait(20), 0, form)
+                self.assertEqual(self.export("after.reg"), own, form)
+                self.assertEqual(self.export("panel-after.reg", PANEL), panel, form)
+
+
 if __name__ == "__main__":
     unittest.main(verbosity=2)
