@@ -490,5 +490,68 @@ class HostileSettingsTest(unittest.TestCase):
                 self.assertEqual(self.export("panel-after.reg", PANEL), panel, form)
 
 
+    # The largest list ----------------------------------------------------------------------
+
+    def test_thirty_two_slots_of_64_kib_titles(self):
+        """32 slots, each a 64 KiB title and a 2 KiB URL: the ticker starts and shows the slots
+        it is sent to, the favourites menu and the dialogs list them, the companion finds the
+        list full and its flash entry is shown; nothing is lost or changed."""
+        rc, _ = self.env.wine(self.env.program("companion/Zellmate.exe"))
+        self.assertEqual(rc, 0)
+        self.env.reg_delete(KEY)
+        titles = []
+        keys = {REG_KEY: {"bSetup": "dword:00000001", "bOnline": "dword:00000001"},
+                REG_KEY + r"\Option": {"Howto": "dword:00000000", "Speed": "dword:00000000",
+                                       "Sleep": "dword:00000000", "loopCount": "dword:00000000"}}
+        for slot in range(32):
+            title = "第%02d面" % slot
+            title += "長" * ((65536 - len(title.encode("cp932"))) // 2)
+            self.assertEqual(len(title.encode("cp932")), 65536)
+            titles.append(title)
+            keys[REG_KEY + r"\URL_List\URL%08X" % slot] = {
+                "Title": reg_text(title), "URL": reg_text(self.server.url("file=news.html&big=%d&pad=%s" % (
+                    slot, "p" * 2048))), "REFERRER": reg_text(""), "Filter": "dword:0000000a"}
+        self.import_reg(keys, "big.reg")
+        before = self.export("before.reg")
+        self.assertGreater(len(before), 32 * 65536)
+
+        def fetched(slot):
+            return any("big=%d&" % slot in r for r in self.server.requests())
+
+        p = self.start_ticker("big")
+        self.assertTrue(wait_until(lambda: fetched(0), 20), "slot 0 was not fetched")
+        self.assertTrue(wait_until(lambda: screenshots.take(self.env).count(YELLOW, 1004, 1024) > 20, 10),
+                        "no text in the bar")
+        self.shoot("big-bar")
+        for slot in (31, 15):
+            self.assertTrue(self.env.post(TITLE, WM_COMMAND, 10000 + slot, 0))
+            self.assertTrue(wait_until(lambda: fetched(slot), 10), "slot %d was not fetched" % slot)
+
+        # The favourites submenu: the third item of the tray menu.
+        self.assertEqual(self.env.wintool("postchild", TITLE, 1102, 0x8000, 0, 0x0205)[0], 0)
+        self.assertTrue(wait_until(lambda: self.env.find_window("-", "#32768") is not None, 5), "no menu")
+        for key in (0x28, 0x28, 0x28, 0x27):  # down three times, right
+            self.env.wintool("postclass", "#32768", 0x0100, key, 0)
+        time.sleep(1)
+        self.shoot("big-favourites")
+        for _ in range(2):
+            self.env.wintool("postclass", "#32768", 0x0100, 0x1B, 0)
+            time.sleep(0.3)
+        self.assertTrue(wait_until(lambda: self.env.find_window("-", "#32768") is None, 5))
+
+        self.open_dialogs_and_cancel("big", entry=31)
+        self.assertTrue(wait_until(lambda: len([r for r in self.server.requests() if "big=31&" in r]) >= 2, 10),
+                        "the selection dialog did not load slot 31's page")
+
+        # The list is full: the companion adds nothing; its flash entry is shown and taken away.
+        self.call_companion("AddURL", "溢れる頁", "http://127.0.0.1/full", "")
+        self.call_companion("SendURL", "速報", self.server.url("file=news.html&sent=1"), "")
+        self.assertTrue(wait_until(lambda: any("sent=1" in r for r in self.server.requests()), 15),
+                        "the flash entry was not fetched")
+        self.assertTrue(wait_until(lambda: not self.env.reg_exists(KEY + r"\URL_List\TEMP_URL"), 10))
+        self.quit_ticker(p, "big")
+        self.assert_unchanged(before, self.export("after.reg"), "big", created_password=True)
+
+
 if __name__ == "__main__":
     unittest.main(verbosity=2)
