@@ -62,7 +62,16 @@ AddResult AddURL(CRegistry& root, ticker_link::TickerAddress& ticker, const std:
     result.locked = lock->Held();
   }
 
-  std::vector<UrlEntry> entries = url_list::ReadList(root);
+  const std::vector<url_list::SlotEntry> slots = url_list::ReadSlots(root);
+  std::vector<UrlEntry> entries;
+  // Packed slots (0, 1, ... without a gap) need no rewrite: the rewrite would store each entry
+  // back as it reads, which loses what the reader cannot hold (a character the code page lacks,
+  // a value of another type) in entries nobody asked to change.
+  bool packed = true;
+  for (std::size_t i = 0; i < slots.size(); ++i) {
+    entries.push_back(slots[i].entry);
+    if (slots[i].slot != static_cast<int>(i)) packed = false;
+  }
   if (entries.size() >= static_cast<std::size_t>(url_list::kMaxSlots)) {
     result.outcome = AddOutcome::kListFull;
     return result;
@@ -91,8 +100,12 @@ AddResult AddURL(CRegistry& root, ticker_link::TickerAddress& ticker, const std:
   added.url = url;
   added.referrer = referrer;
   added.level = kPageLevel;
-  entries.push_back(added);
-  url_list::WriteList(root, entries);
+  if (packed) {
+    url_list::WriteEntry(root, url_list::SlotKey(slot), added);
+  } else {
+    entries.push_back(added);
+    url_list::WriteList(root, entries);
+  }
   lock.reset();
 
   result.outcome = AddOutcome::kAdded;

@@ -238,4 +238,68 @@ TEST_F(HandOver, LongAndMalformedTitlesAndUrlsAreStoredExactly) {
   EXPECT_EQ(ticker.commands.size(), static_cast<std::size_t>(url_list::kMaxSlots));
 }
 
+// Slots another program wrote in ways the list's reader cannot hold (a level stored as text, a
+// title of another type, a value of its own) keep every byte when a page is added after them; a
+// list with gaps is still packed by the rewrite.
+TEST_F(HandOver, AddingToAPackedListLeavesTheOtherSlotsByteForByte) {
+  Put(0, "朝刊", "http://a/");
+  Put(1, "夕刊", "http://b/");
+  auto store = [&](const std::string& key, const char* name, std::uint32_t type, const std::string& data) {
+    HKEY root = nullptr;
+    std::string sub;
+    ASSERT_TRUE(reg_.ResolvePath(key, root, sub));
+    HKEY opened = nullptr;
+    ASSERT_EQ(regseam::CreateKey(root, sub.c_str(), regseam::kKeyAllAccess, &opened), regseam::Status::kOk);
+    EXPECT_EQ(regseam::SetValue(opened, name, type, data.data(), static_cast<std::uint32_t>(data.size())),
+              regseam::Status::kOk);
+    regseam::CloseKey(opened);
+  };
+  auto raw = [&](const std::string& key, const char* name) {
+    HKEY root = nullptr;
+    std::string sub;
+    EXPECT_TRUE(reg_.ResolvePath(key, root, sub));
+    HKEY opened = nullptr;
+    if (regseam::OpenKey(root, sub.c_str(), regseam::kKeyRead, &opened) != regseam::Status::kOk)
+      return std::string("-");
+    std::uint32_t type = 0, size = 0;
+    std::string out = "missing";
+    if (regseam::QueryValue(opened, name, &type, nullptr, &size) == regseam::Status::kOk) {
+      std::string data(size, '\0');
+      if (regseam::QueryValue(opened, name, &type, size ? &data[0] : nullptr, &size) == regseam::Status::kOk)
+        out = std::to_string(type) + ":" + data.substr(0, size);
+    }
+    regseam::CloseKey(opened);
+    return out;
+  };
+  const std::string slot0 = url_list::SlotKey(0), slot1 = url_list::SlotKey(1);
+  store(slot0, url_list::kLevelValue, REG_SZ, std::string("7\0", 2));
+  store(slot0, url_list::kTitleValue, REG_BINARY, std::string("\x81\x7f\xa0", 3));
+  store(slot1, "Note", REG_SZ, std::string("mine\0", 5));
+  const char* names[] = {url_list::kTitleValue, url_list::kUrlValue, url_list::kReferrerValue,
+                         url_list::kLevelValue, "Note"};
+  std::vector<std::string> before;
+  for (const std::string& key : {slot0, slot1}) {
+    for (const char* name : names) before.push_back(raw(key, name));
+  }
+
+  const zellmate::AddResult r = Add("新着", "http://d/");
+  ASSERT_EQ(r.outcome, zellmate::AddOutcome::kAdded);
+  EXPECT_EQ(r.slot, 2);
+  std::vector<std::string> after;
+  for (const std::string& key : {slot0, slot1}) {
+    for (const char* name : names) after.push_back(raw(key, name));
+  }
+  EXPECT_EQ(after, before);
+  EXPECT_EQ(Slots()[2], "新着|http://d/||40");
+
+  // A gap: the list is packed again, the spoiled slot as it reads.
+  ASSERT_TRUE(reg_.DeleteKey(slot1));
+  ASSERT_EQ(Add("号外", "http://e/").slot, 2);
+  const std::vector<std::string> slots = Slots();
+  EXPECT_EQ(slots[0], "|http://a/|http://ref/|0");
+  EXPECT_EQ(slots[1], "新着|http://d/||40");
+  EXPECT_EQ(slots[2], "号外|http://e/||40");
+  EXPECT_EQ(slots[3], "-");
+}
+
 }  // namespace

@@ -1,7 +1,10 @@
 #include "ticker/display/wallpaper_win.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <utility>
 
+#include "support/draw/dib_math.h"
 #include "support/registry/registry.h"
 #include "support/win/handles.h"
 #include "ticker/display/desktop_view_win.h"
@@ -55,8 +58,15 @@ bool CPicture::LoadPicture(const std::string& file) {
   void* bytes = ::GlobalLock(block);
   DWORD read = 0;
   const bool whole = bytes && ::ReadFile(f.Get(), bytes, size, &read, nullptr) && read == size;
+  // The system's loader trusts a bitmap's header and reads as many pixels as it promises, past
+  // the end of a cut-off file: a bitmap must pass the file checks before it gets there.
+  const auto* head = static_cast<const std::uint8_t*>(bytes);
+  const bool refused =
+      whole && size >= 2 && ReadLe16(head) == kBitmapFileType &&
+      !CheckBitmapFile(head, std::min<std::size_t>(size, kBitmapFileHeaderBytes + kBitmapInfoReadBytes),
+                       size);
   if (bytes) ::GlobalUnlock(block);
-  if (!whole) {
+  if (!whole || refused) {
     ::GlobalFree(block);
     return false;
   }

@@ -4,8 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "tests/registry_test_key.h"
 
@@ -184,6 +188,126 @@ TEST_F(WallpaperTest, SettingsChangesAreNoticedAndRenewTheImage) {
   EXPECT_TRUE(capture->CheckWallpaperSettings());
   ASSERT_TRUE(reg_.DeleteValue("desktop", "TileWallpaper"));
   EXPECT_FALSE(capture->CheckWallpaperSettings());
+}
+
+// Files another program may leave as the wallpaper: none of them is a picture the loader should
+// trust, and each gives the plain colour in every layout, without reading past the file's end.
+TEST_F(WallpaperTest, ZeroByteTruncatedAndOversizedBitmapsGiveThePlainColour) {
+  char folder[MAX_PATH] = {};
+  ASSERT_GT(::GetTempPathA(sizeof folder, folder), 0u);
+  const std::string base = std::string(folder) + "zellora-wall-" + name_;
+  auto write = [&](const std::string& suffix, const std::string& bytes) {
+    const std::string path = base + suffix;
+    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return path;
+  };
+  std::ifstream in(TestData("halves.bmp"), std::ios::binary);
+  const std::string whole((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_GT(whole.size(), 1000u);
+  // A header that promises 30000 x 30000 pixels of 24 bits over the 64 x 48 picture's bytes.
+  std::string oversized = whole;
+  auto put32 = [&](std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) oversized[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+  };
+  put32(18, 30000);
+  put32(22, 30000);
+  std::string negative = whole;  // a width below zero and a top-down height of INT_MIN
+  negative.replace(18, 8, std::string("\xff\xff\xff\xff\x00\x00\x00\x80", 8));
+  const std::vector<std::string> files = {
+      write("-empty.bmp", ""),
+      write("-header.bmp", whole.substr(0, 30)),
+      write("-truncated.bmp", whole.substr(0, whole.size() / 2)),
+      write("-oversized.bmp", oversized),
+      write("-negative.bmp", negative),
+  };
+  for (const std::string& file : files) {
+    CDibSurface picture;
+    EXPECT_FALSE(ticker::LoadImageFile(file, picture)) << file;
+    EXPECT_FALSE(picture.IsValid()) << file;
+    for (const char* style : {"0", "2"}) {
+      for (const char* tile : {"0", "1"}) {
+        SetWallpaper(file, style, tile);
+        CDibSurface& image = Render();
+        ASSERT_TRUE(image.IsValid()) << file;
+        EXPECT_EQ(image.GetPixel(0, 0), kTeal) << file << " " << style << tile;
+        EXPECT_EQ(image.GetPixel(1023, 767), kTeal) << file << " " << style << tile;
+      }
+    }
+  }
+  for (const std::string& file : files) ::DeleteFileA(file.c_str());
+}
+
+// The settings as another program may leave them: the wrong type, zero bytes, 1 MiB, text the
+// code page cannot hold, nothing. Each reads as empty or as what it holds, the colour falls back
+// to the system's, the image is the plain colour, and the values stay exactly as they were.
+TEST_F(WallpaperTest, HostileSettingValuesAreReadWithoutHarmAndLeftAlone) {
+  struct Form {
+    const char* what;
+    DWORD type;
+    std::string data;
+  };
+  const Form forms[] = {
+      {"number", REG_DWORD, std::string("\x02\0\0\0", 4)},
+      {"zero bytes", REG_SZ, ""},
+      {"zero-byte binary", REG_BINARY, ""},
+      {"1 MiB", REG_SZ, std::string(1u << 20, '7') + std::string(1, '\0')},
+      {"invalid Shift_JIS", REG_SZ, std::string("\x81\x7f\xa0\xfd\x82\0", 6)},
+  };
+  const struct {
+    const char* key;
+    const char* name;
+  } values[] = {{"desktop", "Wallpaper"},
+                {"desktop", "WallpaperStyle"},
+                {"desktop", "TileWallpaper"},
+                {"colors", "Background"}};
+  auto raw = [&](const char* key, const char* name) {
+    HKEY k = nullptr;
+    std::string out = "missing";
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, (subKey_ + "\\" + key).c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS)
+      return out;
+    DWORD type = 0, size = 0;
+    if (::RegQueryValueExA(k, name, nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
+      std::string data(size, '\0');
+      if (::RegQueryValueExA(k, name, nullptr, &type, reinterpret_cast<BYTE*>(&data[0]), &size) ==
+          ERROR_SUCCESS)
+        out = std::to_string(type) + ":" + data.substr(0, size);
+    }
+    ::RegCloseKey(k);
+    return out;
+  };
+  for (const Form& form : forms) {
+    for (const auto& v : values) {
+      ASSERT_TRUE(reg_.CreateKey(v.key));
+      HKEY k = nullptr;
+      ASSERT_EQ(::RegOpenKeyExA(HKEY_CURRENT_USER, (subKey_ + "\\" + v.key).c_str(), 0, KEY_SET_VALUE, &k),
+                ERROR_SUCCESS);
+      ASSERT_EQ(::RegSetValueExA(k, v.name, 0, form.type, reinterpret_cast<const BYTE*>(form.data.data()),
+                                 static_cast<DWORD>(form.data.size())),
+                ERROR_SUCCESS);
+      ::RegCloseKey(k);
+    }
+    std::string before[4];
+    for (int i = 0; i < 4; ++i) before[i] = raw(values[i].key, values[i].name);
+    const ticker::WallpaperSettings read = capture->ReadSettings();
+    // Nothing here names a picture file: the image is a plain colour whatever the layout.
+    capture->CheckWallpaperSettings();
+    CDibSurface& image = Render();
+    ASSERT_TRUE(image.IsValid()) << form.what;
+    EXPECT_EQ(image.GetPixel(0, 0), image.GetPixel(1023, 767)) << form.what;
+    EXPECT_EQ(image.GetPixel(0, 0), image.GetPixel(512, 384)) << form.what;
+    if (form.type == REG_DWORD || form.type == REG_BINARY) {
+      EXPECT_EQ(read.wallpaper, "") << form.what;
+      EXPECT_EQ(read.style, "") << form.what;
+      EXPECT_EQ(read.tile, "") << form.what;
+      EXPECT_EQ(capture->DesktopColour(), GetSysColor(COLOR_BACKGROUND)) << form.what;
+    } else {
+      EXPECT_LE(read.wallpaper.size(), 2 * form.data.size()) << form.what;
+      EXPECT_EQ(read.wallpaper.find('\0'), std::string::npos) << form.what;
+    }
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(raw(values[i].key, values[i].name), before[i]) << form.what;
+    ASSERT_TRUE(reg_.DeleteKey("desktop"));
+    ASSERT_TRUE(reg_.DeleteKey("colors"));
+  }
 }
 
 }  // namespace
