@@ -22,9 +22,15 @@ Paths (query parameters are percent-decoded to bytes, so a body may be in any en
         &mode=close        no Content-Length: the body ends when the connection is closed
         &cut=N             announce the whole body but close the connection after N body bytes
         &stall=N           send N body bytes, then wait &stall_secs=S (default 20) before the rest
+        &endless=1         repeat the body for ever (with mode=close: a body that never ends)
+        &length=N          announce Content-Length N whatever is sent (a 2 GB promise, say)
+        &drip=S            wait S seconds after every piece of &chunk bytes (a server that trickles)
   /files/NAME?...           the same as /page?file=NAME&... (an address that ends in a file name)
   /redirect?to=URL&code=302   redirect (301, 302, 303, 307 or 308) to URL (absolute or a path)
   /redirect?loop=1         redirect to this very address, for ever
+  /redirect?chain=N&to=URL redirect N times in all (chain=N-1, N-2, ..., then URL)
+  /garbage?bytes=N&seed=S  no HTTP at all: N random bytes (default 4096), then close;
+          &forever=1       ... or random bytes until the client goes away
   /auth?user=U&password=P&body=TEXT   answer 401 with a Basic challenge until the request
                            carries those credentials, then 200 with TEXT
   /_quit                   stop the server (not recorded)
@@ -41,7 +47,9 @@ request (default 180), so a test that dies cannot leave it running.
 """
 
 import argparse
+import itertools
 import os
+import random
 import socket
 import socketserver
 import ssl
@@ -185,11 +193,27 @@ class Handler(socketserver.BaseRequestHandler):
             location = q.get("to", b"/").decode("latin-1")
             if "loop" in q:
                 location = target.decode("latin-1")  # for ever to itself
+            elif "chain" in q and int(q["chain"]) > 1:
+                rest = dict(q, chain=str(int(q["chain"]) - 1).encode())
+                location = "/redirect?" + urllib.parse.urlencode(
+                    {k: v.decode("latin-1") for k, v in rest.items()})
             body = b"moved\n"
             self.send_head(code, [("Location", location), ("Content-Type", "text/html"),
                                   ("Content-Length", str(len(body)))])
             self.send(body)
             return True
+
+        if path == "/garbage":
+            # Random bytes where the status line should be; a seed makes them repeatable.
+            rng = random.Random(int(q.get("seed", b"1")))
+            left = int(q.get("bytes", b"4096"))
+            forever = "forever" in q
+            while forever or left > 0:
+                n = 65536 if forever else min(65536, left)
+                self.send(rng.randbytes(n))
+                left -= n
+            self.conn.close()
+            return False
 
         if path == "/auth":
             import base64
@@ -230,6 +254,8 @@ class Handler(socketserver.BaseRequestHandler):
         stall = int(q["stall"]) if "stall" in q else None
         stall_secs = float(q.get("stall_secs", b"20"))
         chunk = max(1, int(q.get("chunk", b"1000")))
+        endless = "endless" in q and piece != b""
+        drip = float(q["drip"]) if "drip" in q else None
 
         headers = [("Content-Type", "text/html")]
         if mode == "chunked":
@@ -237,14 +263,14 @@ class Handler(socketserver.BaseRequestHandler):
         elif mode == "close":
             headers.append(("Connection", "close"))
         else:
-            headers.append(("Content-Length", str(total)))
+            headers.append(("Content-Length", q.get("length", str(total).encode()).decode("latin-1")))
         self.send_head(status, headers)
 
         def pieces():
             # The body in pieces of at most `chunk` bytes (or 64 KiB), never built whole.
-            size = chunk if mode == "chunked" else 65536
+            size = chunk if mode == "chunked" or drip is not None else 65536
             pending = b""
-            for _ in range(repeat):
+            for _ in (itertools.count() if endless else range(repeat)):
                 pending += piece
                 while len(pending) >= size:
                     yield pending[:size]
@@ -269,6 +295,8 @@ class Handler(socketserver.BaseRequestHandler):
                 sent += len(first)
             self.write_body(data, mode)
             sent += len(data)
+            if drip is not None:
+                time.sleep(drip)
         if mode == "chunked":
             self.send(b"0\r\n\r\n")
         if mode == "close":

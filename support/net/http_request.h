@@ -1,7 +1,7 @@
 // One HTTP GET request with the program's header block: the HTTP seam. The Windows build sends it
 // with WinInet (http_request_win.cpp), the native build with libcurl (http_request_posix.cpp);
-// both send the same request line and headers, follow redirects, use the system's proxy
-// settings, never cache, and read the body of whatever status the server answers with.
+// both send the same request line and headers, follow up to kHttpMaxRedirects redirects, use the
+// system's proxy settings, never cache, and read the body of whatever status the server answers with.
 #pragma once
 
 #include <cstddef>
@@ -47,6 +47,8 @@ class HttpRequest {
 // for the next data of the response.
 constexpr int kHttpConnectTimeoutMs = 60000;
 constexpr int kHttpReceiveTimeoutMs = 30000;
+// Redirects followed before a request counts as failed (a loop or an endless chain ends there).
+constexpr int kHttpMaxRedirects = 10;
 
 // The Referer sent when no referrer is given.
 extern const char kDefaultReferrer[];

@@ -24,8 +24,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr long kReadBufferBytes = 0x10000;
-// How many redirects are followed before the request counts as failed.
-constexpr int kMaxRedirects = 10;
 
 bool FailHere(http_test::FailPoint point) {
   return http_test::Get().failAt == point;
@@ -344,7 +342,7 @@ bool HttpRequest::Impl::Open(const char* address, const char* referrer, const ch
   if (FailHere(http_test::FailPoint::kConnect) || FailHere(http_test::FailPoint::kOpenRequest)) return false;
   if (FailHere(http_test::FailPoint::kSend)) return false;
 
-  for (int hop = 0; hop <= kMaxRedirects; ++hop) {
+  for (int hop = 0; hop <= kHttpMaxRedirects; ++hop) {
     if (!StartHop()) return false;
     // Sent and answered: the headers of a response are in, or its body has begun, or it ended.
     if (!Pump([this] { return (headersDone && !redirect) || Pending() > 0; })) return false;

@@ -82,7 +82,50 @@ struct HttpRequest::Impl {
   unsigned long long received = 0;
 
   bool Open(const char* url, const char* referrer, const char* userName, const char* password);
+  // One request of the chain: connects to the address's server and sends the GET. Sets location
+  // when the answer is a redirect to follow.
+  bool SendHop(const std::string& url, const char* referrer, const char* userName, const char* password,
+               std::string& location);
 };
+
+namespace {
+
+// The text of a response header, or empty when there is none.
+std::string QueryHeader(HINTERNET request, DWORD what) {
+  std::string text(256, '\0');
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    DWORD size = static_cast<DWORD>(text.size() - 1);
+    if (HttpQueryInfoA(request, what, &text[0], &size, nullptr)) {
+      text.resize(size);
+      return text;
+    }
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size > 0x100000) break;
+    text.assign(size + 2, '\0');
+  }
+  return std::string();
+}
+
+bool IsRedirect(unsigned long status) {
+  return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+// The address a Location header names, resolved against the address it came from (it may be
+// relative); empty when the two cannot be combined.
+std::string CombineUrl(const std::string& base, const std::string& relative) {
+  std::string combined(base.size() + relative.size() + 64, '\0');
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    DWORD size = static_cast<DWORD>(combined.size());
+    if (InternetCombineUrlA(base.c_str(), relative.c_str(), &combined[0], &size, ICU_NO_ENCODE)) {
+      combined.resize(size);
+      return combined;
+    }
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size > 0x100000) break;
+    combined.assign(size + 1, '\0');
+  }
+  return std::string();
+}
+
+}  // namespace
 
 bool HttpRequest::Impl::Open(const char* url, const char* referrer, const char* userName,
                              const char* password) {
@@ -105,6 +148,34 @@ bool HttpRequest::Impl::Open(const char* url, const char* referrer, const char* 
   SetTimeout(session.Get(), INTERNET_OPTION_RECEIVE_TIMEOUT, receiveMs);
   SetTimeout(session.Get(), INTERNET_OPTION_SEND_TIMEOUT, receiveMs);
 
+  // Redirects are followed here rather than by WinInet: Wine's follows a loop for ever, which
+  // would hold the ticker's thread until the program ends.
+  std::string address = url;
+  for (int hop = 0; hop <= kHttpMaxRedirects; ++hop) {
+    std::string location;
+    if (!SendHop(address, referrer, userName, password, location)) {
+      return false;
+    }
+    if (location.empty()) {
+      return true;
+    }
+    address = CombineUrl(address, location);
+    if (address.empty() || !http_detail::IsSendableUrl(address.c_str())) {
+      return false;
+    }
+  }
+  return false;  // too many redirects
+}
+
+bool HttpRequest::Impl::SendHop(const std::string& url, const char* referrer, const char* userName,
+                                const char* password, std::string& location) {
+  const http_test::Settings& test = http_test::Get();
+  request.Close();
+  connection.Close();
+  lengthKnown = false;
+  length = 0;
+  received = 0;
+
   // Split the address. With null buffers and non-zero lengths, InternetCrackUrlA points into url
   // and reports the lengths, so no part is ever cut at a fixed size.
   URL_COMPONENTSA parts = {};
@@ -113,7 +184,7 @@ bool HttpRequest::Impl::Open(const char* url, const char* referrer, const char* 
   parts.dwHostNameLength = 1;
   parts.dwUrlPathLength = 1;
   parts.dwExtraInfoLength = 1;
-  if (!InternetCrackUrlA(url, 0, 0, &parts)) {
+  if (!InternetCrackUrlA(url.c_str(), 0, 0, &parts)) {
     return false;
   }
   // An https:// address is fetched over TLS with its certificate checked; any scheme but the two
@@ -149,7 +220,7 @@ bool HttpRequest::Impl::Open(const char* url, const char* referrer, const char* 
     return false;
   }
   request.Attach(HttpOpenRequestA(connection.Get(), "GET", object.c_str(), nullptr, nullptr, nullptr,
-                                  kRequestFlags | secure, 1));
+                                  kRequestFlags | secure | INTERNET_FLAG_NO_AUTO_REDIRECT, 1));
   if (!request) {
     return false;
   }
@@ -159,6 +230,7 @@ bool HttpRequest::Impl::Open(const char* url, const char* referrer, const char* 
     InternetSetOptionA(request.Get(), INTERNET_OPTION_PASSWORD, const_cast<char*>(password),
                        static_cast<DWORD>(strlen(password)));
   }
+  const int receiveMs = test.receiveTimeoutMs > 0 ? test.receiveTimeoutMs : kHttpReceiveTimeoutMs;
   SetTimeout(request.Get(), INTERNET_OPTION_CONNECT_TIMEOUT,
              test.connectTimeoutMs > 0 ? test.connectTimeoutMs : kHttpConnectTimeoutMs);
   SetTimeout(request.Get(), INTERNET_OPTION_RECEIVE_TIMEOUT, receiveMs);
@@ -175,6 +247,15 @@ bool HttpRequest::Impl::Open(const char* url, const char* referrer, const char* 
   // Any status counts as an answer; its body is read as the page.
   if (!HttpSendRequestA(request.Get(), nullptr, 0, nullptr, 0)) {
     return false;
+  }
+  DWORD status = 0;
+  DWORD statusSize = sizeof status;
+  if (HttpQueryInfoA(request.Get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &statusSize,
+                     nullptr) &&
+      IsRedirect(status)) {
+    // A redirect without a Location is an answer like any other: its body is the page.
+    location = QueryHeader(request.Get(), HTTP_QUERY_LOCATION);
+    if (!location.empty()) return true;
   }
   char text[32] = {};
   DWORD size = sizeof text - 1;

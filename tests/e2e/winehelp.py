@@ -142,11 +142,11 @@ class WineEnv:
             p.kill()
         self.processes = []
 
-    def kill_leftovers(self, exe_name):
-        """Ends every process of this prefix running exe_name (left over by an earlier, aborted
-        run). Returns how many were ended."""
+    def pids_of(self, exe_name):
+        """The Linux processes of this prefix that run exe_name (Wine's loader of the program,
+        not the wine-env.sh wrapper around it)."""
         wanted = exe_name.lower().encode()
-        ended = 0
+        found = []
         for entry in Path("/proc").iterdir():
             if not entry.name.isdigit() or int(entry.name) == os.getpid():
                 continue
@@ -159,12 +159,31 @@ class WineEnv:
                 continue
             if ("WINEPREFIX=" + self.prefix).encode() not in environ.split(b"\0"):
                 continue
+            found.append(int(entry.name))
+        return found
+
+    def kill_leftovers(self, exe_name):
+        """Ends every process of this prefix running exe_name (left over by an earlier, aborted
+        run). Returns how many were ended."""
+        ended = 0
+        for pid in self.pids_of(exe_name):
             try:
-                os.kill(int(entry.name), signal.SIGKILL)
+                os.kill(pid, signal.SIGKILL)
                 ended += 1
             except ProcessLookupError:
                 pass
         return ended
+
+    @staticmethod
+    def resident_kib(pid):
+        """VmRSS of a Linux process in KiB, or None when it is gone."""
+        try:
+            for line in Path("/proc/%d/status" % pid).read_text().splitlines():
+                if line.startswith("VmRSS:"):
+                    return int(line.split()[1])
+        except OSError:
+            return None
+        return None
 
     # Windows ----------------------------------------------------------------------------------
 
