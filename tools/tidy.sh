@@ -1,27 +1,60 @@
 #!/usr/bin/env bash
-# clang-tidy with the repository's .clang-tidy over the portable and native sources. clang knows
-# no CP932 execution character set, so it reads the clang build's rewritten copies (cmake --preset
-# fuzz && cmake --build build/fuzz first: build/fuzz/cp932-src/<path>) with that build's compile
-# commands; warnings name the copies, whose lines match the sources. Windows-only files (_win) are
-# not in that build.
+# clang-tidy with the repository's .clang-tidy over every source of the project, each file where it
+# is compiled: the portable and native ones natively, the Windows ones (_win) aimed at
+# x86_64-w64-windows-gnu with the MinGW-w64 headers. clang knows no CP932 execution character set,
+# so both read copies whose literals cmake/cp932_literals.py rewrote:
+#   native   the clang build's copies and compile commands (cmake --preset fuzz first; the copies
+#            are brought up to date here: build/fuzz/cp932-src/<path>)
+#   Windows  copies made here (build/win64/tidy/cp932-src/<path>) and the MinGW build's compile
+#            commands turned into clang's (cmake --preset win64 first; tools/tidy_db.py)
+# Diagnostics name the sources (the copies' lines match), each once, then the count per check.
+# Exits 1 on any warning.
 #   tools/tidy.sh [file...]     default: every .cpp under support ticker companion catalogue tools
+#                               tests but the fuzz targets; TIDY_JOBS files at a time (nproc)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-build=build/fuzz
-[ -f "$build/compile_commands.json" ] || { echo "== no $build/compile_commands.json"; exit 1; }
+native=build/fuzz
+win=build/win64
+tidy=$win/tidy
+jobs=${TIDY_JOBS:-$(nproc)}
+code_dirs=(support ticker companion catalogue tools tests)
+
+for db in "$native/compile_commands.json" "$win/compile_commands.json"; do
+  [ -f "$db" ] || { echo "== no $db (cmake --preset fuzz / win64 first)"; exit 1; }
+done
+cmake --build "$native" --target zellora_cp932_sources >/dev/null
+mkdir -p "$tidy"
+find "${code_dirs[@]}" \( -name '*.cpp' -o -name '*.h' \) | sort >"$tidy/cp932-src.list"
+python3 cmake/cp932_literals.py --tree "$root" "$tidy/cp932-src" "$tidy/cp932-src.list"
+python3 tools/tidy_db.py windows "$root" "$win/compile_commands.json" "$root/$tidy/cp932-src" \
+  "$tidy/compile_commands.json"
+
 files=("$@")
 if [ ${#files[@]} -eq 0 ]; then
-  while IFS= read -r f; do files+=("$f"); done < <(find support ticker companion catalogue tools -name '*.cpp' \
-    ! -name '*_win.cpp' ! -name '*_win_test.cpp' ! -name '*_fuzz.cpp' | sort)
+  while IFS= read -r f; do files+=("$f"); done < <(find "${code_dirs[@]}" -name '*.cpp' ! -name '*_fuzz.cpp' | sort)
 fi
-status=0
+logs=$(mktemp -d)
+trap 'rm -rf "$logs"' EXIT
+jobs_list=()
 for f in "${files[@]}"; do
-  copy=$build/cp932-src/$f
-  if ! grep -q "\"$root/$copy\"" "$build/compile_commands.json"; then
+  case "$f" in
+    *_win.cpp | *_win_test.cpp) build=$tidy ;;
+    *) build=$native ;;
+  esac
+  copy=$root/$build/cp932-src/$f
+  if ! grep -q "\"file\": \"$copy\"" "$build/compile_commands.json"; then
+    # Programs built by hand from the tests' data (testdata/), and the benchmarks of the
+    # optimised build: in neither compile database.
     echo "== $f: not compiled in $build, skipped"
     continue
   fi
-  nice clang-tidy -p "$build" --quiet "$copy" 2>/dev/null || status=1
+  jobs_list+=("$build" "$copy")
 done
-exit $status
+n=$((${#jobs_list[@]} / 2))
+echo "== clang-tidy over $n files, $jobs at a time"
+# One log per file, so that the outputs of parallel runs do not interleave. clang-tidy's own exit
+# status only tells a file it could not compile; that shows in the log as an error.
+printf '%s\0' "${jobs_list[@]}" | xargs -0 -n 2 -P "$jobs" sh -c \
+  'nice clang-tidy -p "$1" --quiet "$2" >"'"$logs"'/$(echo "$2" | tr / _).log" 2>&1 || true' sh
+python3 tools/tidy_db.py summary "$root" "$logs"/*.log
