@@ -231,6 +231,10 @@ TEST(CBinary, AppendForms) {
   EXPECT_EQ(b.ToString(), "abcdabcd");
   ASSERT_TRUE(b.Append(b.Focus(6)));
   EXPECT_EQ(b.ToString(), "abcdabcdcd");
+  // Assigning a buffer to itself keeps its bytes (the copy reads the block it replaces).
+  CBinary& same = b;
+  b = same;
+  EXPECT_EQ(b.ToString(), "abcdabcdcd");
 }
 
 TEST(CBinary, CompareReadsAnExhaustedSideAsZero) {
