@@ -10,33 +10,16 @@ import unittest
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
-from ticker_screen_test import KEY, TICKER, TITLE, Server, TickerRun  # noqa: E402
-from winehelp import WM_CLOSE, WM_COMMAND, WineEnv, wait_until  # noqa: E402
+from ticker_screen_test import KEY, TICKER, TITLE, TickerRun  # noqa: E402
+from winehelp import WM_CLOSE, WM_COMMAND, wait_until  # noqa: E402
 
 NOTEPAD_TITLE = "(無題) - メモ帳"
 RELOAD = 1031  # re-read the settings and restart
 
 
 class DisplayModesTest(TickerRun, unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.env = WineEnv()
-        cls.env.prepare()
-        cls.exe = cls.env.program("ticker/Zellora.exe")
-        cls.server = Server(cls.env)
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.server.stop()
-
     def setUp(self):
-        for exe in ("Zellora.exe", "notepad.exe"):
-            self.env.kill_leftovers(exe)
-            self.addCleanup(self.env.kill_leftovers, exe)
-        self.addCleanup(self.env.kill_started)
-        self.env.reg_delete(KEY)
-        self.env.reg_add(KEY, "bSetup", 1)
-        self.env.reg_add(KEY, "bOnline", 1)
+        self.fresh_ticker("notepad.exe")
         self.env.reg_add(KEY + r"\Option", "Speed", 0)
         self.env.reg_add(KEY + r"\Option", "Sleep", 0)
         self.env.reg_add(KEY + r"\Option", "loopCount", 0)

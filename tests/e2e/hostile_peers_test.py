@@ -6,7 +6,6 @@ rotating, keep its memory bounded, end within 7 s at any moment, and take what i
 Screenshots go to ZELLORA_SHOTS (a folder) when it is set, else to the test's temporary folder.
 Each test prints what it measured (resident sizes, shutdown times) on standard error."""
 
-import os
 import sys
 import time
 import unittest
@@ -15,8 +14,8 @@ from urllib.parse import quote
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 import screenshots  # noqa: E402
-from ticker_screen_test import KEY, TICKER, TITLE, YELLOW, Server, TickerRun  # noqa: E402
-from winehelp import WM_COMMAND, WM_NULL, WineEnv, wait_until  # noqa: E402
+from ticker_screen_test import KEY, TICKER, TITLE, YELLOW, TickerRun  # noqa: E402
+from winehelp import WM_COMMAND, WM_NULL, wait_until  # noqa: E402
 
 LIST = KEY + r"\URL_List"
 SHOW_SLOT = 10000
@@ -32,27 +31,8 @@ def win_path(path):
 
 
 class HostilePeersTest(TickerRun, unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.env = WineEnv()
-        cls.env.prepare()
-        cls.exe = cls.env.program("ticker/Zellora.exe")
-        cls.server = Server(cls.env)
-        shots = os.environ.get("ZELLORA_SHOTS")
-        cls.shots = Path(shots) if shots else cls.env.tmp_dir
-        cls.shots.mkdir(parents=True, exist_ok=True)
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.server.stop()
-
     def setUp(self):
-        self.env.kill_leftovers("Zellora.exe")
-        self.addCleanup(self.env.kill_leftovers, "Zellora.exe")
-        self.addCleanup(self.env.kill_started)
-        self.env.reg_delete(KEY)
-        self.env.reg_add(KEY, "bSetup", 1)
-        self.env.reg_add(KEY, "bOnline", 1)
+        self.fresh_ticker()
         # The bar, the fastest scroll, one pass, 1 s between sources, registration order.
         for name, value in (("Howto", 0), ("Speed", 0), ("loopCount", 0), ("Sleep", 0), ("Order", 0)):
             self.env.reg_add(KEY + r"\Option", name, value)

@@ -76,7 +76,33 @@ class Server:
 
 
 class TickerRun:
-    """What the suites that run the real ticker share: self.env is a WineEnv, self.exe Zellora.exe."""
+    """What the suites that run the real ticker share: self.env is a WineEnv, self.exe Zellora.exe,
+    self.server the test server, self.shots the folder for screenshots."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.env = WineEnv()
+        cls.env.prepare()
+        cls.exe = cls.env.program("ticker/Zellora.exe")
+        cls.server = Server(cls.env)
+        shots = os.environ.get("ZELLORA_SHOTS")
+        cls.shots = Path(shots) if shots else cls.env.tmp_dir
+        cls.shots.mkdir(parents=True, exist_ok=True)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.server.stop()
+
+    def fresh_ticker(self, *others):
+        """Ends what an earlier run left (Zellora.exe and the others named), now and after the
+        test, and gives the ticker a key of its own: set up, online, nothing else."""
+        for exe in ("Zellora.exe",) + others:
+            self.env.kill_leftovers(exe)
+            self.addCleanup(self.env.kill_leftovers, exe)
+        self.addCleanup(self.env.kill_started)
+        self.env.reg_delete(KEY)
+        self.env.reg_add(KEY, "bSetup", 1)
+        self.env.reg_add(KEY, "bOnline", 1)
 
     def add_slot(self, slot, title, url):
         sub = KEY + r"\URL_List\URL%08X" % slot
@@ -96,27 +122,8 @@ class TickerRun:
 
 
 class TickerScreenTest(TickerRun, unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.env = WineEnv()
-        cls.env.prepare()
-        cls.exe = cls.env.program("ticker/Zellora.exe")
-        cls.server = Server(cls.env)
-        shots = os.environ.get("ZELLORA_SHOTS")
-        cls.shots = Path(shots) if shots else cls.env.tmp_dir
-        cls.shots.mkdir(parents=True, exist_ok=True)
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.server.stop()
-
     def setUp(self):
-        self.env.kill_leftovers("Zellora.exe")
-        self.addCleanup(self.env.kill_leftovers, "Zellora.exe")
-        self.addCleanup(self.env.kill_started)
-        self.env.reg_delete(KEY)
-        self.env.reg_add(KEY, "bSetup", 1)
-        self.env.reg_add(KEY, "bOnline", 1)
+        self.fresh_ticker()
         self.env.reg_add(KEY + r"\Option", "Howto", 0)
         self.env.reg_add(KEY + r"\Option", "Speed", 0)
         self.add_slot(0, "テスト新聞", self.server.url("file=news.html&slot=0"))
