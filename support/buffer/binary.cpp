@@ -345,7 +345,9 @@ CBinary& CBinary::operator=(unsigned long value) {
   return *this;
 }
 
-CBinary& CBinary::operator=(const CBinary& source) {
+// Assign copies through a new block (or memmove in place), so assigning a buffer to itself keeps
+// its bytes (tested).
+CBinary& CBinary::operator=(const CBinary& source) {  // NOLINT(bugprone-unhandled-self-assignment)
   Assign(source);
   return *this;
 }

@@ -240,6 +240,8 @@ TEST(DecodeIso2022Jp, SplitAtEveryByte) {
                                           "0",
                                           "\x88\x9F",
                                           "\x88\x9F"
+                                          // The literal is split so that the escape \x9F does not take the 4.
+                                          // NOLINTNEXTLINE(bugprone-suspicious-missing-comma)
                                           "4",
                                           "\x88\x9F\x8A\xBF",
                                           "\x88\x9F\x8A\xBF\x1B",
