@@ -115,7 +115,7 @@ bool LoadPictureFile(const std::string& path, CGifPicture& out) {
 }
 
 // The platform half of a download: the catalogue window, its progress dialog and WinInet.
-class CWinDownloadHost : public catalogue::DownloadHost {
+class CWinDownloadHost final : public catalogue::DownloadHost {
  public:
   CWinDownloadHost(CCatalogueDlg& c, CDownloadDlg& d) : dlg(c), progress(d) {}
   ~CWinDownloadHost() override { CloseFile(); }

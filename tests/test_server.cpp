@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -83,9 +84,11 @@ bool TestHttpServer::WaitUntilReady() {
   for (int i = 0; i < 600 && port == 0; ++i) {
     std::string text = ReadFile(LocalPath(folder + "/port"));
     if (!text.empty()) {
-      port = std::atoi(text.c_str());
+      port = static_cast<int>(std::strtol(text.c_str(), nullptr, 10));
       std::size_t second = text.find('\n');
-      if (second != std::string::npos) blackholePort = std::atoi(text.c_str() + second + 1);
+      if (second != std::string::npos) {
+        blackholePort = static_cast<int>(std::strtol(text.c_str() + second + 1, nullptr, 10));
+      }
       break;
     }
     test_server_detail::SleepMs(50);
@@ -125,8 +128,11 @@ std::string TestHttpServer::NegotiatedProtocols() const {
 }
 
 void TestHttpServer::ClearRequests() {
-  std::ofstream(LocalPath(folder + "/requests"), std::ios::binary | std::ios::trunc);
-  if (tls) std::ofstream(LocalPath(folder + "/alpn"), std::ios::binary | std::ios::trunc);
+  // Opening a file for writing empties it.
+  { std::ofstream requests(LocalPath(folder + "/requests"), std::ios::binary | std::ios::trunc); }
+  if (tls) {
+    std::ofstream alpn(LocalPath(folder + "/alpn"), std::ios::binary | std::ios::trunc);
+  }
 }
 
 bool TestHttpServer::WriteFile(const std::string& name, const std::string& bytes) const {

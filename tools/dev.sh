@@ -3,7 +3,7 @@
 #
 #   tools/dev.sh test    install what is missing, check the formatting, build every build with
 #                        warnings as errors, run every test, run each fuzz target briefly
-#                        (ZELLORA_FUZZ_SECONDS, default 20)
+#                        (ZELLORA_FUZZ_SECONDS, default 20), run clang-tidy (tools/tidy.sh)
 #   tools/dev.sh run     install what is missing, build the Windows programs, start the ticker's
 #                        demonstration (tools/demo/run_demo.sh; "run --stop" ends it)
 #   tools/dev.sh bench   install what is missing, build the optimised native tree, run the benchmarks
@@ -18,7 +18,7 @@ cd "$root"
 packages=(
   build-essential cmake ninja-build pkg-config git python3 openssl locales
   googletest libgtest-dev libgmock-dev libbenchmark-dev libcurl4-openssl-dev
-  clang clang-format libclang-rt-14-dev
+  clang clang-format clang-tidy libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix mingw-w64-tools
   wine wine64 libwine fonts-wine libgnutls30
   xvfb xauth xdotool x11-apps imagemagick fonts-ipafont-gothic fonts-ipafont-mincho nsis
@@ -149,6 +149,9 @@ case "$cmd" in
     fuzz_smoke
     stage "Windows build"
     build win64 -DZELLORA_WERROR=ON
+    # Both compile databases exist now: clang-tidy over every source, any warning fails the run.
+    stage "static analysis"
+    bash "$root/tools/tidy.sh"
     # The README's demonstration must show headlines: the bar's yellow text in a screenshot.
     stage "demonstration check"
     bash "$root/tools/demo/run_demo.sh" "$root/build/win64" --check

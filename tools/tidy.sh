@@ -7,7 +7,8 @@
 #            are brought up to date here: build/fuzz/cp932-src/<path>)
 #   Windows  copies made here (build/win64/tidy/cp932-src/<path>) and the MinGW build's compile
 #            commands turned into clang's (cmake --preset win64 first; tools/tidy_db.py)
-# Diagnostics name the sources (the copies' lines match), each once, then the count per check.
+# Diagnostics name the sources and their lines (the copies open with a #line, so a copy's line N
+# is the source's N - 1), each once, then the count per check.
 # Exits 1 on any warning.
 #   tools/tidy.sh [file...]     default: every .cpp under support ticker companion catalogue tools
 #                               tests but the fuzz targets; TIDY_JOBS files at a time (nproc)

@@ -8,7 +8,7 @@
       C++ and Windows headers in g++'s order, and without the flags clang does not know.
   tidy_db.py summary ROOT LOG...
       Prints each diagnostic of the clang-tidy logs once (a header's appear in every file that
-      includes it), with the copies' paths turned back into the sources' (their lines match),
+      includes it), with the copies' paths and lines turned back into the sources',
       then the count per check. Exits 1 when there is any.
 """
 
@@ -94,7 +94,13 @@ def windows_db(root, win64_db, copy_root, out_db):
 
 
 DIAG = re.compile(r"^([^:\s]+):(\d+):(\d+): (warning|error): (.*?)(?: \[([^\]]+)\])?$")
-COPY = re.compile(r"/build/(?:fuzz|win64/tidy)/cp932-src/")
+# A copy's path and line: the copies open with a "#line 1" naming the source, which clang-tidy's
+# locations do not follow, so a copy's line N is the source's line N - 1.
+COPY = re.compile(r"/build/(?:fuzz|win64/tidy)/cp932-src/([^:\s]+):(\d+)")
+
+
+def source_location(line):
+    return COPY.sub(lambda m: "/%s:%d" % (m.group(1), max(1, int(m.group(2)) - 1)), line)
 
 
 def summary(root, logs):
@@ -106,7 +112,7 @@ def summary(root, logs):
             lines = f.read().splitlines()
         block = None
         for line in lines:
-            line = COPY.sub("/", line)
+            line = source_location(line)
             if line.startswith(root + "/"):
                 line = line[len(root) + 1:]
             m = DIAG.match(line)

@@ -32,15 +32,18 @@ CBinary::Allocator CBinary::SetAllocator(Allocator allocator) {
 
 CBinary::CBinary() = default;
 
+// The constructors size the block with Rebuild, not with the virtual setters: a buffer under
+// construction is a fresh owner without a focus, whatever class it will end up as.
 CBinary::CBinary(const void* source, int count) {
-  if (SetFocusedLength(count) && source != nullptr && count > 0) {
-    std::memcpy(GetData(), source, static_cast<std::size_t>(count));
+  if (count >= 0) {
+    const bool copy = source != nullptr && count > 0;
+    Rebuild(count, 0, copy ? static_cast<const unsigned char*>(source) : nullptr, copy ? count : 0);
   }
   locked = 1;
 }
 
 CBinary::CBinary(int byte, int count) {
-  if (SetLength(count) && count > 0) {
+  if (count > 0 && Rebuild(count, 0, nullptr, 0)) {
     std::memset(data, static_cast<unsigned char>(byte), static_cast<std::size_t>(count));
   }
   locked = 1;
@@ -49,9 +52,7 @@ CBinary::CBinary(int byte, int count) {
 CBinary::CBinary(const CBinary& other) {
   const int n = other.GetLength();
   const unsigned char* source = other.GetData();
-  if (n > 0 && source != nullptr && SetFocusedLength(n)) {
-    std::memcpy(data, source, static_cast<std::size_t>(n));
-  }
+  if (n > 0 && source != nullptr) Rebuild(n, 0, source, n);
 }
 
 CBinary::CBinary(ViewTag, CBinary* viewOwner, int offset, int focus, bool lock)

@@ -375,8 +375,8 @@ TEST(CBinary, DumpShowsTheWholeBlockInRows) {
   const unsigned char row[16] = {0x1F, 0x20, 0x7E, 0x7F, 0x80, 0xFF, 'a'};
   b.MakePrintable(text, row);
   EXPECT_EQ(std::string(text, 17), std::string("\xA5 ~\x7F\xA5\xA5"
-                                               "a\xA5\xA5\xA5\xA5\xA5\xA5\xA5\xA5\xA5",
-                                               17));
+                                               "a\xA5\xA5\xA5\xA5\xA5\xA5\xA5\xA5\xA5") +
+                                       '\0');
 }
 
 // Fails every allocation after the first `budget` ones.

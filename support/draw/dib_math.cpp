@@ -131,7 +131,7 @@ bool ReadBitmapFileInfo(const std::uint8_t* file, std::size_t size, std::vector<
     put16(14, static_cast<std::uint32_t>(bpp));
     put32(32, entries);
     for (std::uint32_t i = 0; i < entries; ++i) {
-      const std::uint8_t* triple = in + 12 + i * 3;
+      const std::uint8_t* triple = in + 12 + static_cast<std::size_t>(i) * 3;
       info.insert(info.end(), {triple[0], triple[1], triple[2], 0});
     }
   } else {
@@ -143,7 +143,7 @@ bool ReadBitmapFileInfo(const std::uint8_t* file, std::size_t size, std::vector<
     if (compression == 3) info.insert(info.end(), in + 40, in + 52);
     const std::uint8_t* table = in + headerSize + (compression == 3 && headerSize == 40 ? 12 : 0);
     const std::uint32_t entries = DibPaletteEntries(ReadLe16(in + 14), ReadLe32(in + 32));
-    info.insert(info.end(), table, table + entries * 4);
+    info.insert(info.end(), table, table + static_cast<std::size_t>(entries) * 4);
   }
   pixelsAt = ReadLe32(file + 10);
   return true;
@@ -154,9 +154,10 @@ std::uint32_t NearestPaletteIndex(const std::uint8_t* quads, std::uint32_t count
   std::uint32_t best = 0;
   long bestDistance = std::numeric_limits<long>::max();
   for (std::uint32_t i = 0; i < count; ++i) {
-    const long db = static_cast<long>(quads[i * 4]) - blue;
-    const long dg = static_cast<long>(quads[i * 4 + 1]) - green;
-    const long dr = static_cast<long>(quads[i * 4 + 2]) - red;
+    const std::uint8_t* quad = quads + static_cast<std::size_t>(i) * 4;
+    const long db = static_cast<long>(quad[0]) - blue;
+    const long dg = static_cast<long>(quad[1]) - green;
+    const long dr = static_cast<long>(quad[2]) - red;
     const long d = dr * dr + dg * dg + db * db;
     if (d < bestDistance) {
       bestDistance = d;
@@ -183,12 +184,14 @@ std::uint32_t ReadDibPixel(const std::uint8_t* bits, std::uint64_t stride, int h
     case 8:
       return row[x];
     case 16:
-      return ReadLe16(row + x * 2);
-    case 24:
-      return static_cast<std::uint32_t>(row[x * 3]) | (static_cast<std::uint32_t>(row[x * 3 + 1]) << 8) |
-             (static_cast<std::uint32_t>(row[x * 3 + 2]) << 16);
+      return ReadLe16(row + static_cast<std::ptrdiff_t>(x) * 2);
+    case 24: {
+      const std::uint8_t* p = row + static_cast<std::ptrdiff_t>(x) * 3;
+      return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+             (static_cast<std::uint32_t>(p[2]) << 16);
+    }
     case 32:
-      return ReadLe32(row + x * 4);
+      return ReadLe32(row + static_cast<std::ptrdiff_t>(x) * 4);
     default:
       return 0;
   }

@@ -332,7 +332,7 @@ TEST(DibMath, BitmapFileInfoOfCoreAndTopDownFiles) {
   EXPECT_EQ(ReadLe32(info.data() + 8), 2u);
   EXPECT_EQ(ReadLe16(info.data() + 14), 8u);
   EXPECT_EQ(ReadLe32(info.data() + 32), 256u);
-  EXPECT_EQ(ReadLe32(info.data() + 40 + 5 * 4), 0x00332211u);
+  EXPECT_EQ(ReadLe32(info.data() + 40 + 20), 0x00332211u);  // entry 5 after the 40-byte header
   EXPECT_EQ(at, coreOff);
 
   // A top-down 124-byte header, 8 bits with 256 entries: the table past the first 1078 bytes is

@@ -231,9 +231,10 @@ bool CDibSurface::CreateFromInfo(const BITMAPINFO* bmi, const void* pixels, long
   const std::size_t block = InfoBlockBytes(in.biSize, in.biBitCount, in.biCompression, in.biClrUsed);
   if (block == 0) return false;
   std::vector<std::uint8_t> copy(kInfoBlockBytes, 0);
-  std::memcpy(copy.data(), bmi,
-              std::min<std::size_t>(
-                  block, in.biSize + MaskBytes(in) + DibPaletteEntries(in.biBitCount, in.biClrUsed) * 4));
+  std::memcpy(
+      copy.data(), bmi,
+      std::min<std::size_t>(block, in.biSize + MaskBytes(in) +
+                                       std::size_t{DibPaletteEntries(in.biBitCount, in.biClrUsed)} * 4));
   auto* header = reinterpret_cast<BITMAPINFOHEADER*>(copy.data());
   header->biHeight = static_cast<LONG>(h);  // always bottom-up
 
@@ -614,8 +615,8 @@ bool CDibSurface::DrawWithVideoDib(HDC target, int x, int y, int w, int h, int s
 bool CDibSurface::SaveToFile(const std::string& path) const {
   if (!bits || info.empty()) return false;
   const auto* header = reinterpret_cast<const BITMAPINFOHEADER*>(info.data());
-  const std::size_t infoBytes =
-      header->biSize + MaskBytes(*header) + DibPaletteEntries(bitsPerPixel, header->biClrUsed) * 4;
+  const std::size_t infoBytes = header->biSize + MaskBytes(*header) +
+                                std::size_t{DibPaletteEntries(bitsPerPixel, header->biClrUsed)} * 4;
   const std::size_t image = GetImageSize();
   BITMAPFILEHEADER fh{};
   fh.bfType = kBitmapFileType;

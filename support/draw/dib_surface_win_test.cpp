@@ -53,7 +53,8 @@ std::vector<std::uint8_t> Bmp24(int w, int h, Pick pick) {
   for (int y = 0; y < h; ++y) {
     for (int x = 0; x < w; ++x) {
       COLORREF c = pick(x, y);
-      std::uint8_t* p = f.data() + 54 + (h - 1 - y) * stride + x * 3;
+      std::uint8_t* p =
+          f.data() + 54 + static_cast<std::size_t>(h - 1 - y) * stride + static_cast<std::size_t>(x) * 3;
       p[0] = GetBValue(c), p[1] = GetGValue(c), p[2] = GetRValue(c);
     }
   }
@@ -100,7 +101,8 @@ std::vector<std::uint8_t> MakeBmp(int headerSize, int w, int h, int bpp, bool to
     for (int x = 0; x < w; ++x) {
       const std::uint32_t v = pick(x, y);
       if (bpp == 24) {
-        row[x * 3] = GetBValue(v), row[x * 3 + 1] = GetGValue(v), row[x * 3 + 2] = GetRValue(v);
+        std::uint8_t* px = row + static_cast<std::size_t>(x) * 3;
+        px[0] = GetBValue(v), px[1] = GetGValue(v), px[2] = GetRValue(v);
       } else if (bpp == 8) {
         row[x] = static_cast<std::uint8_t>(v);
       } else if (bpp == 4) {
@@ -175,6 +177,7 @@ TEST(DibSurfaceWin, LoadFromFileAcceptsABitmapAndRefusesEverythingElse) {
 // the 1064 bytes read. Each comes out as a bottom-up surface with the picture the right way up.
 TEST(DibSurfaceWin, LoadFromFileTakesTopDownCoreAndLongHeaderFiles) {
   std::vector<COLORREF> palette;
+  palette.reserve(256);
   for (int i = 0; i < 256; ++i) palette.push_back(RGB(i, 255 - i, i / 2));
   struct Case {
     const char* name;

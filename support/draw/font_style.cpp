@@ -37,7 +37,7 @@ constexpr const char* kHandPicture[kHandCursorHeight] = {
     "....##########..",  //
 };
 
-using Pattern = std::array<std::uint8_t, kHandCursorWidth * kHandCursorHeight>;
+using Pattern = std::array<std::uint8_t, static_cast<std::size_t>(kHandCursorWidth) * kHandCursorHeight>;
 
 constexpr Pattern MakePattern(char set) {
   Pattern p{};

@@ -132,9 +132,12 @@ bool CRegistry::SetBasePath(RegText path) {
   baseValid = false;
   baseRoot = nullptr;
   baseSubKey.clear();
-  basePath = NormalizePath(path);
+  // Called from the constructor too, where these calls reach CRegistry's own path rules (a
+  // subclass's are not there yet): the base a registry object is made with is read the plain way.
+  basePath = NormalizePath(path);  // NOLINT(clang-analyzer-optin.cplusplus.VirtualCall)
   HKEY root = nullptr;
   std::string subKey;
+  // NOLINTNEXTLINE(clang-analyzer-optin.cplusplus.VirtualCall)
   if (!ParseRoot(basePath, root, subKey) || root == nullptr) {
     basePath.clear();
     return false;

@@ -14,7 +14,7 @@
 #include <cstdint>
 
 // The same declaration as <windows.h> makes, so both may be seen by one translation unit.
-struct HKEY__;
+struct HKEY__;  // NOLINT(bugprone-reserved-identifier): the Windows headers' own name for it
 typedef struct HKEY__* HKEY;
 
 #if defined(_WIN32)

@@ -69,7 +69,7 @@ TEST_F(RegistrySeam, KeyNamesIgnoreAsciiCaseAndKeepTheirSpelling) {
   EXPECT_STREQ(child, "MixedCase");
   EXPECT_EQ(regseam::EnumKey(key_.Get(), 1, child, sizeof child), Status::kNoMoreItems);
   // Value names too.
-  ASSERT_EQ(SetString(a.Get(), "Title", std::string("x", 2)), Status::kOk);
+  ASSERT_EQ(SetString(a.Get(), "Title", std::string("x\0", 2)), Status::kOk);
   std::uint32_t type = 0;
   EXPECT_EQ(regseam::QueryValue(a.Get(), "TITLE", &type, nullptr, nullptr), Status::kOk);
   EXPECT_EQ(type, static_cast<std::uint32_t>(REG_SZ));
@@ -157,6 +157,7 @@ TEST_F(RegistrySeam, InjectedFailuresHitTheNthCallOnly) {
 
 TEST_F(RegistrySeam, ConcurrentWritersKeepEveryValue) {
   std::vector<std::thread> threads;
+  threads.reserve(4);
   for (int t = 0; t < 4; ++t) {
     threads.emplace_back([this, t] {
       for (int i = 0; i < 50; ++i) {

@@ -233,20 +233,13 @@ TEST(DecodeIso2022Jp, SplitAtEveryByte) {
   // ESC $ B, two characters, ESC ( B: each cut gives what the rules say for the front part (a cut
   // escape in two-byte mode is a pair), and the back part starts over in single-byte mode.
   const std::string line = "\x1B$B\x30\x21\x34\x41\x1B(B";
-  const std::vector<std::string> front = {"",
-                                          "\x1B",
-                                          "\x1B$",
-                                          "",
-                                          "0",
-                                          "\x88\x9F",
-                                          "\x88\x9F"
+  const std::vector<std::string> front = {"", "\x1B", "\x1B$", "", "0", "\x88\x9F",
                                           // The literal is split so that the escape \x9F does not take the 4.
                                           // NOLINTNEXTLINE(bugprone-suspicious-missing-comma)
+                                          "\x88\x9F"
                                           "4",
-                                          "\x88\x9F\x8A\xBF",
-                                          "\x88\x9F\x8A\xBF\x1B",
-                                          "\x88\x9F\x8A\xBF\x7E\x47",
-                                          "\x88\x9F\x8A\xBF"};
+                                          "\x88\x9F\x8A\xBF", "\x88\x9F\x8A\xBF\x1B",
+                                          "\x88\x9F\x8A\xBF\x7E\x47", "\x88\x9F\x8A\xBF"};
   ASSERT_EQ(front.size(), line.size() + 1);
   for (std::size_t k = 0; k <= line.size(); ++k) {
     EXPECT_EQ(Iso(line.substr(0, k)), front[k]) << k;

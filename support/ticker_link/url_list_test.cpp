@@ -47,6 +47,7 @@ TEST_F(UrlList, WholeListIsRewrittenWithoutGapsAndAtMost32) {
   for (int n = 2; n < 32; ++n) EXPECT_FALSE(url_list::SlotExists(root, n)) << n;
 
   std::vector<UrlEntry> many;
+  many.reserve(40);
   for (int n = 0; n < 40; ++n) many.push_back(Entry(n));
   ASSERT_TRUE(url_list::WriteList(root, many));
   EXPECT_EQ(url_list::ReadList(root).size(), 32u);

@@ -81,7 +81,7 @@ TEST(ComPtr, AttachDetachAndMoveKeepTheCountAssignAddsOne) {
     a.Attach(raw);
     EXPECT_EQ(RefCount(raw), 1u);
     win::CComPtr<IDispatch> b(std::move(a));
-    EXPECT_FALSE(a);
+    EXPECT_FALSE(a);  // NOLINT(bugprone-use-after-move): a moved-from pointer is empty
     EXPECT_EQ(b.Get(), raw);
     EXPECT_EQ(RefCount(raw), 1u);
 
@@ -133,6 +133,7 @@ TEST(ComText, ShiftJisSurvivesTheRoundTripIncludingBackslashTrailBytes) {
   EXPECT_EQ(owned.ToAnsi(), std::string("a\0b", 3));
 
   win::CBstr moved(std::move(owned));
+  // NOLINTNEXTLINE(bugprone-use-after-move,clang-analyzer-cplusplus.Move): a moved-from BSTR is empty
   EXPECT_EQ(owned.Get(), nullptr);
   EXPECT_EQ(moved.Get(), withZero);
   EXPECT_EQ(win::WideToAnsi(L"\u8868", 1), "表");

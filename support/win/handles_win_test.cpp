@@ -29,6 +29,7 @@ TEST(Handles, CloseOnScopeExitMoveAndDetach) {
   win::CKernelHandle a(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
   raw = a.Get();
   win::CKernelHandle b(std::move(a));
+  // NOLINTNEXTLINE(bugprone-use-after-move,clang-analyzer-cplusplus.Move): a moved-from handle is empty
   EXPECT_FALSE(a.IsValid());
   EXPECT_EQ(b.Get(), raw);
   win::CKernelHandle c;

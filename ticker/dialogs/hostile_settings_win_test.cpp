@@ -188,6 +188,7 @@ TEST_F(HostileDialogs, RegistrationDialogListsSpoiledEntriesAndCancelWritesNothi
 // Cancel leaves them byte for byte.
 TEST_F(HostileDialogs, RegistrationDialogListsThirtyTwoHugeTitles) {
   std::vector<UrlEntry> entries;
+  entries.reserve(url_list::kMaxSlots);
   for (int i = 0; i < url_list::kMaxSlots; ++i) {
     entries.push_back(UrlEntry{std::string(64u << 10, static_cast<char>('A' + i % 26)),
                                "http://host/" + std::string(2048, 'u') + std::to_string(i), "", i + 1});

@@ -24,7 +24,7 @@ inline HWND WaitForWindow(const std::string& title, DWORD ms = 5000) {
 // Runs act on the window titled title as soon as it appears (on a thread of its own); act gets
 // null when it never appears. Join it after the call that shows the window returned.
 inline std::thread WhenShown(const std::string& title, std::function<void(HWND)> act) {
-  return std::thread([title, act] { act(WaitForWindow(title)); });
+  return std::thread([title, act = std::move(act)] { act(WaitForWindow(title)); });
 }
 
 // A message box's text (its static control).

@@ -51,7 +51,8 @@ class CUrlRegistDlg::ListBoxItems : public url_regist::UrlItemList {
         LB_ERR) {
       FreeRecord(record);
     }
-    return static_cast<int>(added);
+    // The record belongs to the list box now; WM_DELETEITEM frees it.
+    return static_cast<int>(added);  // NOLINT(clang-analyzer-cplusplus.NewDeleteLeaks)
   }
   void Remove(int index) override { ::SendMessageA(box, LB_DELETESTRING, static_cast<WPARAM>(index), 0); }
   int Find(const std::string& title) const override {

@@ -21,6 +21,7 @@ UrlEntry Entry(const std::string& title, int level = 40) {
 
 std::vector<std::string> Titles(const url_regist::UrlItemList& list) {
   std::vector<std::string> titles;
+  titles.reserve(static_cast<std::size_t>(list.Count()));
   for (int i = 0; i < list.Count(); ++i) titles.push_back(list.Entry(i).title);
   return titles;
 }

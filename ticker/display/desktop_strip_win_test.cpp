@@ -51,7 +51,9 @@ Pixels ReadPixels(HDC dc, int x, int y, int width, int height) {
   BitBlt(mem, 0, 0, width, height, dc, x, y, SRCCOPY);
   GdiFlush();
   const auto* q = static_cast<const std::uint8_t*>(bits);
-  for (int i = 0; i < width * height; ++i) p.rgb.push_back(RGB(q[i * 4 + 2], q[i * 4 + 1], q[i * 4]));
+  const std::size_t pixels = static_cast<std::size_t>(width) * height;
+  p.rgb.reserve(pixels);
+  for (std::size_t i = 0; i < pixels; ++i) p.rgb.push_back(RGB(q[i * 4 + 2], q[i * 4 + 1], q[i * 4]));
   SelectObject(mem, old);
   DeleteDC(mem);
   DeleteObject(dib);
@@ -196,7 +198,7 @@ class DesktopStripTest : public RegistryKeyTest {
 
     // ZELLORA_HOLD_MS keeps the strip on the mock desktop for a screenshot.
     if (const char* hold = std::getenv("ZELLORA_HOLD_MS")) {
-      for (int waited = 0; waited < std::atoi(hold); waited += 50) Pump();
+      for (long waited = 0; waited < std::strtol(hold, nullptr, 10); waited += 50) Pump();
     }
     const Pixels under = ReadSurface(capture.DesktopSnapshot(), r);
     const Pixels shown = ReadWindow(view, r);
@@ -419,7 +421,7 @@ TEST_F(DesktopStripTest, WithoutAListViewTheRotationTicksRepeatsAndPauses) {
         if (engine.Step() == 1) ++passes;
         return siteFetches() >= 3;
       },
-      30 * 60 * 1000);
+      30LL * 60 * 1000);
   EXPECT_EQ(siteFetches(), 3u);
   EXPECT_GE(passes, 4);  // two passes per fetch (loopCount 1)
   EXPECT_GE(host.Events(fake::HostEvent::kSetTimer).size(), 10u);
@@ -476,7 +478,7 @@ TEST_F(DesktopStripTest, TickerWindowDrawsTheStripAndErasesItOnClose) {
   EXPECT_GT(text, 100) << "no text in the strip";
   EXPECT_GT(snapshot, static_cast<int>(shown.rgb.size()) / 2) << "the strip's background is not the snapshot";
   if (const char* hold = std::getenv("ZELLORA_HOLD_MS")) {
-    for (int waited = 0; waited < std::atoi(hold); waited += 50) Pump();
+    for (long waited = 0; waited < std::strtol(hold, nullptr, 10); waited += 50) Pump();
   }
 
   SendMessageA(wnd, WM_CLOSE, 0, 0);

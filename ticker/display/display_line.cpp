@@ -27,7 +27,8 @@ bool IsHalfWidthHigh(unsigned char c) {
 
 std::string_view FullWidthOf(unsigned char c) {
   if (c == 0x20) return std::string_view(kIdeographicSpace, 2);
-  if (c >= 0x21 && c <= 0x7E) return std::string_view(kFullWidthPrintable + (c - 0x21) * 2, 2);
+  if (c >= 0x21 && c <= 0x7E)
+    return std::string_view(kFullWidthPrintable + static_cast<std::size_t>(c - 0x21) * 2, 2);
   return {};
 }
 

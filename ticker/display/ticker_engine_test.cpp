@@ -15,6 +15,10 @@ namespace {
 using fake::HostEvent;
 using ticker::TickerEngine;
 
+constexpr long long kMinuteMs = 60'000;  // the virtual clock counts milliseconds
+constexpr long long kHourMs = 60 * kMinuteMs;
+constexpr long long kStepMs = 160;  // one tick at the default speed
+
 class Engine : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -25,7 +29,7 @@ class Engine : public ::testing::Test {
     host.onNewsMessage = [this](std::uint32_t tag, const void* data, std::size_t size) {
       return engine.OnCopyData(tag, data, size);
     };
-    host.SetDate(2026, 12, 7, 12 * 3600 * 1000LL);
+    host.SetDate(2026, 12, 7, 12 * kHourMs);
   }
 
   // Slot n with a page of one headline.
@@ -69,7 +73,7 @@ TEST_F(Engine, RegistrationOrderNeverPassesAGap) {
   AddSite(0);
   AddSite(2);
   engine.OnInit();
-  host.RunFor(10 * 60 * 1000);
+  host.RunFor(10 * kMinuteMs);
   const auto urls = SiteFetches();
   ASSERT_GE(urls.size(), 5u);
   for (const auto& u : urls) EXPECT_EQ(u, "http://site0/");
@@ -85,7 +89,7 @@ TEST_F(Engine, RegistrationOrderNeverPassesAGap) {
 TEST_F(Engine, RegistrationOrderWalksTheListAndFallsBackAfterTheLast) {
   for (int n = 0; n < 3; ++n) AddSite(n);
   engine.OnInit();
-  host.RunUntil([this] { return SiteFetches().size() == 5; }, 30 * 60 * 1000);
+  host.RunUntil([this] { return SiteFetches().size() == 5; }, 30 * kMinuteMs);
   EXPECT_EQ(SiteFetches(), (std::vector<std::string>{"http://site0/", "http://site1/", "http://site2/",
                                                      "http://site0/", "http://site1/"}));
   EXPECT_EQ(engine.NextSlot(), 2);
@@ -117,7 +121,7 @@ TEST_F(Engine, EmptyListOfflineArmsNothing) {
   engine.OnInit();
   EXPECT_TRUE(host.fetches.empty());
   EXPECT_EQ(Count(HostEvent::kSetTimer), 0);
-  host.RunFor(60 * 60 * 1000);
+  host.RunFor(kHourMs);
   EXPECT_TRUE(host.fetches.empty());
 }
 
@@ -147,7 +151,7 @@ TEST_F(Engine, RandomOrderWithOneEntryAlwaysChoosesIt) {
   store.settingsValue.order = 1;
   AddSite(7);
   engine.OnInit();
-  host.RunUntil([this] { return SiteFetches().size() == 4; }, 30 * 60 * 1000);
+  host.RunUntil([this] { return SiteFetches().size() == 4; }, 30 * kMinuteMs);
   for (const auto& u : SiteFetches()) EXPECT_EQ(u, "http://site7/");
 }
 
@@ -205,7 +209,7 @@ TEST_F(Engine, TemporaryEntryIsShownOnceAndTheInterruptedSlotComesNext) {
   AddSite(1);
   AddSite(2);
   engine.OnInit();
-  host.RunUntil([this] { return SiteFetches().size() == 2 && engine.LineBuilt() != 0; }, 10 * 60 * 1000);
+  host.RunUntil([this] { return SiteFetches().size() == 2 && engine.LineBuilt() != 0; }, 10 * kMinuteMs);
   ASSERT_EQ(engine.CurrentSlot(), 1);
   store.keys[url_list::kTempKey] = UrlEntry{"Temp", "http://temp/", "http://ref/", 8};
   host.pages["http://temp/"] = {"Temp", {"temporary"}};
@@ -215,7 +219,7 @@ TEST_F(Engine, TemporaryEntryIsShownOnceAndTheInterruptedSlotComesNext) {
   EXPECT_EQ(host.fetches.back().level, 8);
   EXPECT_EQ(store.keys.count(url_list::kTempKey), 0u);
   EXPECT_EQ(engine.CurrentSlot(), 1);
-  host.RunUntil([this] { return SiteFetches().size() == 4; }, 10 * 60 * 1000);
+  host.RunUntil([this] { return SiteFetches().size() == 4; }, 10 * kMinuteMs);
   EXPECT_EQ(SiteFetches()[3], "http://site1/");  // the interrupted entry again
 }
 
@@ -254,13 +258,13 @@ TEST_F(Engine, BarAndDesktopMoveFourPixelsPerTickAndTitleBarOneCharacter) {
   AddSite(0);
   store.settingsValue.howto = 0;
   engine.OnInit();
-  host.RunFor(6 * 160);
+  host.RunFor(6 * kStepMs);
   auto draws = host.Events(HostEvent::kDrawBar);
   ASSERT_EQ(draws.size(), 6u);
   const std::string& line = engine.DisplayLineText();
   for (int s = 0; s < 6; ++s) {
     EXPECT_EQ(draws[s].id, -4 * (s % 3));
-    EXPECT_EQ(draws[s].text, line.substr((s / 3) * 2, 248));
+    EXPECT_EQ(draws[s].text, line.substr(static_cast<std::size_t>(s / 3) * 2, 248));
   }
   EXPECT_EQ(engine.Remaining(), static_cast<int>(line.size() / 2) - 2);
 
@@ -269,12 +273,12 @@ TEST_F(Engine, BarAndDesktopMoveFourPixelsPerTickAndTitleBarOneCharacter) {
   store.settingsValue.howto = 2;
   host.captionWidth = 240;
   engine.OnCommand(ticker_link::kReloadCommand);
-  host.RunFor(3 * 160);
+  host.RunFor(3 * kStepMs);
   draws = host.Events(HostEvent::kDrawCaption);
   ASSERT_EQ(draws.size(), 3u);
   const std::string& caption = engine.DisplayLineText();
   EXPECT_EQ(caption.find("【"), 20u * 2);  // 240 / 12
-  for (int s = 0; s < 3; ++s) EXPECT_EQ(draws[s].text, caption.substr(s * 2, 248));
+  for (int s = 0; s < 3; ++s) EXPECT_EQ(draws[s].text, caption.substr(static_cast<std::size_t>(s) * 2, 248));
   EXPECT_EQ(engine.Remaining(), static_cast<int>(caption.size() / 2) - 3);
 }
 
@@ -283,7 +287,7 @@ TEST_F(Engine, LeadInOnAWideBarShowsTheTextFirstAt1476Pixels) {
   store.settingsValue.howto = 0;
   host.barWidth = 2000;
   engine.OnInit();
-  host.RunFor(200 * 160);
+  host.RunFor(200 * kStepMs);
   bool seen = false;
   for (const auto& draw : host.Events(HostEvent::kDrawBar)) {
     EXPECT_LE(draw.text.size(), 248u);
@@ -306,7 +310,7 @@ TEST_F(Engine, DesktopStripUsesAtLeastAQuarterOfTheScreen) {
   AddSite(0);
   store.settingsValue.deskPer = 10;
   engine.OnInit();
-  host.RunFor(51 * 160);
+  host.RunFor(51 * kStepMs);
   const auto draws = host.Events(HostEvent::kDrawDesktop);
   ASSERT_FALSE(draws.empty());
   EXPECT_EQ(draws[0].value, 25);
@@ -319,9 +323,9 @@ TEST_F(Engine, LoopCountGivesExtraPassesWithAFreshDate) {
   AddSite(0);
   store.settingsValue.howto = 0;
   store.settingsValue.loopCount = 2;
-  host.SetDate(2026, 12, 31, 24 * 3600 * 1000LL - 10000);  // ten seconds to midnight
+  host.SetDate(2026, 12, 31, 24 * kHourMs - 10000);  // ten seconds to midnight
   engine.OnInit();
-  host.RunUntil([this] { return SiteFetches().size() == 2; }, 30 * 60 * 1000);
+  host.RunUntil([this] { return SiteFetches().size() == 2; }, 30 * kMinuteMs);
   ASSERT_EQ(passes.size(), 3u);
   EXPECT_NE(passes[0].find("１２月３１日"), std::string::npos);
   EXPECT_NE(passes[1].find("　１月１日"), std::string::npos);
@@ -332,7 +336,7 @@ TEST_F(Engine, LoopCountGivesExtraPassesWithAFreshDate) {
 TEST_F(Engine, LoopCountZeroScrollsOnceThenPausesOneSecond) {
   AddSite(0);
   engine.OnInit();
-  host.RunUntil([this] { return host.TimerActive(ticker::kPauseTimer); }, 30 * 60 * 1000);
+  host.RunUntil([this] { return host.TimerActive(ticker::kPauseTimer); }, 30 * kMinuteMs);
   EXPECT_EQ(passes.size(), 1u);
   EXPECT_EQ(host.TimerInterval(ticker::kPauseTimer), 1000);
   EXPECT_FALSE(host.TimerActive(ticker::kTickTimer));
@@ -345,7 +349,7 @@ TEST_F(Engine, ADrawingFailureStillCountsTheTick) {
   AddSite(0);
   host.throwOnDraw = true;
   engine.OnInit();
-  host.RunUntil([this] { return SiteFetches().size() == 2; }, 30 * 60 * 1000);
+  host.RunUntil([this] { return SiteFetches().size() == 2; }, 30 * kMinuteMs);
   EXPECT_EQ(passes.size(), 1u);
 }
 
@@ -354,7 +358,7 @@ TEST_F(Engine, AMissingBarHaltsTheRotation) {
   store.settingsValue.howto = 0;
   host.barExists = false;
   engine.OnInit();
-  host.RunFor(60 * 60 * 1000);
+  host.RunFor(kHourMs);
   EXPECT_EQ(Count(HostEvent::kTimerFired, ticker::kTickTimer), 1);
   EXPECT_EQ(SiteFetches().size(), 1u);
   EXPECT_FALSE(host.TimerActive(ticker::kPauseTimer));
@@ -371,7 +375,7 @@ TEST_F(Engine, LongRunKeepsTheTimersOneShotAndTheCycleInOrder) {
   int busyDuringFetch = 0;
   host.onFetch = [&](const std::string&) { busyDuringFetch += engine.Busy() ? 1 : 0; };
   engine.OnInit();
-  host.RunFor(2 * 60 * 60 * 1000);
+  host.RunFor(2 * kHourMs);
 
   const auto& ev = host.events;
   int ticks = 0;
@@ -429,7 +433,7 @@ TEST_F(Engine, TickIntervalFollowsSpeedAndPauseFollowsSleep) {
   for (int i = 0; i < 4; ++i) {
     store.settingsValue.sleep = sleeps[i];
     engine.OnCommand(ticker_link::kReloadCommand);
-    host.RunUntil([this] { return host.TimerActive(ticker::kPauseTimer); }, 10 * 60 * 1000);
+    host.RunUntil([this] { return host.TimerActive(ticker::kPauseTimer); }, 10 * kMinuteMs);
     EXPECT_EQ(host.TimerInterval(ticker::kPauseTimer), pauses[i]);
   }
 }
@@ -438,7 +442,7 @@ TEST_F(Engine, SleepOutOfRangeStopsTheRotationAfterOneSource) {
   AddSite(0);
   store.settingsValue.sleep = 12;
   engine.OnInit();
-  host.RunFor(2 * 60 * 60 * 1000);
+  host.RunFor(2 * kHourMs);
   EXPECT_EQ(SiteFetches().size(), 1u);
   EXPECT_EQ(passes.size(), 1u);
   EXPECT_FALSE(host.TimerActive(ticker::kPauseTimer));
@@ -452,7 +456,7 @@ TEST_F(Engine, HowtoOutOfRangeStopsAtTheFirstTick) {
   AddSite(0);
   store.settingsValue.howto = 3;
   engine.OnInit();
-  host.RunFor(2 * 60 * 60 * 1000);
+  host.RunFor(2 * kHourMs);
   EXPECT_EQ(SiteFetches().size(), 1u);
   EXPECT_EQ(Count(HostEvent::kTimerFired, ticker::kTickTimer), 1);
   EXPECT_EQ(Count(HostEvent::kDrawBar) + Count(HostEvent::kDrawDesktop) + Count(HostEvent::kDrawCaption), 0);
@@ -468,8 +472,8 @@ TEST_F(Engine, ReloadDropsTheLineAndStartsFromTheFirstSlot) {
   AddSite(0);
   AddSite(1);
   engine.OnInit();
-  host.RunUntil([this] { return SiteFetches().size() == 2; }, 10 * 60 * 1000);
-  host.RunFor(5 * 160);
+  host.RunUntil([this] { return SiteFetches().size() == 2; }, 10 * kMinuteMs);
+  host.RunFor(5 * kStepMs);
   store.settingsValue.speed = 2;
   engine.OnCommand(ticker_link::kReloadCommand);
   EXPECT_EQ(SiteFetches().back(), "http://site0/");
@@ -506,7 +510,7 @@ TEST_F(Engine, ChannelItemMessageReplacesTheLine) {
   store.settingsValue.loopCount = 2;
   store.settingsValue.howto = 0;
   engine.OnInit();
-  host.RunUntil([this] { return SiteFetches().size() == 2 && engine.Step() > 3; }, 10 * 60 * 1000);
+  host.RunUntil([this] { return SiteFetches().size() == 2 && engine.Step() > 3; }, 10 * kMinuteMs);
   ASSERT_EQ(engine.CurrentSlot(), 1);
   host.ClearEvents();
   passes.clear();
@@ -528,7 +532,7 @@ TEST_F(Engine, ChannelItemMessageReplacesTheLine) {
     engine.OnTimer(id);
     if (id == ticker::kTickTimer && engine.Step() == 1 && engine.SiteTitle() == "A") ++passesOfMessage;
   };
-  host.RunUntil([this] { return SiteFetches().size() == 3; }, 10 * 60 * 1000);
+  host.RunUntil([this] { return SiteFetches().size() == 3; }, 10 * kMinuteMs);
   EXPECT_EQ(passesOfMessage, 2);
   EXPECT_EQ(SiteFetches().back(), "http://site1/");
   EXPECT_EQ(engine.Mode(), 0);
@@ -541,7 +545,7 @@ TEST_F(Engine, ChannelItemWithLoopCountZeroStillGetsOnePass) {
   EXPECT_EQ(engine.Mode(), 2);
   EXPECT_EQ(engine.RepeatCounter(), 0);
   const int chars = engine.Remaining() + 1;
-  host.RunUntil([this] { return host.TimerActive(ticker::kPauseTimer); }, 10 * 60 * 1000);
+  host.RunUntil([this] { return host.TimerActive(ticker::kPauseTimer); }, 10 * kMinuteMs);
   EXPECT_EQ(Count(HostEvent::kDrawCaption), chars);
 }
 
@@ -567,7 +571,7 @@ TEST_F(Engine, FlashSequenceTiming) {
   host.ClearEvents();
   const long long t0 = host.now;
   ASSERT_TRUE(Send(ticker_link::kTagFlash, "@TITLE@T@/TITLE@@NEWS@one\ftwo\fthree\f"));
-  host.RunFor(60 * 1000);
+  host.RunFor(kMinuteMs);
   struct Shown {
     long long at;
     std::string text;
@@ -651,7 +655,7 @@ TEST_F(Engine, MessageWithoutTerminatorIsReadOnlyToItsLength) {
 
 class Channel : public Engine {
  protected:
-  void Issue(std::vector<std::string> items, std::string title = news::kChannelTitle) {
+  void Issue(std::vector<std::string> items, const std::string& title = news::kChannelTitle) {
     host.pages[news::kChannelPageUrl] = {title, std::move(items)};
   }
 };
@@ -673,7 +677,7 @@ TEST_F(Channel, NewIssueIsShownOnceBeforeTheList) {
   EXPECT_EQ(store.homeId, "id7");
   EXPECT_EQ(host.TimerInterval(ticker::kTickTimer), 160);
   // Shown once: the next step goes to the list, in the user's mode again.
-  host.RunUntil([this] { return SiteFetches().size() == 1; }, 30 * 60 * 1000);
+  host.RunUntil([this] { return SiteFetches().size() == 1; }, 30 * kMinuteMs);
   EXPECT_EQ(passes.size(), 2u);
   EXPECT_EQ(engine.Mode(), 0);
   EXPECT_EQ(store.homeIdWrites, 1);

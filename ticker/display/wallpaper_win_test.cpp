@@ -197,7 +197,7 @@ TEST_F(WallpaperTest, ZeroByteTruncatedAndOversizedBitmapsGiveThePlainColour) {
   ASSERT_GT(::GetTempPathA(sizeof folder, folder), 0u);
   const std::string base = std::string(folder) + "zellora-wall-" + name_;
   auto write = [&](const std::string& suffix, const std::string& bytes) {
-    const std::string path = base + suffix;
+    std::string path = base + suffix;
     std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     return path;
   };

@@ -39,6 +39,7 @@ TEST(TrayAnimation, CyclesTheFifteenFramesWhileBusyThenRestsOnTheStateIcon) {
   TrayAnimation a;
   EXPECT_EQ(a.Step(false), 0) << "nothing changes while idle";
   std::vector<int> shown;
+  shown.reserve(16);
   for (int i = 0; i < 16; ++i) shown.push_back(a.Step(true));
   EXPECT_EQ(shown[0], 129);
   EXPECT_EQ(shown[6], 144);

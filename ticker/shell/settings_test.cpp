@@ -64,7 +64,7 @@ TEST(SettingsMapping, DeskPerSleepAndSpeed) {
   EXPECT_EQ(settings::DeskPerPercent(-1), 25);
   EXPECT_EQ(settings::DeskPerPercent(INT_MIN), 25);
 
-  const long long minutes = 60 * 1000;
+  const long long minutes = 60'000;
   const long long expected[] = {1000,         10000,        30000,        1 * minutes,
                                 3 * minutes,  5 * minutes,  10 * minutes, 15 * minutes,
                                 20 * minutes, 30 * minutes, 45 * minutes, 60 * minutes};

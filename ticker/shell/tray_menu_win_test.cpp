@@ -21,7 +21,9 @@ struct Item {
 
 std::vector<Item> Items(HMENU menu) {
   std::vector<Item> out;
-  for (int i = 0; i < ::GetMenuItemCount(menu); ++i) {
+  const int count = ::GetMenuItemCount(menu);
+  out.reserve(count > 0 ? static_cast<std::size_t>(count) : 0);
+  for (int i = 0; i < count; ++i) {
     out.push_back({tray_menu::ItemText(menu, static_cast<UINT>(i), true), ::GetMenuItemID(menu, i)});
   }
   return out;
