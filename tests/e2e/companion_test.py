@@ -15,7 +15,7 @@ import unittest
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
-from winehelp import WM_CLOSE, WineEnv, wait_until  # noqa: E402
+from winehelp import WM_CLOSE, WineEnv, reg_dword, reg_text, wait_until, win_path  # noqa: E402
 
 ROOT = r"HKCU\Software\HOSHIRAI\Zellora"
 LIST = ROOT + r"\URL_List"
@@ -27,10 +27,6 @@ PROGID_KEY = r"HKCR\Zellmate.Application"
 CLSID_KEY = "HKCR\\CLSID\\" + CLSID
 TITLE = "__@ZELLORA@__"
 FLASH_WORDS = ("特報", "号外", "緊急")
-
-
-def win_path(path):
-    return "Z:" + str(path).replace("/", "\\")
 
 
 def default_value(values):
@@ -143,10 +139,12 @@ class CompanionTest(unittest.TestCase):
                 result[current][v.group(1)] = int(data, 16) if v.group(2) == "REG_DWORD" else data
         return result
 
-    def put_slot(self, slot, title, url):
-        key = LIST + "\\URL%08X" % slot
-        for name, value in (("Title", title), ("URL", url), ("REFERRER", ""), ("Filter", 20)):
-            self.assertTrue(self.env.reg_add(key, name, value))
+    def put_slots(self, slots):
+        """Writes {slot: (title, URL)} into the list, at level 20, in one import."""
+        keys = {LIST.replace("HKCU", "HKEY_CURRENT_USER", 1) + "\\URL%08X" % slot:
+                {"Title": reg_text(title), "URL": reg_text(url), "REFERRER": reg_text(""), "Filter": reg_dword(20)}
+                for slot, (title, url) in slots.items()}
+        self.assertTrue(self.env.reg_import(keys, "slots.reg"), "reg import failed: " + self.env.last_error)
 
     def zellmate_windows(self):
         return [w for w in self.env.windows() if w["title"] == "Zellmate"]
@@ -213,9 +211,8 @@ class CompanionTest(unittest.TestCase):
 
     def test_add_url_from_a_script_rewrites_the_list_and_tells_the_ticker(self):
         log = self.start_standin()
-        self.put_slot(0, "朝刊", "http://127.0.0.1/a")
-        self.put_slot(1, "夕刊", "http://127.0.0.1/b")
-        self.put_slot(5, "号外ページ", "http://127.0.0.1/c")
+        self.put_slots({0: ("朝刊", "http://127.0.0.1/a"), 1: ("夕刊", "http://127.0.0.1/b"),
+                        5: ("号外ページ", "http://127.0.0.1/c")})
         self.run_client("AddURL", "表計算ソフト", "http://127.0.0.1/d", "http://127.0.0.1/from")
         slots = self.slots()
         self.assertEqual(sorted(slots), [0, 1, 2, 3])
@@ -240,8 +237,7 @@ class CompanionTest(unittest.TestCase):
     def test_add_url_without_a_ticker_stores_the_page_and_a_full_list_stays_as_it_is(self):
         self.run_client("AddURL", "後で読む", "http://127.0.0.1/later", "")
         self.assertEqual(self.slots()[0]["Title"], "後で読む")
-        for slot in range(1, 32):
-            self.put_slot(slot, f"頁{slot}", f"http://127.0.0.1/{slot}")
+        self.put_slots({slot: (f"頁{slot}", f"http://127.0.0.1/{slot}") for slot in range(1, 32)})
         log = self.start_standin()
         before = self.slots()
         self.run_client("AddURL", "溢れる", "http://127.0.0.1/full", "")
@@ -355,8 +351,7 @@ class CompanionTest(unittest.TestCase):
         # Servers left waiting by an earlier run (their client was served by another) would serve
         # this run's clients with that run's setting.
         self.env.kill_leftovers("Zellmate.exe")
-        for slot in range(3):
-            self.put_slot(slot, f"既存{slot}", f"http://127.0.0.1/old{slot}")
+        self.put_slots({slot: (f"既存{slot}", f"http://127.0.0.1/old{slot}") for slot in range(3)})
         tag = "locked" if locked else "unlocked"
         stop = self.env.tmp_dir / f"stop-{tag}"
         if not locked:

@@ -15,7 +15,7 @@ from urllib.parse import quote
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 import screenshots  # noqa: E402
 from ticker_screen_test import KEY, TICKER, TITLE, YELLOW, TickerRun  # noqa: E402
-from winehelp import WM_COMMAND, WM_NULL, wait_until  # noqa: E402
+from winehelp import WM_COMMAND, WM_NULL, wait_until, win_path  # noqa: E402
 
 LIST = KEY + r"\URL_List"
 SHOW_SLOT = 10000
@@ -24,10 +24,6 @@ SHOW_SLOT = 10000
 ENDLESS_LINE = quote('<li><a href="/n">地域の話題を順にお伝えしています</a></li>\n'.encode("cp932"))
 # Markup without a line feed, for ever: a minified page that never finishes.
 ENDLESS_MARKUP = quote('<span class="k">あ</span>'.encode("cp932"))
-
-
-def win_path(path):
-    return "Z:" + str(path).replace("/", "\\")
 
 
 class HostilePeersTest(TickerRun, unittest.TestCase):

@@ -15,7 +15,7 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 import screenshots  # noqa: E402
 from ticker_screen_test import Server  # noqa: E402
-from winehelp import WM_CLOSE, WM_COMMAND, WineEnv, wait_until  # noqa: E402
+from winehelp import WM_CLOSE, WM_COMMAND, WineEnv, reg_text, wait_until, win_path  # noqa: E402
 
 KEY = r"HKCU\Software\HOSHIRAI\Zellora"
 REG_KEY = r"HKEY_CURRENT_USER\Software\HOSHIRAI\Zellora"
@@ -59,14 +59,6 @@ IDC_REG_BROWSE, IDC_REG_LIST = 1020, 1019
 OPTIONS_TITLE, REGIST_TITLE, SELECT_TITLE = " オプション設定", " URL登録", " URL選択"
 CATALOGUE_TITLE = "HOSHIRAI オンラインカタログ （2012年1月号）"
 FLASH_WORDS = ("特報", "号外", "緊急")
-
-
-def reg_text(text):
-    return '"%s"' % text.replace("\\", "\\\\").replace('"', '\\"')
-
-
-def win_path(path):
-    return "Z:" + str(path).replace("/", "\\")
 
 
 def sections(exported):
@@ -120,15 +112,7 @@ class HostileSettingsTest(unittest.TestCase):
 
     def import_reg(self, keys, name="hostile.reg"):
         """Imports {full key: {value name: .reg data, or None to delete the value}}."""
-        lines = ["Windows Registry Editor Version 5.00", ""]
-        for key, values in keys.items():
-            lines.append("[%s]" % key)
-            lines.extend('"%s"=%s' % (n, "-" if v is None else v) for n, v in values.items())
-            lines.append("")
-        path = self.env.tmp_dir / name
-        path.write_bytes("\r\n".join(lines).encode("utf-16"))
-        rc, _ = self.env.wine("reg", "import", win_path(path), timeout=300)
-        self.assertEqual(rc, 0, "reg import failed")
+        self.assertTrue(self.env.reg_import(keys, name), "reg import failed: " + self.env.last_error)
 
     def export(self, name, key=KEY):
         path = self.env.tmp_dir / name

@@ -82,6 +82,7 @@ class WineEnv:
         self.build_dir = Path(os.environ.get("ZELLORA_BUILD_DIR") or self.source_dir / "build" / "win64")
         self.wine_home = Path(os.environ.get("ZELLORA_WINE_HOME") or self.build_dir / "wine")
         self.script = str(self.source_dir / "cmake" / "wine-env.sh")
+        self.last_error = ""
         self.prefix = str(self.wine_home / "prefix")
         self.tmp_dir = Path(tempfile.mkdtemp(prefix="e2e-", dir=self._tmp_root()))
         self.processes = []
@@ -115,9 +116,11 @@ class WineEnv:
         return r.returncode, r.stdout.decode("utf-8", errors="replace")
 
     def wine(self, *args, timeout=60):
-        """Runs a Windows program to its end: (exit code, its output decoded from Shift_JIS)."""
+        """Runs a Windows program to its end: (exit code, its output decoded from Shift_JIS). What it
+        wrote to its error output is kept in last_error."""
         r = subprocess.run([self.script, "exec", *map(str, args)], env=self.environ(),
                            stdin=subprocess.DEVNULL, capture_output=True, timeout=timeout)
+        self.last_error = r.stderr.decode(ANSI, errors="replace")
         return r.returncode, r.stdout.decode(ANSI, errors="replace")
 
     def start(self, exe, *args):
@@ -284,6 +287,20 @@ class WineEnv:
         rc, _ = self.wine("reg", "add", key, "/v", name, "/t", kind, "/d", str(value), "/f")
         return rc == 0
 
+    def reg_import(self, keys, name="import.reg"):
+        """Writes {full key (HKEY_CURRENT_USER\\...): {value name: .reg data, or None to delete the
+        value}} with one "reg import", however many keys: one Wine process instead of one per value.
+        True on success; on failure last_error holds what reg said."""
+        lines = ["Windows Registry Editor Version 5.00", ""]
+        for key, values in keys.items():
+            lines.append("[%s]" % key)
+            lines.extend('"%s"=%s' % (n, "-" if v is None else v) for n, v in values.items())
+            lines.append("")
+        path = self.tmp_dir / name
+        path.write_bytes("\r\n".join(lines).encode("utf-16"))
+        rc, _ = self.wine("reg", "import", win_path(path), timeout=300)
+        return rc == 0
+
     def reg_delete(self, key, name=None):
         """Deletes one value, or the whole key with everything below it. True when it existed."""
         args = ["/v", name] if name is not None else []
@@ -293,6 +310,21 @@ class WineEnv:
     def reg_exists(self, key):
         rc, _ = self.wine("reg", "query", key)
         return rc == 0
+
+
+def win_path(path):
+    """The Windows name of a Linux path, through the prefix's Z: drive."""
+    return "Z:" + str(path).replace("/", "\\")
+
+
+def reg_text(text):
+    """.reg data of a REG_SZ value."""
+    return '"%s"' % text.replace("\\", "\\\\").replace('"', '\\"')
+
+
+def reg_dword(number):
+    """.reg data of a REG_DWORD value."""
+    return "dword:%08x" % number
 
 
 def wait_until(predicate, timeout, interval=0.1):
