@@ -83,6 +83,7 @@ enum class FailPoint { kNone, kSession, kConnect, kOpenRequest, kSend, kRead };
 struct Settings {
   int connectTimeoutMs = 0;             // 0: kHttpConnectTimeoutMs
   int receiveTimeoutMs = 0;             // 0: kHttpReceiveTimeoutMs
+  int pageDeadlineMs = 0;               // 0: kPageReadDeadlineMs (page_fetch.h)
   std::string caFile;                   // native client: trust the certificates of this PEM file instead
   bool noComputerName = false;          // behave as if the computer name could not be read
   FailPoint failAt = FailPoint::kNone;  // make this step of the next requests fail

@@ -308,6 +308,14 @@ long HttpRequest::Read(char* buffer, std::size_t size) {
     return -1;
   }
   DWORD want = size > 0x10000000 ? 0x10000000 : static_cast<DWORD>(size);
+  // Only what has arrived: a read of more waits until its whole buffer is filled, which for a
+  // server that trickles may be hours. The query itself waits for the first bytes (or the receive
+  // time-out) and answers 0 at the end of the body.
+  DWORD available = 0;
+  if (!InternetQueryDataAvailable(impl->request.Get(), &available, 0, 0)) {
+    return -1;
+  }
+  if (available > 0 && available < want) want = available;
   DWORD got = 0;
   if (!InternetReadFile(impl->request.Get(), buffer, want, &got)) {
     return -1;

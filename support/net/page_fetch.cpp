@@ -30,6 +30,9 @@ bool ReadPage(PageLines& page, const char* url, const char* referrer, int initia
     PageLineReader reader(page, sink);
     reader.onThousandLines = SleepOneMillisecond;
     std::unique_ptr<char[]> buffer(new char[kPageReadBufferBytes]);
+    const int deadlineMs =
+        http_test::Get().pageDeadlineMs > 0 ? http_test::Get().pageDeadlineMs : kPageReadDeadlineMs;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(deadlineMs);
     for (;;) {
       long n = request.Read(buffer.get(), kPageReadBufferBytes);
       if (n < 0) {
@@ -43,6 +46,12 @@ bool ReadPage(PageLines& page, const char* url, const char* referrer, int initia
       }
       if (!reader.Feed(buffer.get(), static_cast<std::size_t>(n))) {
         break;  // the body limit: the page is what was read so far
+      }
+      if (std::chrono::steady_clock::now() > deadline) {
+        // Still reading: a server that trickles. The lines so far stay; the line cut short is
+        // not delivered.
+        CloseHttpRequest(request);
+        return false;
       }
     }
     reader.Finish();

@@ -4,16 +4,21 @@
 // and stores (or passes on) each line as it arrives; the body is never held whole. A page larger
 // than PageLineReader::kMaxBodyBytes is read up to that size: the fetch then stops and counts as
 // read (the lines so far are the page), since the ticker shows only the start of a page anyway.
+//
+// A server that trickles a few bytes now and then never trips the receive time-out, and the fetch
+// holds the ticker's thread: a page still unread after kPageReadDeadlineMs is given up (false).
 #pragma once
 
 #include "support/net/http_request.h"
 #include "support/net/page_lines.h"
 
+constexpr int kPageReadDeadlineMs = 120000;
+
 // Clears page.lines, sets page.encoding to initialEncoding and page.inHead to 1, downloads url and
 // stores its lines. Returns true when the request was sent and the body read to its end (or to the
-// body limit); false when the request failed or the connection broke off, in which case the lines
-// read before stay in page.lines. A null url returns false at once and leaves page untouched.
-// referrer, userName and password may be null. Never throws.
+// body limit); false when the request failed, the connection broke off or the body was still not
+// read after kPageReadDeadlineMs, in which case the lines read before stay in page.lines. A null url returns
+// false at once and leaves page untouched. referrer, userName and password may be null. Never throws.
 bool LoadPage(PageLines& page, const char* url, const char* referrer, int initialEncoding,
               const char* userName, const char* password);
 

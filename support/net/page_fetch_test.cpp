@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -226,6 +227,25 @@ TEST_F(PageFetch, StalledServerTimesOut) {
   // Headers sent, body never begun.
   EXPECT_FALSE(Load(page, "/page?body=a%0Ab%0A&stall=0&stall_secs=20"));
   EXPECT_TRUE(page.lines.empty());
+}
+
+TEST_F(PageFetch, TricklingServerIsGivenUpAtThePageDeadline) {
+  PageLines page;
+  // A slow page that ends in time is read whole...
+  http_test::Get().pageDeadlineMs = 10000;
+  EXPECT_TRUE(Load(page, "/page?body=a%0Ab%0Ac%0A&mode=chunked&chunk=2&drip=0.1"));
+  EXPECT_EQ(page.lines, (Lines{"a", "b", "c"}));
+  // ...one that goes on trickling for ever is not (64 bytes every 0.2 s never trip the receive
+  // time-out). What arrived before stays; the fetch ends soon after the deadline, not at the
+  // body limit two days later.
+  http_test::Get().pageDeadlineMs = 2000;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(Load(page, "/page?body=news%0A&endless=1&mode=close&chunk=64&drip=0.2"));
+  const auto seconds =
+      std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_LT(seconds, 30);
+  EXPECT_GE(page.lines.size(), 10u);
+  EXPECT_EQ(page.lines.front(), "news");
 }
 
 TEST_F(PageFetch, UnansweredConnectionTimesOut) {
