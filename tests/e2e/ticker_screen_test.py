@@ -12,7 +12,7 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 import screenshots  # noqa: E402
-from winehelp import WM_APP, WM_CLOSE, WM_COMMAND, WineEnv, wait_until  # noqa: E402
+from winehelp import WM_APP, WM_CLOSE, WM_COMMAND, WineEnv, reg_dword, reg_text, wait_until  # noqa: E402
 
 KEY = r"HKCU\Software\HOSHIRAI\Zellora"
 TITLE = "__@ZELLORA@__"
@@ -105,10 +105,9 @@ class TickerRun:
         self.env.reg_add(KEY, "bOnline", 1)
 
     def add_slot(self, slot, title, url):
-        sub = KEY + r"\URL_List\URL%08X" % slot
-        self.env.reg_add(sub, "Title", title)
-        self.env.reg_add(sub, "URL", url)
-        self.env.reg_add(sub, "Filter", 10)
+        sub = KEY.replace("HKCU", "HKEY_CURRENT_USER", 1) + r"\URL_List\URL%08X" % slot
+        values = {"Title": reg_text(title), "URL": reg_text(url), "Filter": reg_dword(10)}
+        self.assertTrue(self.env.reg_import({sub: values}, "slot.reg"), "reg import failed: " + self.env.last_error)
 
     def start(self):
         p = self.env.start(self.exe)

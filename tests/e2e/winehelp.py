@@ -23,6 +23,7 @@ import os
 import re
 import signal
 import subprocess
+import sys
 import tempfile
 import time
 from pathlib import Path
@@ -284,7 +285,13 @@ class WineEnv:
     def reg_add(self, key, name, value):
         """Writes a REG_DWORD for an int, else a REG_SZ."""
         kind = "REG_DWORD" if isinstance(value, int) else "REG_SZ"
-        rc, _ = self.wine("reg", "add", key, "/v", name, "/t", kind, "/d", str(value), "/f")
+        rc, out = self.wine("reg", "add", key, "/v", name, "/t", kind, "/d", str(value), "/f")
+        if rc != 0:
+            # Once in a few thousand runs under load one Wine process fails; the write is the same
+            # the second time, so it is tried once more, and what reg said the first time is shown.
+            said = " ".join((out + " " + self.last_error).split())
+            print("reg add %s /v %s failed (%d): %s; trying again" % (key, name, rc, said), file=sys.stderr)
+            rc, _ = self.wine("reg", "add", key, "/v", name, "/t", kind, "/d", str(value), "/f")
         return rc == 0
 
     def reg_import(self, keys, name="import.reg"):
@@ -298,7 +305,9 @@ class WineEnv:
             lines.append("")
         path = self.tmp_dir / name
         path.write_bytes("\r\n".join(lines).encode("utf-16"))
-        rc, _ = self.wine("reg", "import", win_path(path), timeout=300)
+        rc, out = self.wine("reg", "import", win_path(path), timeout=300)
+        if rc != 0:
+            self.last_error = " ".join((out + " " + self.last_error).split())  # reg says it on either
         return rc == 0
 
     def reg_delete(self, key, name=None):
