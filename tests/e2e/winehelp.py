@@ -287,7 +287,7 @@ class WineEnv:
         kind = "REG_DWORD" if isinstance(value, int) else "REG_SZ"
         rc, out = self.wine("reg", "add", key, "/v", name, "/t", kind, "/d", str(value), "/f")
         if rc != 0:
-            # Once in a few thousand runs under load one Wine process fails; the write is the same
+            # Now and then, under load, one Wine process fails; the write is the same
             # the second time, so it is tried once more, and what reg said the first time is shown.
             said = " ".join((out + " " + self.last_error).split())
             print("reg add %s /v %s failed (%d): %s; trying again" % (key, name, rc, said), file=sys.stderr)
