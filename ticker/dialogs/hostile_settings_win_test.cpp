@@ -13,7 +13,7 @@
 #include "ticker/dialogs/option_dlg_win.h"
 #include "ticker/dialogs/url_regist_dlg_res.h"
 #include "ticker/dialogs/url_regist_dlg_win.h"
-#include "ticker/shell/settings.h"
+#include "ticker/common/settings.h"
 
 namespace {
 

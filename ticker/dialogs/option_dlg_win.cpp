@@ -4,7 +4,7 @@
 #include "support/win/handles.h"
 #include "ticker/dialogs/option_dlg_res.h"
 #include "ticker/dialogs/option_rules.h"
-#include "ticker/shell/help_dlg_win.h"
+#include "ticker/common/help_dlg_win.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "support/win/dialog.h"
-#include "ticker/shell/settings.h"
+#include "ticker/common/settings.h"
 
 class COptionDlg : public win::CDialog {
  public:

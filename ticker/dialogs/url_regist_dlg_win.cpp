@@ -6,7 +6,7 @@
 #include "ticker/dialogs/option_rules.h"
 #include "ticker/dialogs/url_regist_dlg_res.h"
 #include "ticker/dialogs/url_select_dlg_win.h"
-#include "ticker/shell/help_dlg_win.h"
+#include "ticker/common/help_dlg_win.h"
 
 namespace {
 

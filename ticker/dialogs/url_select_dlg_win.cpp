@@ -5,8 +5,8 @@
 #include "support/net/page_fetch.h"
 #include "ticker/dialogs/url_select_dlg_res.h"
 #include "ticker/news/news_list.h"
-#include "ticker/shell/help_dlg_win.h"
-#include "ticker/shell/settings.h"
+#include "ticker/common/help_dlg_win.h"
+#include "ticker/common/settings.h"
 
 namespace {
 

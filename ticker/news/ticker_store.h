@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "support/ticker_link/url_list.h"
-#include "ticker/shell/settings.h"
+#include "ticker/common/settings.h"
 
 class TickerStore {
  public:

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "support/ticker_link/ticker_address.h"
-#include "ticker/shell/settings.h"
+#include "ticker/common/settings.h"
 
 namespace startup {
 

@@ -10,8 +10,8 @@
 #include "ticker/res/resource.h"
 #include "ticker/shell/about_dlg_win.h"
 #include "ticker/shell/dialog_hooks_win.h"
-#include "ticker/shell/help_dlg_win.h"
-#include "ticker/shell/settings.h"
+#include "ticker/common/help_dlg_win.h"
+#include "ticker/common/settings.h"
 #include "ticker/shell/tray_menu_win.h"
 
 namespace {

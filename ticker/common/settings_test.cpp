@@ -1,4 +1,4 @@
-#include "ticker/shell/settings.h"
+#include "ticker/common/settings.h"
 
 #include <gtest/gtest.h>
 

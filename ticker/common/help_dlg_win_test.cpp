@@ -1,10 +1,10 @@
-#include "ticker/shell/help_dlg_win.h"
+#include "ticker/common/help_dlg_win.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "ticker/shell/help_dlg_res.h"
+#include "ticker/common/help_dlg_res.h"
 
 namespace {
 

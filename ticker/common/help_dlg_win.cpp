@@ -1,9 +1,9 @@
-#include "ticker/shell/help_dlg_win.h"
+#include "ticker/common/help_dlg_win.h"
 
 #include <utility>
 
 #include "support/draw/fonts_win.h"
-#include "ticker/shell/help_dlg_res.h"
+#include "ticker/common/help_dlg_res.h"
 
 CHelpDlg::CHelpDlg(std::string captionText, std::string helpText)
     : CDialog(IDD_HELP_DIALOG), caption(std::move(captionText)), text(std::move(helpText)) {}

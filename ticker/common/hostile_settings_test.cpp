@@ -10,7 +10,7 @@
 #include "support/registry/registry.h"
 #include "support/ticker_link/url_list.h"
 #include "support/ticker_link/url_slot.h"
-#include "ticker/shell/settings.h"
+#include "ticker/common/settings.h"
 
 namespace {
 

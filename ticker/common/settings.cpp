@@ -1,4 +1,4 @@
-#include "ticker/shell/settings.h"
+#include "ticker/common/settings.h"
 
 #include "support/registry/registry.h"
 #include "support/ticker_link/url_slot.h"
