@@ -9,11 +9,11 @@
 
 #include "support/ticker_link/url_list.h"
 #include "tests/registry_test_key.h"
+#include "ticker/common/settings.h"
 #include "ticker/dialogs/option_dlg_res.h"
 #include "ticker/dialogs/option_dlg_win.h"
 #include "ticker/dialogs/url_regist_dlg_res.h"
 #include "ticker/dialogs/url_regist_dlg_win.h"
-#include "ticker/common/settings.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 
 #include "support/system/paths_win.h"
 #include "support/win/handles.h"
+#include "ticker/common/help_dlg_win.h"
 #include "ticker/dialogs/option_dlg_res.h"
 #include "ticker/dialogs/option_rules.h"
-#include "ticker/common/help_dlg_win.h"
 
 namespace {
 

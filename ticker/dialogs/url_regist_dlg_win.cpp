@@ -3,10 +3,10 @@
 #include <atomic>
 
 #include "support/registry/registry.h"
+#include "ticker/common/help_dlg_win.h"
 #include "ticker/dialogs/option_rules.h"
 #include "ticker/dialogs/url_regist_dlg_res.h"
 #include "ticker/dialogs/url_select_dlg_win.h"
-#include "ticker/common/help_dlg_win.h"
 
 namespace {
 

@@ -3,10 +3,10 @@
 #include <commctrl.h>
 
 #include "support/net/page_fetch.h"
-#include "ticker/dialogs/url_select_dlg_res.h"
-#include "ticker/news/news_list.h"
 #include "ticker/common/help_dlg_win.h"
 #include "ticker/common/settings.h"
+#include "ticker/dialogs/url_select_dlg_res.h"
+#include "ticker/news/news_list.h"
 
 namespace {
 

@@ -6,12 +6,12 @@
 
 #include "support/registry/registry.h"
 #include "support/ticker_link/ticker_link.h"
+#include "ticker/common/help_dlg_win.h"
+#include "ticker/common/settings.h"
 #include "ticker/news/news_message.h"
 #include "ticker/res/resource.h"
 #include "ticker/shell/about_dlg_win.h"
 #include "ticker/shell/dialog_hooks_win.h"
-#include "ticker/common/help_dlg_win.h"
-#include "ticker/common/settings.h"
 #include "ticker/shell/tray_menu_win.h"
 
 namespace {
