@@ -5,40 +5,41 @@ const char kDefaultReferrer[] = "http://www.yahoo.co.jp/";
 
 namespace http_detail {
 
-bool IsSendableUrl(const char* url) {
-  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(url); *p; ++p) {
-    if (*p < 0x20 || *p == 0x7F) {
-      return false;
-    }
-  }
-  return true;
-}
-
-bool UseCredentials(const char* userName, const char* password) {
-  return userName && password && *userName && *password;
-}
-
 namespace {
 
-// A value ends at its first CR or LF: a referrer taken from a page or a list must not be able to
-// add header lines of its own.
-void AppendValue(std::string& block, const char* value) {
-  for (const char* p = value; *p && *p != '\r' && *p != '\n'; ++p) {
-    block += *p;
+bool HasControlCharacter(const char* text) {
+  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p) {
+    if (*p < 0x20 || *p == 0x7F) {
+      return true;
+    }
   }
+  return false;
 }
 
 }  // namespace
+
+bool IsSendableUrl(const char* url) {
+  return !HasControlCharacter(url);
+}
+
+const char* HeaderValue(const char* value) {
+  return value && HasControlCharacter(value) ? "" : value;
+}
+
+bool UseCredentials(const char* userName, const char* password) {
+  userName = HeaderValue(userName);
+  return userName && password && *userName && *password;
+}
 
 std::string BuildHeaderBlock(const std::string& clientName, const char* referrer) {
   std::string block;
   block.reserve(160 + clientName.size());
   block += "ClientHost: ";
-  AppendValue(block, clientName.c_str());
+  block += HeaderValue(clientName.c_str());
   block += "\r\nAccept: */*\r\n";
   block += "User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows2000)\r\n";
   block += "Referer: ";
-  AppendValue(block, referrer ? referrer : kDefaultReferrer);
+  block += referrer ? HeaderValue(referrer) : kDefaultReferrer;
   block += "\r\n";
   return block;
 }

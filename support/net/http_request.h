@@ -60,11 +60,17 @@ namespace http_detail {
 // into the request line, so an address could add header lines of its own.
 bool IsSendableUrl(const char* url);
 
-// True when both texts are given and non-empty.
+// A value taken from outside for a request header (a referrer, a user name), or empty when it
+// holds a control character: CR or LF would start header lines of its own, and a cut-off value
+// would be sent as something it never was. Null stays null.
+const char* HeaderValue(const char* value);
+
+// True when both texts are given and non-empty, and the user name is a usable header value.
 bool UseCredentials(const char* userName, const char* password);
 
 // The header block added to every request, in this order: ClientHost, Accept, User-Agent, Referer,
-// each line ended by CR LF. A null referrer gives kDefaultReferrer; an empty one an empty Referer.
+// each line ended by CR LF. A null referrer gives kDefaultReferrer; an empty one, or one holding a
+// control character, an empty Referer.
 std::string BuildHeaderBlock(const std::string& clientName, const char* referrer);
 
 // The computer's name, or "ClientPC" when it cannot be read.

@@ -53,14 +53,23 @@ struct ThrowingSink : PageLineSink {
 TEST_F(PageFetch, SendsTheHeaderBlockAfterTheRequestLine) {
   PageLines page;
   const std::string target = "/page?body=x";
+  // A referrer holding a control character is refused whole: it can neither smuggle in header
+  // lines of its own nor be sent cut short as something it never was.
+  for (const char* hostile : {"http://r.example/\r\nX-Injected: 1", "http://r.example/\nX: 1", "a\rb",
+                              "http://r.example/\t", "x\x1b[0m", "x\x7f"}) {
+    server->ClearRequests();
+    ASSERT_TRUE(Load(page, target, hostile));
+    EXPECT_EQ(server->Requests(), Head(target, ""));
+  }
+  server->ClearRequests();
   ASSERT_TRUE(Load(page, target, nullptr));
   ASSERT_TRUE(Load(page, target, "http://news.example.jp/top?a=1&b=2"));
   ASSERT_TRUE(Load(page, target, ""));
-  // A referrer cannot smuggle in header lines of its own.
-  ASSERT_TRUE(Load(page, target, "http://r.example/\r\nX-Injected: 1"));
+  // Shift_JIS text is no control character (its trail bytes may look like ASCII).
+  ASSERT_TRUE(Load(page, target, "http://r.example/\x95\x5C"));
   EXPECT_EQ(server->Requests(), Head(target, "http://www.yahoo.co.jp/") +
                                     Head(target, "http://news.example.jp/top?a=1&b=2") + Head(target, "") +
-                                    Head(target, "http://r.example/"));
+                                    Head(target, "http://r.example/\x95\x5C"));
 
   server->ClearRequests();
   http_test::Get().noComputerName = true;
@@ -73,7 +82,10 @@ TEST_F(PageFetch, CredentialsOnlyWhenBothAreGivenAndOnlyAfterAChallenge) {
   // process and sends them unasked to that host from then on. So this test alone talks to the
   // server as "localhost".
   const std::string target = "/auth?user=u&password=p&body=welcome";
-  const char* partial[][2] = {{"u", nullptr}, {nullptr, "p"}, {"u", ""}, {"", "p"}};
+  // A user name holding a control character is no user name either: it could add header lines
+  // to a digest answer, which carries it in clear.
+  const char* partial[][2] = {
+      {"u", nullptr}, {nullptr, "p"}, {"u", ""}, {"", "p"}, {"u\r\nX-Injected: 1", "p"}, {"u\x01", "p"}};
   for (auto& credentials : partial) {
     server->ClearRequests();
     PageLines page;

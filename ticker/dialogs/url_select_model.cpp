@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "support/net/http_request.h"
 #include "support/net/page_lines.h"
 #include "ticker/dialogs/help_texts.h"
 #include "ticker/news/news_list.h"
@@ -44,7 +45,7 @@ Box GripSquare(int width, int height) {
 }
 
 std::string RequestHeaders(const std::string& referrer) {
-  return "Referer: " + referrer +
+  return "Referer: " + std::string(http_detail::HeaderValue(referrer.c_str())) +
          "\r\nAccept: */*\r\nUser-Agent: Mozilla/4.0 (compatible; MSIE 5.00; Windows 98)\r\nPragma: "
          "no-cache\r\nCache-Control: no-cache\r\nConnection: close\r\n\r\n";
 }

@@ -55,7 +55,8 @@ inline bool InGrip(const Box& grip, int x, int y) {
   return x >= grip.x && x < grip.Right() && y >= grip.y && y < grip.Bottom();
 }
 
-// The extra request headers sent with a page request, naming referrer (which may be empty).
+// The extra request headers sent with a page request, naming referrer (which may be empty; one
+// holding a control character is sent as empty, like the page fetch's own).
 std::string RequestHeaders(const std::string& referrer);
 
 // The slider runs 1..100; a level of 0 starts it at 40.

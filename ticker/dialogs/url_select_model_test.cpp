@@ -59,6 +59,8 @@ TEST(UrlSelectRules, HeadersSliderAndTexts) {
       "Referer: http://a/\r\nAccept: */*\r\nUser-Agent: Mozilla/4.0 (compatible; MSIE 5.00; Windows 98)\r\n"
       "Pragma: no-cache\r\nCache-Control: no-cache\r\nConnection: close\r\n\r\n");
   EXPECT_EQ(url_select::RequestHeaders("").substr(0, 11), "Referer: \r\n");
+  // A stored referrer cannot add header lines to the browser's request.
+  EXPECT_EQ(url_select::RequestHeaders("http://r/\r\nCookie: x=1"), url_select::RequestHeaders(""));
   EXPECT_EQ(url_select::InitialSliderPosition(0), 40);
   EXPECT_EQ(url_select::InitialSliderPosition(7), 7);
   EXPECT_EQ(url_select::LevelText(25), "25文字以上");
