@@ -9,7 +9,12 @@ and connect time-outs can be tested.
 
 Every request except the control ones is recorded verbatim (request line and header lines, up to
 and including the blank line) and appended to the --record file before the answer is sent, so
-a client that has finished its fetch finds its requests there.
+a client that has finished its fetch finds its requests there. --log FILE appends each request
+line alone, exactly as it arrived, one per line: what a person reads to see how an address went
+out (its bytes beyond ASCII, if any, stay as they came).
+
+A request in the form a proxy receives ("GET http://name:port/path HTTP/1.1") is answered like
+its path, so the server can stand in for a proxy and show the host name a client asked for.
 
 Paths (query parameters are percent-decoded to bytes, so a body may be in any encoding):
 
@@ -25,7 +30,8 @@ Paths (query parameters are percent-decoded to bytes, so a body may be in any en
         &endless=1         repeat the body for ever (with mode=close: a body that never ends)
         &length=N          announce Content-Length N whatever is sent (a 2 GB promise, say)
         &drip=S            wait S seconds after every piece of &chunk bytes (a server that trickles)
-  /files/NAME?...           the same as /page?file=NAME&... (an address that ends in a file name)
+  /files/NAME?...           the same as /page?file=NAME&... (an address that ends in a file name;
+                           NAME is percent-decoded to the bytes of the file's name)
   /redirect?to=URL&code=302   redirect (301, 302, 303, 307 or 308) to URL (absolute or a path)
   /redirect?loop=1         redirect to this very address, for ever
   /redirect?chain=N&to=URL redirect N times in all (chain=N-1, N-2, ..., then URL)
@@ -158,6 +164,9 @@ class Handler(socketserver.BaseRequestHandler):
         if self.server.record_file:
             with state["lock"], open(self.server.record_file, "ab") as f:
                 f.write(head)
+        if self.server.log_file:
+            with state["lock"], open(self.server.log_file, "ab") as f:
+                f.write(head.split(b"\r\n", 1)[0] + b"\n")
 
     def send(self, data):
         self.conn.sendall(data)
@@ -172,6 +181,11 @@ class Handler(socketserver.BaseRequestHandler):
         request_line = head.split(b"\r\n", 1)[0]
         parts = request_line.split(b" ")
         target = parts[1] if len(parts) >= 2 else b"/"
+        if target.lower().startswith((b"http://", b"https://")):
+            # Proxy form: answered like the path it names.
+            rest = target.split(b"//", 1)[1]
+            slash = min([i for i in (rest.find(b"/"), rest.find(b"?")) if i >= 0] or [len(rest)])
+            target = rest[slash:] if rest[slash:].startswith(b"/") else b"/" + rest[slash:]
         path, _, query = target.partition(b"?")
         path = path.decode("latin-1")
         q = query_bytes(query)
@@ -231,7 +245,7 @@ class Handler(socketserver.BaseRequestHandler):
             return self.send_page(q)
 
         if path.startswith("/files/"):
-            q["file"] = urllib.parse.unquote_to_bytes(path[len("/files/"):])
+            q["file"] = urllib.parse.unquote_to_bytes(path[len("/files/"):].encode("latin-1"))
             return self.send_page(q)
 
         body = b"<html><body>not found</body></html>\n"
@@ -241,9 +255,16 @@ class Handler(socketserver.BaseRequestHandler):
 
     def send_page(self, q):
         if "file" in q:
-            name = os.path.basename(q["file"].decode("latin-1"))
-            with open(os.path.join(self.server.root, name), "rb") as f:
-                piece = f.read()
+            # The name's bytes as they are: a file may have a Japanese name (UTF-8 on Linux).
+            name = os.path.basename(q["file"])
+            try:
+                with open(os.path.join(os.fsencode(self.server.root), name), "rb") as f:
+                    piece = f.read()
+            except OSError:
+                body = b"<html><body>no such file</body></html>\n"
+                self.send_head(404, [("Content-Type", "text/html"), ("Content-Length", str(len(body)))])
+                self.send(body)
+                return True
         else:
             piece = q.get("body", b"")
         repeat = int(q.get("repeat", b"1"))
@@ -323,6 +344,7 @@ def main():
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--port-file")
     parser.add_argument("--record", help="append every request head to this file")
+    parser.add_argument("--log", help="append every request line, as it arrived, to this file")
     parser.add_argument("--root", default=".", help="folder of the files served by /page?file=")
     parser.add_argument("--tls-cert")
     parser.add_argument("--tls-key")
@@ -344,6 +366,7 @@ def main():
 
     server = Server(("127.0.0.1", args.port), Handler)
     server.record_file = args.record
+    server.log_file = args.log
     server.root = args.root
     server.tls_context = None
     server.alpn_record = args.alpn_record

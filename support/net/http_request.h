@@ -19,7 +19,9 @@ class HttpRequest {
   // and password may be null; a null referrer sends the fixed portal page as Referer. The
   // credentials are used only when both are non-empty. An https:// address is fetched over TLS
   // with the certificate checked; any other scheme but http:// fails, and so does an address
-  // holding a control character. On failure everything
+  // holding a control character. The address goes out as a browser sends it (address_encoding.h):
+  // Japanese text of its path and query as percent-encoded UTF-8, a Japanese host name in IDNA
+  // form; one whose host name cannot be converted fails. On failure everything
   // opened so far is closed again and false is returned. Never throws.
   bool Open(const char* url, const char* referrer, const char* userName, const char* password);
 
@@ -91,6 +93,7 @@ struct Settings {
   int receiveTimeoutMs = 0;             // 0: kHttpReceiveTimeoutMs
   int pageDeadlineMs = 0;               // 0: kPageReadDeadlineMs (page_fetch.h)
   std::string caFile;                   // native client: trust the certificates of this PEM file instead
+  std::string proxy;                    // "host:port" of an HTTP proxy instead of the system's settings
   bool noComputerName = false;          // behave as if the computer name could not be read
   FailPoint failAt = FailPoint::kNone;  // make this step of the next requests fail
 };

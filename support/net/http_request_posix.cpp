@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "support/net/address_encoding.h"
 #include "support/net/http_request.h"
 #include "support/text/sjis.h"
 
@@ -27,19 +28,6 @@ constexpr long kReadBufferBytes = 0x10000;
 
 bool FailHere(http_test::FailPoint point) {
   return http_test::Get().failAt == point;
-}
-
-// WinInet sends a space of an address as %20; libcurl refuses the address instead.
-std::string EscapeSpaces(const std::string& address) {
-  std::string result;
-  for (char c : address) {
-    if (c == ' ') {
-      result += "%20";
-    } else {
-      result += c;
-    }
-  }
-  return result;
 }
 
 void GlobalInit() {
@@ -260,6 +248,9 @@ bool HttpRequest::Impl::StartHop() {
   curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Impl::OnBody);
   curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
   // The proxy comes from the environment (http_proxy, https_proxy, no_proxy), libcurl's default.
+  if (!test.proxy.empty()) {
+    curl_easy_setopt(easy, CURLOPT_PROXY, ("http://" + test.proxy).c_str());
+  }
 
   if (curl_multi_add_handle(multi, easy) != CURLM_OK) return false;
   attached = true;
@@ -329,7 +320,7 @@ bool HttpRequest::Impl::Open(const char* address, const char* referrer, const ch
   multi = curl_multi_init();
   if (!multi || !url.handle) return false;
   // Only http and https, with their default ports filled in when absent.
-  if (curl_url_set(url.handle, CURLUPART_URL, EscapeSpaces(address).c_str(), 0) != CURLUE_OK) return false;
+  if (curl_url_set(url.handle, CURLUPART_URL, address, 0) != CURLUE_OK) return false;
   std::string scheme = url.Part(CURLUPART_SCHEME);
   if (scheme != "http" && scheme != "https") return false;
 
@@ -348,8 +339,11 @@ bool HttpRequest::Impl::Open(const char* address, const char* referrer, const ch
     if (!Pump([this] { return (headersDone && !redirect) || Pending() > 0; })) return false;
     if (redirect) {
       // Resolve the new address against the current one; a relative Location is allowed.
+      // The server's Location is UTF-8, or bytes it means as they are.
+      std::string wireLocation;
       if (!http_detail::IsSendableUrl(location.c_str()) ||
-          curl_url_set(url.handle, CURLUPART_URL, EscapeSpaces(location).c_str(), 0) != CURLUE_OK) {
+          !address_encoding::ToWire(location, address_encoding::Charset::kUtf8, wireLocation) ||
+          curl_url_set(url.handle, CURLUPART_URL, wireLocation.c_str(), 0) != CURLUE_OK) {
         return false;
       }
       continue;
@@ -370,8 +364,11 @@ bool HttpRequest::Open(const char* url, const char* referrer, const char* userNa
   Close();
   if (!url || !http_detail::IsSendableUrl(url)) return false;
   try {
+    // The address as a browser sends it; a host name that cannot be converted fails here.
+    std::string wire;
+    if (!address_encoding::ToWire(url, address_encoding::Charset::kAnsi, wire)) return false;
     impl.reset(new Impl);
-    if (impl->Open(url, referrer, userName, password)) return true;
+    if (impl->Open(wire.c_str(), referrer, userName, password)) return true;
   } catch (...) {
     // std::bad_alloc while building the request: the request fails like any other.
   }

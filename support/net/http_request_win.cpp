@@ -7,6 +7,7 @@
 #include <new>
 #include <string>
 
+#include "support/net/address_encoding.h"
 #include "support/net/http_request.h"
 #include "support/text/sjis.h"
 #include "support/win/handles.h"
@@ -134,8 +135,14 @@ bool HttpRequest::Impl::Open(const char* url, const char* referrer, const char* 
     return false;
   }
   std::string agent = ApplicationName();
-  session.Attach(
-      InternetOpenA(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, INTERNET_FLAG_DONT_CACHE));
+  if (test.proxy.empty()) {
+    session.Attach(InternetOpenA(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr,
+                                 INTERNET_FLAG_DONT_CACHE));
+  } else {
+    const std::string proxy = "http=http://" + test.proxy;
+    session.Attach(InternetOpenA(agent.c_str(), INTERNET_OPEN_TYPE_PROXY, proxy.c_str(), nullptr,
+                                 INTERNET_FLAG_DONT_CACHE));
+  }
   if (!session) {
     return false;
   }
@@ -159,7 +166,13 @@ bool HttpRequest::Impl::Open(const char* url, const char* referrer, const char* 
     if (location.empty()) {
       return true;
     }
-    address = CombineUrl(address, location);
+    // The server's Location is UTF-8, or bytes it means as they are.
+    std::string wireLocation;
+    if (!http_detail::IsSendableUrl(location.c_str()) ||
+        !address_encoding::ToWire(location, address_encoding::Charset::kUtf8, wireLocation)) {
+      return false;
+    }
+    address = CombineUrl(address, wireLocation);
     if (address.empty() || !http_detail::IsSendableUrl(address.c_str())) {
       return false;
     }
@@ -282,8 +295,13 @@ bool HttpRequest::Open(const char* url, const char* referrer, const char* userNa
     return false;
   }
   try {
+    // The address as a browser sends it; a host name that cannot be converted fails here.
+    std::string wire;
+    if (!address_encoding::ToWire(url, address_encoding::Charset::kAnsi, wire)) {
+      return false;
+    }
     impl.reset(new Impl);
-    if (impl->Open(url, referrer, userName, password)) {
+    if (impl->Open(wire.c_str(), referrer, userName, password)) {
       return true;
     }
   } catch (...) {

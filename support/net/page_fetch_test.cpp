@@ -148,19 +148,48 @@ TEST_F(PageFetch, ErrorPagesAreReadAsPagesAndFailuresAreFalse) {
   EXPECT_EQ(page.inHead, 1);
 }
 
-TEST_F(PageFetch, AddressesAreSentAsWritten) {
-  // Host and scheme in any case, no path, Shift_JIS bytes and a space (sent as %20).
+TEST_F(PageFetch, AddressesGoOutAsBrowsersSendThem) {
+  // ASCII as written: host and scheme in any case, no path; a space as %20.
   PageLines page;
   const std::string port = std::to_string(server->Port());
   EXPECT_TRUE(
       LoadPage(page, ("HTTP://127.0.0.1:" + port + "/page?body=a").c_str(), "r", 0, nullptr, nullptr));
   EXPECT_TRUE(LoadPage(page, ("http://127.0.0.1:" + port).c_str(), "r", 0, nullptr, nullptr));
-  EXPECT_TRUE(Load(page, "/page?body=\x95\x5C", "r"));
-  EXPECT_EQ(page.lines, Lines{"\x95\x5C"});
   EXPECT_TRUE(Load(page, "/page?body=a b", "r"));
   EXPECT_EQ(page.lines, Lines{"a b"});
-  EXPECT_EQ(server->Requests(), Head("/page?body=a", "r") + Head("/", "r") +
-                                    Head("/page?body=\x95\x5C", "r") + Head("/page?body=a%20b", "r"));
+  // Shift_JIS text of the path and query as percent-encoded UTF-8 (表 and ソ end in a byte that
+  // reads as "\"); the fragment stays behind.
+  EXPECT_TRUE(Load(page, "/page?body=b&q=\x95\x5C", "r"));
+  EXPECT_EQ(page.lines, Lines{"b"});
+  EXPECT_TRUE(Load(page, "/ニュース/一覧?q=東京ソ#先頭", "r"));
+  EXPECT_EQ(server->Requests(),
+            Head("/page?body=a", "r") + Head("/", "r") + Head("/page?body=a%20b", "r") +
+                Head("/page?body=b&q=%E8%A1%A8", "r") +
+                Head("/%E3%83%8B%E3%83%A5%E3%83%BC%E3%82%B9/%E4%B8%80%E8%A6%A7?q=%E6%9D%B1%E4%BA%AC%E3%82%BD",
+                     "r"));
+}
+
+TEST_F(PageFetch, JapaneseHostNamesGoOutInIdnaForm) {
+  // The local server stands in for a proxy: the host name the client asked for arrives in the
+  // request line and the Host header as it was sent, and nothing needs a name server.
+  http_test::Get().proxy = "127.0.0.1:" + std::to_string(server->Port());
+  PageLines page;
+  EXPECT_TRUE(LoadPage(page, "http://ニュース.日本語.jp:8080/page?body=idn&q=東", "r", 0, nullptr, nullptr));
+  EXPECT_EQ(page.lines, Lines{"idn"});
+  const std::string requests = server->Requests();
+  EXPECT_EQ(requests.rfind(
+                "GET http://xn--zck9awe6d.xn--wgv71a119e.jp:8080/page?body=idn&q=%E6%9D%B1 HTTP/1.1\r\n", 0),
+            0u)
+      << requests;
+  EXPECT_NE(requests.find("\r\nHost: xn--zck9awe6d.xn--wgv71a119e.jp:8080\r\n"), std::string::npos)
+      << requests;
+
+  // A name that cannot be put in that form fails before anything is sent.
+  server->ClearRequests();
+  page.lines = {"old"};
+  EXPECT_FALSE(LoadPage(page, "http://★.jp/page?body=x", "r", 0, nullptr, nullptr));
+  EXPECT_TRUE(page.lines.empty());
+  EXPECT_EQ(server->Requests(), "");
 }
 
 TEST_F(PageFetch, RedirectsAreFollowedWithTheSameHeaders) {
@@ -173,6 +202,13 @@ TEST_F(PageFetch, RedirectsAreFollowedWithTheSameHeaders) {
     EXPECT_EQ(page.lines, Lines{"moved " + std::string(code)});
     EXPECT_EQ(server->Requests(), Head(redirect, "r") + Head(target, "r")) << code;
   }
+  // A Location holding UTF-8 text goes out percent-encoded, its bytes as the server sent them.
+  server->ClearRequests();
+  PageLines utf8;
+  EXPECT_TRUE(Load(utf8, "/redirect?to=/page%3Fbody%3Dutf8%26q%3D%E6%9D%B1"));
+  EXPECT_EQ(utf8.lines, Lines{"utf8"});
+  EXPECT_NE(server->Requests().find("GET /page?body=utf8&q=%E6%9D%B1 HTTP/1.1\r\n"), std::string::npos)
+      << server->Requests();
   // An address that redirects to itself fails after kHttpMaxRedirects redirects, on both clients
   // (Wine's WinInet on its own would follow it for ever).
   server->ClearRequests();

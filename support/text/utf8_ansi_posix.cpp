@@ -1,5 +1,6 @@
 // UTF-8 to code page 932 without Windows: the UTF-8 decoding follows the system converter's rules
-// for invalid input, and the mapping of each character comes from iconv's CP932 table.
+// for invalid input, and the mapping of each character comes from iconv's CP932 table, which also
+// converts the other way.
 #include <iconv.h>
 
 #include <cstring>
@@ -129,4 +130,33 @@ void Utf8ToAnsi(std::string& line) {
     }
   }
   line.resize(w);
+}
+
+bool AnsiToUtf8(std::string_view ansi, std::string& utf8) {
+  utf8.clear();
+  if (ansi.empty()) return true;
+  // One converter per thread, reset before each use: opening one costs more than converting an
+  // address.
+  struct Converter {
+    iconv_t cd = iconv_open("UTF-8", "CP932");
+    ~Converter() {
+      if (cd != reinterpret_cast<iconv_t>(-1)) iconv_close(cd);
+    }
+  };
+  thread_local Converter converter;
+  if (converter.cd == reinterpret_cast<iconv_t>(-1)) return false;
+  iconv(converter.cd, nullptr, nullptr, nullptr, nullptr);
+  std::string in(ansi);
+  // A code page 932 character takes at most three bytes in UTF-8.
+  utf8.resize(ansi.size() * 3);
+  char* inPtr = &in[0];
+  char* outPtr = &utf8[0];
+  std::size_t inLeft = in.size();
+  std::size_t outLeft = utf8.size();
+  if (iconv(converter.cd, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1) ||
+      inLeft != 0) {
+    return false;
+  }
+  utf8.resize(utf8.size() - outLeft);
+  return true;
 }

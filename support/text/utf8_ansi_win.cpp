@@ -1,5 +1,6 @@
 // UTF-8 to the ANSI code page through UTF-16, as the system converts it: invalid UTF-8 becomes
-// U+FFFD, and characters without a mapping (or a best-fit one) become the default character.
+// U+FFFD, and characters without a mapping (or a best-fit one) become the default character. The
+// other way goes through UTF-16 too, refusing what the code page does not define.
 #include <windows.h>
 
 #include <climits>
@@ -36,4 +37,20 @@ void Utf8ToAnsi(std::string& line) {
       WideCharToMultiByte(CP_ACP, 0, wide.data(), wideLen, &ansi[0], ansiLen, nullptr, nullptr);
   if (written <= 0) return;
   line.assign(ansi.data(), static_cast<std::size_t>(written));
+}
+
+bool AnsiToUtf8(std::string_view ansi, std::string& utf8) {
+  utf8.clear();
+  if (ansi.empty()) return true;
+  if (ansi.size() > static_cast<std::size_t>(INT_MAX / 4)) return false;
+  const int srcLen = static_cast<int>(ansi.size());
+  std::wstring wide(ansi.size(), L'\0');
+  const int wideLen =
+      MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, ansi.data(), srcLen, &wide[0], srcLen);
+  if (wideLen <= 0) return false;
+  const int utf8Len = WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLen, nullptr, 0, nullptr, nullptr);
+  if (utf8Len <= 0) return false;
+  utf8.resize(static_cast<std::size_t>(utf8Len));
+  return WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLen, &utf8[0], utf8Len, nullptr, nullptr) ==
+         utf8Len;
 }
