@@ -27,6 +27,7 @@ Paths (query parameters are percent-decoded to bytes, so a body may be in any en
         &mode=close        no Content-Length: the body ends when the connection is closed
         &cut=N             announce the whole body but close the connection after N body bytes
         &stall=N           send N body bytes, then wait &stall_secs=S (default 20) before the rest
+        &delay=S           wait S seconds before answering at all (a server slow to answer)
         &endless=1         repeat the body for ever (with mode=close: a body that never ends)
         &length=N          announce Content-Length N whatever is sent (a 2 GB promise, say)
         &drip=S            wait S seconds after every piece of &chunk bytes (a server that trickles)
@@ -278,6 +279,8 @@ class Handler(socketserver.BaseRequestHandler):
         endless = "endless" in q and piece != b""
         drip = float(q["drip"]) if "drip" in q else None
 
+        if "delay" in q:
+            time.sleep(float(q["delay"]))
         headers = [("Content-Type", "text/html")]
         if mode == "chunked":
             headers.append(("Transfer-Encoding", "chunked"))

@@ -54,6 +54,40 @@ std::string ClientName() {
 
 }  // namespace http_detail
 
+namespace {
+
+thread_local HttpAbort* currentAbort = nullptr;
+
+}  // namespace
+
+void HttpAbort::Abort() {
+  std::lock_guard<std::mutex> guard(lock);
+  requested.store(true);
+  if (inFlight) http_detail::WakeRequest(*inFlight);
+}
+
+HttpAbort::Scope::Scope(HttpAbort& abort) : previous(currentAbort) {
+  currentAbort = &abort;
+}
+
+HttpAbort::Scope::~Scope() {
+  currentAbort = previous;
+}
+
+HttpAbort* HttpAbort::Current() {
+  return currentAbort;
+}
+
+void HttpAbort::Attach(HttpRequest::Impl* request) {
+  std::lock_guard<std::mutex> guard(lock);
+  inFlight = request;
+}
+
+void HttpAbort::Detach(HttpRequest::Impl* request) {
+  std::lock_guard<std::mutex> guard(lock);
+  if (inFlight == request) inFlight = nullptr;
+}
+
 namespace http_test {
 
 Settings& Get() {

@@ -4,8 +4,10 @@
 // system's proxy settings, never cache, and read the body of whatever status the server answers with.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <memory>
+#include <mutex>
 #include <string>
 
 class HttpRequest {
@@ -30,7 +32,7 @@ class HttpRequest {
   void SetReadBufferSize(unsigned long bytes);
 
   // Reads up to size bytes of the body into buffer. Returns the number of bytes read, 0 at the end
-  // of the body, -1 on failure (a broken connection, a time-out, no open request).
+  // of the body, -1 on failure (a broken connection, a time-out, an abort, no open request).
   long Read(char* buffer, std::size_t size);
 
   // Closes the request, then the connection, then the session, each only if open; errors while
@@ -43,6 +45,49 @@ class HttpRequest {
 
  private:
   std::unique_ptr<Impl> impl;
+};
+
+// Lets another thread end a fetch at once, whatever the request waits for (the connection, the
+// answer, the next bytes of the body). The fetching thread puts it in force with a Scope; while
+// that lives, every HttpRequest the thread opens can be ended by Abort() from any thread: the
+// request in flight stops waiting and fails like a broken connection, and every request opened
+// after it fails at once, until the fetching thread calls Reset(). Requests on other threads, or
+// opened without a Scope, are never affected.
+class HttpAbort {
+ public:
+  HttpAbort() = default;
+  HttpAbort(const HttpAbort&) = delete;
+  HttpAbort& operator=(const HttpAbort&) = delete;
+
+  // Any thread.
+  void Abort();
+  bool Requested() const { return requested.load(); }
+  // The fetching thread, when what comes next is wanted again.
+  void Reset() { requested.store(false); }
+
+  class Scope {
+   public:
+    explicit Scope(HttpAbort& abort);
+    ~Scope();
+    Scope(const Scope&) = delete;
+    Scope& operator=(const Scope&) = delete;
+
+   private:
+    HttpAbort* previous;
+  };
+
+  // --- for the clients (http_request_*.cpp) ---
+  // The abort in force on this thread, or null.
+  static HttpAbort* Current();
+  // The request in flight, told of an abort through the client's own wake-up (it must stay
+  // attached only while it lives).
+  void Attach(HttpRequest::Impl* request);
+  void Detach(HttpRequest::Impl* request);
+
+ private:
+  std::atomic<bool> requested{false};
+  std::mutex lock;
+  HttpRequest::Impl* inFlight = nullptr;
 };
 
 // WinInet's default time-outs, which the native client reproduces: 60 s to connect, 30 s to wait
@@ -81,6 +126,10 @@ std::string ClientName();
 // The platform's computer name; false when it cannot be read (each client file defines it).
 bool ReadComputerName(std::string& name);
 
+// Wakes a request of the client's that is waiting, so that it sees an abort (each client file
+// defines it; called from the aborting thread while the request is attached).
+void WakeRequest(HttpRequest::Impl& request);
+
 }  // namespace http_detail
 
 // Settings for tests only: the product never changes them.
@@ -101,5 +150,9 @@ struct Settings {
 Settings& Get();
 // Back to the defaults.
 void Reset();
+
+// How many per-request states the client still keeps for notices that may come after the request
+// ended (the Windows client; always 0 for the native one). Each goes when its handle is closed.
+long LiveRequestStates();
 
 }  // namespace http_test

@@ -91,7 +91,15 @@ struct HttpRequest::Impl {
   std::size_t pendingPos = 0;
   bool paused = false;
 
-  ~Impl() { Release(); }
+  // The abort in force on the opening thread, if any (attached once multi exists).
+  HttpAbort* abort = nullptr;
+
+  ~Impl() {
+    if (abort) abort->Detach(this);
+    Release();
+  }
+
+  bool Aborted() const { return abort && abort->Requested(); }
 
   void Release() {
     if (easy) {
@@ -119,6 +127,8 @@ struct HttpRequest::Impl {
 
   static size_t OnHeader(char* data, size_t size, size_t count, void* self);
   static size_t OnBody(char* data, size_t size, size_t count, void* self);
+  // libcurl's progress callback, called while the transfer waits too: non-zero ends it.
+  static int OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
 
   std::size_t Pending() const { return pending.size() - pendingPos; }
 };
@@ -164,6 +174,19 @@ size_t HttpRequest::Impl::OnBody(char* data, size_t size, size_t count, void* se
   impl.pending.append(data, n);
   impl.lastData = Clock::now();
   return n;
+}
+
+int HttpRequest::Impl::OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  return static_cast<Impl*>(self)->Aborted() ? 1 : 0;
+}
+
+long http_test::LiveRequestStates() {
+  return 0;
+}
+
+void http_detail::WakeRequest(HttpRequest::Impl& request) {
+  // Thread-safe by libcurl's contract: ends a curl_multi_poll() in progress at once.
+  curl_multi_wakeup(request.multi);
 }
 
 bool HttpRequest::Impl::StartHop() {
@@ -247,6 +270,9 @@ bool HttpRequest::Impl::StartHop() {
   curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
   curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Impl::OnBody);
   curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
+  curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &Impl::OnProgress);
+  curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this);
+  curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
   // The proxy comes from the environment (http_proxy, https_proxy, no_proxy), libcurl's default.
   if (!test.proxy.empty()) {
     curl_easy_setopt(easy, CURLOPT_PROXY, ("http://" + test.proxy).c_str());
@@ -274,6 +300,7 @@ bool HttpRequest::Impl::Pump(Stop stop) {
   // Waiting starts now: time spent by the caller between reads is no stall of the server.
   lastData = Clock::now();
   while (!done && !stop()) {
+    if (Aborted()) return false;
     int running = 0;
     if (curl_multi_perform(multi, &running) != CURLM_OK) {
       return false;
@@ -319,6 +346,7 @@ bool HttpRequest::Impl::Open(const char* address, const char* referrer, const ch
   if (FailHere(http_test::FailPoint::kSession)) return false;
   multi = curl_multi_init();
   if (!multi || !url.handle) return false;
+  if (abort) abort->Attach(this);
   // Only http and https, with their default ports filled in when absent.
   if (curl_url_set(url.handle, CURLUPART_URL, address, 0) != CURLUE_OK) return false;
   std::string scheme = url.Part(CURLUPART_SCHEME);
@@ -367,7 +395,10 @@ bool HttpRequest::Open(const char* url, const char* referrer, const char* userNa
     // The address as a browser sends it; a host name that cannot be converted fails here.
     std::string wire;
     if (!address_encoding::ToWire(url, address_encoding::Charset::kAnsi, wire)) return false;
+    HttpAbort* abort = HttpAbort::Current();
+    if (abort && abort->Requested()) return false;
     impl.reset(new Impl);
+    impl->abort = abort;
     if (impl->Open(wire.c_str(), referrer, userName, password)) return true;
   } catch (...) {
     // std::bad_alloc while building the request: the request fails like any other.
@@ -382,7 +413,7 @@ void HttpRequest::SetReadBufferSize(unsigned long) {
 
 long HttpRequest::Read(char* buffer, std::size_t size) {
   if (!impl || !impl->easy) return -1;
-  if (FailHere(http_test::FailPoint::kRead)) return -1;
+  if (FailHere(http_test::FailPoint::kRead) || impl->Aborted()) return -1;
   if (size == 0) return 0;
   try {
     Impl& d = *impl;

@@ -1,11 +1,23 @@
 // The HTTP seam on WinInet.
+//
+// WinInet runs in its asynchronous mode, while the fetch itself stays synchronous for its caller:
+// every call that has to wait for the network returns ERROR_IO_PENDING, and the calling thread
+// waits for the completion notice itself, together with a wake-up event, so that an HttpAbort
+// from another thread ends the wait at once in every phase (connecting, waiting for the answer,
+// waiting for the body). In the synchronous mode nothing reliable ends a blocked call: Windows
+// documents that closing the handle from another thread cancels it, but Wine's WinInet goes on
+// waiting until its receive time-out, and that time-out cannot be shortened for the body alone
+// (Wine sets the socket's once, when it reads the headers; on Windows a receive time-out cancels
+// the request).
 #include <windows.h>
 #include <wininet.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "support/net/address_encoding.h"
 #include "support/net/http_request.h"
@@ -17,6 +29,9 @@ namespace {
 // INTERNET_FLAG_RELOAD | INTERNET_FLAG_DONT_CACHE | INTERNET_FLAG_TRANSFER_ASCII: always from the
 // server, never into the cache.
 constexpr DWORD kRequestFlags = 0x84000001;
+
+// The most one read hands over: the read buffer of a page.
+constexpr std::size_t kReadChunkBytes = 0x10000;
 
 bool FailHere(http_test::FailPoint point) {
   return http_test::Get().failAt == point;
@@ -60,7 +75,57 @@ void SetTimeout(HINTERNET h, DWORD option, int ms) {
   InternetSetOptionA(h, option, &value, sizeof value);
 }
 
+// What a request handle shares with WinInet's status callback, which runs on WinInet's own threads
+// and may still come after the request stopped waiting (an abort): an operation left pending is
+// cancelled by closing the handle, but its completion notice and the handle's closing notice may
+// follow later. So the state is counted: one reference for the request, one for the handle, which
+// INTERNET_STATUS_HANDLE_CLOSING gives back ("This indication will be the last callback made from
+// a handle", InternetCloseHandle). Pending calls write into it, never into the caller's memory.
+std::atomic<long> liveStates{0};
+
+struct AsyncState {
+  HANDLE done = CreateEventA(nullptr, FALSE, FALSE, nullptr);  // a pending operation completed
+  std::atomic<long> refs{1};
+  std::atomic<bool> succeeded{false};
+  DWORD available = 0;       // InternetQueryDataAvailable's answer
+  DWORD got = 0;             // InternetReadFile's count
+  std::vector<char> buffer;  // InternetReadFile's bytes
+
+  AsyncState() { liveStates.fetch_add(1); }
+  ~AsyncState() { liveStates.fetch_sub(1); }
+  AsyncState(const AsyncState&) = delete;
+  AsyncState& operator=(const AsyncState&) = delete;
+
+  void AddRef() { refs.fetch_add(1); }
+  void Release() {
+    if (refs.fetch_sub(1) == 1) {
+      if (done) CloseHandle(done);
+      delete this;
+    }
+  }
+};
+
+void CALLBACK OnStatus(HINTERNET /*handle*/, DWORD_PTR context, DWORD status, LPVOID info, DWORD length) {
+  // Only request handles carry a context; the session and the connection have none.
+  auto* state = reinterpret_cast<AsyncState*>(context);
+  if (!state) return;
+  if (status == INTERNET_STATUS_REQUEST_COMPLETE) {
+    const auto* result = static_cast<const INTERNET_ASYNC_RESULT*>(info);
+    // dwResult is the call's BOOL; a completed InternetQueryDataAvailable may carry its byte count
+    // there instead (0 at the end of the body), so dwError, set on failure, decides as well.
+    state->succeeded =
+        result && length >= sizeof *result && (result->dwResult != 0 || result->dwError == ERROR_SUCCESS);
+    SetEvent(state->done);
+  } else if (status == INTERNET_STATUS_HANDLE_CLOSING) {
+    state->Release();
+  }
+}
+
 }  // namespace
+
+long http_test::LiveRequestStates() {
+  return liveStates.load();
+}
 
 bool http_detail::ReadComputerName(std::string& name) {
   char buffer[1024] = {};
@@ -76,11 +141,38 @@ struct HttpRequest::Impl {
   CInternetHandle session;
   CInternetHandle connection;
   CInternetHandle request;
+  // The state of the current request handle (this object's own reference).
+  AsyncState* state = nullptr;
+  // Set by an abort from another thread, to end a wait at once.
+  win::CKernelHandle wake{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+  HttpAbort* abort = nullptr;
   // The announced length of the body, when there is one, and the bytes read so far: WinInet
   // reports a connection closed early as a normal end of the body.
   bool lengthKnown = false;
   unsigned long long length = 0;
   unsigned long long received = 0;
+
+  Impl() = default;
+  Impl(const Impl&) = delete;
+  Impl& operator=(const Impl&) = delete;
+  ~Impl() {
+    if (abort) abort->Detach(this);
+    // Request first, then connection, then session.
+    request.Close();
+    connection.Close();
+    session.Close();
+    ReleaseState();
+  }
+
+  void ReleaseState() {
+    if (state) state->Release();
+    state = nullptr;
+  }
+
+  bool Aborted() const { return abort && abort->Requested(); }
+  // Waits for the call that just returned FALSE, if it went asynchronous. False when it failed or
+  // the fetch was aborted meanwhile.
+  bool Await();
 
   bool Open(const char* url, const char* referrer, const char* userName, const char* password);
   // One request of the chain: connects to the address's server and sends the GET. Sets location
@@ -128,6 +220,27 @@ std::string CombineUrl(const std::string& base, const std::string& relative) {
 
 }  // namespace
 
+void http_detail::WakeRequest(HttpRequest::Impl& request) {
+  SetEvent(request.wake.Get());
+}
+
+bool HttpRequest::Impl::Await() {
+  if (GetLastError() != ERROR_IO_PENDING || !state) return false;
+  const HANDLE handles[] = {state->done, wake.Get()};
+  for (;;) {
+    // An abort leaves the operation pending: closing the handle cancels it ("Once an API has
+    // returned ERROR_IO_PENDING, it is safe to call InternetCloseHandle to cancel that I/O, as long
+    // as no subsequent API calls will be issued with the handle", InternetCloseHandle). After a
+    // false result the callers make no further call but closing.
+    if (Aborted()) return false;
+    const DWORD woken = WaitForMultipleObjects(2, handles, FALSE, 1000);
+    if (woken == WAIT_OBJECT_0) return state->succeeded;
+    if (woken == WAIT_FAILED) return false;
+    // The wake-up event, or a second gone by: look at the abort again. WinInet's own time-outs
+    // end an operation the server leaves waiting.
+  }
+}
+
 bool HttpRequest::Impl::Open(const char* url, const char* referrer, const char* userName,
                              const char* password) {
   const http_test::Settings& test = http_test::Get();
@@ -135,15 +248,20 @@ bool HttpRequest::Impl::Open(const char* url, const char* referrer, const char* 
     return false;
   }
   std::string agent = ApplicationName();
+  constexpr DWORD kSessionFlags = INTERNET_FLAG_DONT_CACHE | INTERNET_FLAG_ASYNC;
   if (test.proxy.empty()) {
-    session.Attach(InternetOpenA(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr,
-                                 INTERNET_FLAG_DONT_CACHE));
+    session.Attach(
+        InternetOpenA(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, kSessionFlags));
   } else {
     const std::string proxy = "http=http://" + test.proxy;
-    session.Attach(InternetOpenA(agent.c_str(), INTERNET_OPEN_TYPE_PROXY, proxy.c_str(), nullptr,
-                                 INTERNET_FLAG_DONT_CACHE));
+    session.Attach(
+        InternetOpenA(agent.c_str(), INTERNET_OPEN_TYPE_PROXY, proxy.c_str(), nullptr, kSessionFlags));
   }
-  if (!session) {
+  if (!session || !wake) {
+    return false;
+  }
+  // Set before any handle is made from the session: each takes the callback over when it is made.
+  if (InternetSetStatusCallbackA(session.Get(), OnStatus) == INTERNET_INVALID_STATUS_CALLBACK) {
     return false;
   }
   // Windows' own default time-outs, set explicitly: some WinInet implementations (Wine's) wait
@@ -185,6 +303,7 @@ bool HttpRequest::Impl::SendHop(const std::string& url, const char* referrer, co
   const http_test::Settings& test = http_test::Get();
   request.Close();
   connection.Close();
+  ReleaseState();
   lengthKnown = false;
   length = 0;
   received = 0;
@@ -232,9 +351,16 @@ bool HttpRequest::Impl::SendHop(const std::string& url, const char* referrer, co
   if (FailHere(http_test::FailPoint::kOpenRequest)) {
     return false;
   }
+  // The request's context is its state (one reference for the handle, given back by its closing
+  // notice). Should the handle not be made, that reference is kept: a half-made handle may still
+  // send its closing notice.
+  state = new AsyncState;
+  state->buffer.resize(kReadChunkBytes);
+  state->AddRef();
   request.Attach(HttpOpenRequestA(connection.Get(), "GET", object.c_str(), nullptr, nullptr, nullptr,
-                                  kRequestFlags | secure | INTERNET_FLAG_NO_AUTO_REDIRECT, 1));
-  if (!request) {
+                                  kRequestFlags | secure | INTERNET_FLAG_NO_AUTO_REDIRECT,
+                                  reinterpret_cast<DWORD_PTR>(state)));
+  if (!request || !state->done) {
     return false;
   }
   if (credentials) {
@@ -258,7 +384,8 @@ bool HttpRequest::Impl::SendHop(const std::string& url, const char* referrer, co
     return false;
   }
   // Any status counts as an answer; its body is read as the page.
-  if (!HttpSendRequestA(request.Get(), nullptr, 0, nullptr, 0)) {
+  ResetEvent(state->done);
+  if (!HttpSendRequestA(request.Get(), nullptr, 0, nullptr, 0) && !Await()) {
     return false;
   }
   DWORD status = 0;
@@ -300,7 +427,13 @@ bool HttpRequest::Open(const char* url, const char* referrer, const char* userNa
     if (!address_encoding::ToWire(url, address_encoding::Charset::kAnsi, wire)) {
       return false;
     }
+    HttpAbort* abort = HttpAbort::Current();
+    if (abort && abort->Requested()) {
+      return false;
+    }
     impl.reset(new Impl);
+    impl->abort = abort;
+    if (abort) abort->Attach(impl.get());
     if (impl->Open(wire.c_str(), referrer, userName, password)) {
       return true;
     }
@@ -319,25 +452,32 @@ void HttpRequest::SetReadBufferSize(unsigned long bytes) {
 }
 
 long HttpRequest::Read(char* buffer, std::size_t size) {
-  if (!impl || !impl->request) {
+  if (!impl || !impl->request || !impl->state) {
     return -1;
   }
-  if (http_test::Get().failAt == http_test::FailPoint::kRead) {
+  if (http_test::Get().failAt == http_test::FailPoint::kRead || impl->Aborted()) {
     return -1;
   }
-  DWORD want = size > 0x10000000 ? 0x10000000 : static_cast<DWORD>(size);
+  AsyncState& state = *impl->state;
+  DWORD want = static_cast<DWORD>(size < state.buffer.size() ? size : state.buffer.size());
   // Only what has arrived: a read of more waits until its whole buffer is filled, which for a
   // server that trickles may be hours. The query itself waits for the first bytes (or the receive
-  // time-out) and answers 0 at the end of the body.
-  DWORD available = 0;
-  if (!InternetQueryDataAvailable(impl->request.Get(), &available, 0, 0)) {
-    return -1;
+  // time-out) and answers 0 at the end of the body; asked again after waiting, it answers from
+  // what arrived.
+  for (;;) {
+    ResetEvent(state.done);
+    if (InternetQueryDataAvailable(impl->request.Get(), &state.available, 0, 0)) break;
+    if (!impl->Await()) return -1;
   }
+  const DWORD available = state.available;
   if (available > 0 && available < want) want = available;
-  DWORD got = 0;
-  if (!InternetReadFile(impl->request.Get(), buffer, want, &got)) {
+  ResetEvent(state.done);
+  state.got = 0;
+  if (!InternetReadFile(impl->request.Get(), state.buffer.data(), want, &state.got) && !impl->Await()) {
     return -1;
   }
+  const DWORD got = state.got <= want ? state.got : want;
+  std::memcpy(buffer, state.buffer.data(), got);
   impl->received += got;
   if (got == 0 && impl->lengthKnown && impl->received < impl->length) {
     return -1;  // the connection closed before the announced end of the body
@@ -346,13 +486,9 @@ long HttpRequest::Read(char* buffer, std::size_t size) {
 }
 
 void HttpRequest::Close() {
-  if (impl) {
-    // Request first, then connection, then session.
-    impl->request.Close();
-    impl->connection.Close();
-    impl->session.Close();
-    impl.reset();
-  }
+  // Request first, then connection, then session (the destructor of Impl, which first lets go of
+  // the abort).
+  impl.reset();
 }
 
 bool HttpRequest::IsOpen() const {

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/test_server.h"
@@ -294,6 +295,64 @@ TEST_F(PageFetch, TricklingServerIsGivenUpAtThePageDeadline) {
   EXPECT_LT(seconds, 30);
   EXPECT_GE(page.lines.size(), 10u);
   EXPECT_EQ(page.lines.front(), "news");
+}
+
+TEST_F(PageFetch, AbortFromAnotherThreadEndsTheFetchAtOnce) {
+  // Fetches that another thread aborts after 300 ms; how long each took.
+  const auto abortedAfterMs = [](const std::string& url) {
+    HttpAbort abort;
+    std::thread aborter([&abort] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      abort.Abort();
+    });
+    PageLines page;
+    const auto start = std::chrono::steady_clock::now();
+    {
+      HttpAbort::Scope scope(abort);
+      EXPECT_FALSE(LoadPage(page, url.c_str(), "r", 0, nullptr, nullptr)) << url;
+    }
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+            .count();
+    aborter.join();
+    return ms;
+  };
+  // What a client keeps for notices after a request ended (WinInet's closing notice of an aborted
+  // request comes when the operation it left behind ends) goes within the receive time-out.
+  const auto statesGoWithin = [](int ms) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (http_test::LiveRequestStates() != 0 && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return http_test::LiveRequestStates() == 0;
+  };
+  http_test::Get().receiveTimeoutMs = 3000;
+
+  // A server that does not answer for 20 s, one that stops for 20 s in the middle of the body, and
+  // a port that never completes the connection: the abort ends each wait, whatever it waits for.
+  EXPECT_LT(abortedAfterMs(Url("/page?body=late&delay=20")), 1300);
+  EXPECT_LT(abortedAfterMs(Url("/page?body=a%0Ab%0A&stall=2&stall_secs=20")), 1300);
+  EXPECT_TRUE(statesGoWithin(6000));
+  EXPECT_LT(abortedAfterMs("http://127.0.0.1:" + std::to_string(server->BlackholePort()) + "/"), 1300);
+
+  // While the abort stands, a fetch of its thread fails before anything is sent; one on another
+  // thread is no concern of it; after Reset the next fetch is made again.
+  HttpAbort abort;
+  abort.Abort();
+  HttpAbort::Scope scope(abort);
+  server->ClearRequests();
+  PageLines page;
+  EXPECT_FALSE(Load(page, "/page?body=x"));
+  EXPECT_EQ(server->Requests(), "");
+  std::thread other([&] {
+    PageLines elsewhere;
+    EXPECT_TRUE(Load(elsewhere, "/page?body=y"));
+    EXPECT_EQ(elsewhere.lines, Lines{"y"});
+  });
+  other.join();
+  abort.Reset();
+  EXPECT_TRUE(Load(page, "/page?body=x"));
+  EXPECT_EQ(page.lines, Lines{"x"});
 }
 
 TEST_F(PageFetch, UnansweredConnectionTimesOut) {
