@@ -24,6 +24,7 @@ WM_RBUTTONUP = 0x0205
 VK_RETURN, VK_ESCAPE, VK_DOWN = 0x0D, 0x1B, 0x28
 IDOK = 1
 TRAY_WINDOW_ID = 1102
+IDM_START_STOP = 32773
 
 # Menu positions counted by the arrow key from nothing selected (separators are skipped).
 MENU_START_STOP, MENU_HELP, MENU_ABOUT = 1, 6, 7
@@ -383,6 +384,57 @@ class TickerScreenTest(TickerRun, unittest.TestCase):
         code = p.wait(10)
         self.assertIsNotNone(code, "still running 10 s after WM_CLOSE")
         self.assertLess(time.monotonic() - asked, 7.0)
+
+    def tray_icon(self):
+        """The pixels of Wine's tray window (where the ticker's icon is the only one)."""
+        trays = [w for w in self.env.windows() if w["cls"] == "__winex11_standalone_tray" and w["visible"]]
+        self.assertEqual(len(trays), 1)
+        left, top, right, bottom, _ = self.rect(trays[0]["hwnd"])
+        shot = screenshots.take(self.env)
+        return b"".join(shot.data[(y * shot.width + left) * 3:(y * shot.width + right) * 3] for y in range(top, bottom))
+
+    def test_stop_and_exit_during_a_stalled_fetch_act_at_once(self):
+        self.add_slot(0, "止まる新聞", self.server.url("body=late&delay=30&slot=stall"))
+        before = len(self.server.requests())
+        p = self.start()
+        self.assertTrue(self.wait_requests(before + 1))
+        self.assertIn("slot=stall", self.server.requests()[before])
+        self.assertTrue(wait_until(lambda: any(w["cls"] == "__winex11_standalone_tray" and w["visible"]
+                                               for w in self.env.windows()), 5))
+        # While the server keeps the page back the icon runs through its busy pictures.
+        busy = set()
+        for _ in range(6):
+            busy.add(self.tray_icon())
+            time.sleep(0.15)
+        self.assertGreater(len(busy), 1, "the icon does not move during the fetch")
+        screenshots.take(self.env, self.shots / "stall-busy.png")
+
+        # Stop: the icon rests on the stopped picture within a second and stays there.
+        asked = time.monotonic()
+        self.assertTrue(self.env.post(TITLE, WM_COMMAND, IDM_START_STOP, 0))
+        self.assertTrue(wait_until(lambda: self.env.reg_value(KEY, "bOnline") == 0, 1))
+        time.sleep(max(0.0, 1.0 - (time.monotonic() - asked)))
+        early = [self.tray_icon()]
+        for _ in range(3):
+            time.sleep(0.25)
+            early.append(self.tray_icon())
+        time.sleep(1.5)
+        stopped = self.tray_icon()
+        screenshots.take(self.env, self.shots / "stall-stopped.png")
+        self.assertEqual(early, [stopped] * len(early), "the icon had not settled a second after Stop")
+        self.assertNotIn(stopped, busy)
+        self.assertEqual(len(self.server.requests()), before + 1)
+
+        # Start asks for the page again at once; exit during that stall takes under a second, with
+        # the ticker's thread ending by itself.
+        self.assertTrue(self.env.post(TITLE, WM_COMMAND, IDM_START_STOP, 0))
+        self.assertTrue(self.wait_requests(before + 2, 3), "no fetch after Start")
+        self.assertIn("slot=stall", self.server.requests()[before + 1])
+        time.sleep(0.5)
+        asked = time.monotonic()
+        self.assertTrue(self.env.post(TITLE, WM_COMMAND, 1, 0))
+        self.assertEqual(p.wait(10), 0)
+        self.assertLess(time.monotonic() - asked, 1.0)
 
 
 if __name__ == "__main__":

@@ -44,6 +44,8 @@ bool CTickerDlg::OnMessage(UINT msg, WPARAM /*wParam*/, LPARAM /*lParam*/, LRESU
 }
 
 bool CTickerDlg::OnCommand(int id, int /*code*/, HWND /*control*/) {
+  // The reload that followed an abort: what it starts is wanted again.
+  if (id == ticker_link::kReloadCommand) fetchAbort.Reset();
   return engine.OnCommand(id);
 }
 
@@ -140,6 +142,7 @@ void CTickerDlg::HideFlash() {
 
 void CTickerDlg::FetchPage(const std::string& url, const std::string& referrer, int level,
                            const std::string& user, const std::string& password, NewsList& list) {
+  HttpAbort::Scope abortable(fetchAbort);
   list.FetchAndExtract(url.c_str(), referrer.c_str(), level, user.c_str(), password.c_str());
 }
 

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <string>
 
+#include "support/net/http_request.h"
 #include "support/ticker_link/ticker_link.h"
 #include "support/win/dialog.h"
 #include "ticker/display/bar_wnd_win.h"
@@ -40,6 +41,10 @@ class CTickerDlg : public win::CDialog, public TickerHost {
   std::string SiteUrl() const { return engine.SiteUrl(); }
   // The window, published once it exists (null before and after).
   HWND Window() const { return published.load(); }
+  // Any thread: ends the page fetch in progress at once and fails every fetch after it, until this
+  // window handles the next reload command. The main window calls it just before it posts a
+  // reload (Start/Stop) or sends WM_CLOSE, so that a stalled server holds up neither.
+  void AbortFetch() { fetchAbort.Abort(); }
 
   const ticker::TickerEngine& Engine() const { return engine; }
   const CBarWnd& Bar() const { return bar; }
@@ -97,4 +102,6 @@ class CTickerDlg : public win::CDialog, public TickerHost {
   ticker::CSystemCaptionWindows captionWindows;
   ticker::CCaptionTarget captionTarget{captionWindows};
   std::atomic<HWND> published{nullptr};
+  // Put in force around every fetch of this thread.
+  HttpAbort fetchAbort;
 };

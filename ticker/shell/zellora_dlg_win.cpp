@@ -140,6 +140,8 @@ void CZelloraDlg::StartStop() {
   const bool online = main_menu::ToggleOnline(tray_menu::ItemText(popup, IDM_START_STOP), newText);
   tray_menu::SetItemText(popup, IDM_START_STOP, newText.c_str());
   settings::WriteOnline(online);
+  // A fetch in progress would hold the reload up until the server answers or times out.
+  if (ticker) ticker->dlg.AbortFetch();
   PostToTicker(ticker_link::kReloadCommand);
   ::PostMessageA(GetHwnd(), WM_COMMAND, IDM_REBUILD_FAVOURITES, 0);
   animation.stopped = !online;
@@ -216,16 +218,18 @@ void CZelloraDlg::RemoveTrayIcon() {
 
 void CZelloraDlg::StopTicker() {
   if (!ticker || !ticker->IsStarted()) return;
+  // A fetch in progress ends at once, so that the ticker thread reads WM_CLOSE straight away.
+  ticker->dlg.AbortFetch();
   if (HWND wnd = TickerWindow()) {
-    // Sent with a limit: during a fetch the ticker thread reads nothing until the fetch ends.
+    // Sent with a limit all the same: the thread may be busy with something else.
     DWORD_PTR ignored = 0;
     ::SendMessageTimeoutA(wnd, WM_CLOSE, 0, 0, SMTO_NORMAL, kCloseSendMs, &ignored);
     ::Sleep(100);
     if (::IsWindow(wnd)) ::PostMessageA(wnd, CTickerDlg::kEndLoopMessage, 1, 0);
   }
-  for (int check = 0; check < kFinishedChecks && !ticker->finished; ++check) {
-    if (check) ::Sleep(1000);
-  }
+  // Looked at often, so that a thread that ends promptly is not waited for a whole second.
+  const DWORD waitStart = ::GetTickCount();
+  while (!ticker->finished && ::GetTickCount() - waitStart < kFinishedWaitMs) ::Sleep(20);
   if (!ticker->finished) {
     ticker->Terminate();
     // The dead thread may have held the heap's lock or a drawing surface's: nothing of this

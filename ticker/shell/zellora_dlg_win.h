@@ -18,9 +18,10 @@
 class CZelloraDlg : public win::CDialog {
  public:
   // How long WM_CLOSE may take to reach the ticker window before the shutdown goes on without
-  // it (a fetch in progress holds the ticker thread).
+  // it, and how long the ticker thread then has to finish before it is terminated (the fetch in
+  // progress is aborted first, so neither is used up by a server that stalls).
   static constexpr DWORD kCloseSendMs = 1000;
-  static constexpr int kFinishedChecks = 5;
+  static constexpr DWORD kFinishedWaitMs = 4000;
 
   CZelloraDlg();
   ~CZelloraDlg() override;
