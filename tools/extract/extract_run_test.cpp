@@ -7,6 +7,7 @@
 #include <fstream>
 #include <string>
 
+#include "tests/test_server.h"
 #include "ticker/news/news_list.h"
 
 namespace {
@@ -83,6 +84,38 @@ TEST(ExtractRun, UnreachableUrlPrintsTheErrorItem) {
   std::string out;
   EXPECT_EQ(RunExtract(options, out), 1);
   EXPECT_EQ(out, "\n＜ページが見つかりません http://127.0.0.1:1/＞\n");
+}
+
+class ExtractRunFetch : public HttpServerTest {};
+
+TEST_F(ExtractRunFetch, ReferrerGoesOutOnlyWithoutControlCharacters) {
+  // What --referrer gives reaches the one header builder: a value holding CR, LF or another
+  // control character goes out as an empty Referer and adds no header line of its own.
+  const struct {
+    const char* referrer;
+    const char* sent;
+  } cases[] = {
+      {"http://news.example.jp/top", "http://news.example.jp/top"},
+      {"", ""},
+      {"http://r.example/\r\nX-Injected: 1", ""},
+      {"http://r.example/\nX-Injected: 1", ""},
+      {"x\x1b[0m", ""},
+  };
+  for (const auto& c : cases) {
+    server->ClearRequests();
+    ExtractOptions options;
+    options.target = server->Url("/page?body=%3Cp%3Eheadline");
+    options.isUrl = true;
+    options.level = 1;
+    options.hasReferrer = true;
+    options.referrer = c.referrer;
+    std::string out;
+    EXPECT_EQ(RunExtract(options, out), 0) << c.referrer;
+    EXPECT_EQ(out, "\nheadline\n") << c.referrer;
+    const std::string requests = server->Requests();
+    EXPECT_NE(requests.find("\r\nReferer: " + std::string(c.sent) + "\r\n"), std::string::npos) << requests;
+    EXPECT_EQ(requests.find("X-Injected"), std::string::npos) << requests;
+  }
 }
 
 }  // namespace
