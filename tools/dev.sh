@@ -33,9 +33,13 @@ as_root() {
 }
 
 install_deps() {
-  local missing=()
+  local missing=() p
+  # One query for the whole list (one per package costs seconds on a busy machine).
+  declare -A installed=()
+  while read -r p; do installed[$p]=1; done < <(dpkg-query -W -f='${Package} ${Status}\n' "${packages[@]}" 2>/dev/null |
+    sed -n 's/^\([^ ]*\) install ok installed$/\1/p')
   for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    [ -n "${installed[$p]:-}" ] || missing+=("$p")
   done
   if [ ${#missing[@]} -gt 0 ]; then
     echo "== installing: ${missing[*]}"
