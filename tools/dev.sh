@@ -126,8 +126,8 @@ check_format() {
 # Runs every libFuzzer target for a short while over its committed seeds (foo_fuzz.cpp has them in
 # foo_fuzz_corpus/), as many at a time as there are cores, each for the whole ZELLORA_FUZZ_SECONDS
 # and with a log of its own. What a run finds goes to build/fuzz/fuzz-smoke/, never into the seeds.
-# Every target runs to its end; then each one's line, in name order, and the failures' logs and
-# inputs.
+# Every target runs to its end; then each one's line in the order of their sources, a failure's with
+# the end of its log and the input that failed.
 fuzz_smoke() {
   local seconds=${ZELLORA_FUZZ_SECONDS:-20}
   local out=build/fuzz/fuzz-smoke
@@ -177,7 +177,7 @@ fuzz_smoke() {
     rc=$(cat "$out/$name.status" 2>/dev/null || echo "no status")
     if [ "$rc" != 0 ]; then
       tail -n 40 "$log"
-      inputs=$(find "$out" -maxdepth 1 -type f -name "$name-*" | sort | tr '\n' ' ')
+      inputs=$(find "$out" -maxdepth 1 -type f -name "$name-*" | sort | paste -sd ' ')
       echo "== fuzz $name: FAILED (exit status $rc) after the output above (log: $log;" \
         "the input: ${inputs:-none written}; again: ${exes[i]} <input>)"
       failed=1

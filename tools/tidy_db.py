@@ -290,7 +290,7 @@ def run(root, jobs, log_dir, pairs):
             f.write(out)
         if store and key and res.returncode == 0:
             os.makedirs(os.path.dirname(entry_path(key)), exist_ok=True)
-            fd, tmp = tempfile.mkstemp(dir=os.path.dirname(entry_path(key)))
+            fd, tmp = tempfile.mkstemp(dir=os.path.dirname(entry_path(key)), prefix=".tmp-")
             with os.fdopen(fd, "wb") as f:
                 f.write(out.replace(root.encode(), ROOT_MARK.encode()))
             os.replace(tmp, entry_path(key))
@@ -310,12 +310,14 @@ def run(root, jobs, log_dir, pairs):
 
 
 def prune(store):
-    limit = time.time() - CACHE_MAX_AGE_DAYS * 86400
+    now = time.time()
     for d, _, names in os.walk(store):
         for n in names:
             p = os.path.join(d, n)
+            # What an interrupted run left half written goes after a day.
+            age = 1 if n.startswith(".tmp-") else CACHE_MAX_AGE_DAYS
             try:
-                if os.path.getmtime(p) < limit:
+                if os.path.getmtime(p) < now - age * 86400:
                     os.unlink(p)
             except OSError:
                 pass
