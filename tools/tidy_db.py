@@ -301,6 +301,10 @@ def run(root, jobs, log_dir, pairs):
     if store:
         prune(store)
     uncacheable = sum(1 for _, _, key in misses if key is None)
+    if hits and misses:
+        # Which files changed, as far as clang-tidy is concerned.
+        for _, path, _ in misses:
+            print("== analysed: %s" % re.sub(r"^.*/build/(?:fuzz|win64/tidy)/cp932-src/", "", path))
     print("== clang-tidy over %d files, %d at a time: %d from the cache, %d analysed%s"
           " (dependency scan %.0f s, analysis %.0f s; cache %s)"
           % (len(work), jobs, len(hits), len(misses),
