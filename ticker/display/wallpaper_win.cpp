@@ -40,6 +40,10 @@ ScreenGeometry SystemGeometry() {
   g.height = ::GetSystemMetrics(SM_CYSCREEN);
   if (!::SystemParametersInfoA(SPI_GETWORKAREA, 0, &g.workArea, 0))
     g.workArea = RECT{0, 0, g.width, g.height};
+  const int left = ::GetSystemMetrics(SM_XVIRTUALSCREEN);
+  const int top = ::GetSystemMetrics(SM_YVIRTUALSCREEN);
+  g.allMonitors = RECT{left, top, left + ::GetSystemMetrics(SM_CXVIRTUALSCREEN),
+                       top + ::GetSystemMetrics(SM_CYVIRTUALSCREEN)};
   return g;
 }
 
@@ -163,32 +167,39 @@ void CWallpaperCapture::RenderWallpaper(CDibSurface& surface) {
   const WallpaperLayout layout = ChooseWallpaperLayout(settings);
   CDibSurface image;
   if (layout != WallpaperLayout::kColour) LoadImageFile(settings.wallpaper, image);
-  // Without a picture every layout shows the plain colour (never a black or stale screen).
-  if (layout == WallpaperLayout::kColour || layout == WallpaperLayout::kCentre || !image.IsValid()) {
+  // Without a picture every layout shows the plain colour (never a black or stale screen); the
+  // layouts that may leave part of the screen uncovered show it around the picture.
+  if (!image.IsValid() || (layout != WallpaperLayout::kTile && layout != WallpaperLayout::kStretch &&
+                           layout != WallpaperLayout::kFill)) {
     surface.FillSolidRect(0, 0, width, height, DesktopColour());
   }
   if (!image.IsValid()) return;
-  switch (layout) {
-    case WallpaperLayout::kTile:
-      surface.CopyFrom(image, 0, 0, width, height, 0, 0, 0, 0, SRCCOPY, CDibSurface::kDrawTiled);
-      break;
-    case WallpaperLayout::kStretch:
-      surface.Locked([&](HDC dc) {
-        return image.Locked([&](HDC from) {
-          ::SetStretchBltMode(dc, COLORONCOLOR);
-          return ::StretchBlt(dc, 0, 0, width, height, from, 0, 0, image.GetWidth(), image.GetHeight(),
-                              SRCCOPY) != FALSE;
-        });
-      });
-      break;
-    case WallpaperLayout::kCentre: {
-      const PicturePoint at = CentreOrigin(width, height, image.GetWidth(), image.GetHeight());
-      PlainCopy(surface, at.x, at.y, image);
-      break;
-    }
-    case WallpaperLayout::kColour:
-      break;
+  if (layout == WallpaperLayout::kTile) {
+    surface.CopyFrom(image, 0, 0, width, height, 0, 0, 0, 0, SRCCOPY, CDibSurface::kDrawTiled);
+    return;
   }
+  const RECT& all = geometry().allMonitors;
+  const PictureRect monitors{all.left, all.top, all.right - all.left, all.bottom - all.top};
+  const PictureRect at = PlacePicture(layout, width, height, monitors, image.GetWidth(), image.GetHeight());
+  if (at.Empty()) return;
+  if (layout == WallpaperLayout::kCentre) {
+    PlainCopy(surface, at.x, at.y, image);
+    return;
+  }
+  surface.Locked([&](HDC dc) {
+    return image.Locked([&](HDC from) {
+      // A photograph shrunk by dropping rows and columns looks ragged: shrinking averages
+      // (HALFTONE needs the brush origin set after it, as its documentation says).
+      if (at.width < image.GetWidth() || at.height < image.GetHeight()) {
+        ::SetStretchBltMode(dc, HALFTONE);
+        ::SetBrushOrgEx(dc, 0, 0, nullptr);
+      } else {
+        ::SetStretchBltMode(dc, COLORONCOLOR);
+      }
+      return ::StretchBlt(dc, at.x, at.y, at.width, at.height, from, 0, 0, image.GetWidth(),
+                          image.GetHeight(), SRCCOPY) != FALSE;
+    });
+  });
 }
 
 bool CWallpaperCapture::MakeScreenBitmap(CDibSurface& surface) {

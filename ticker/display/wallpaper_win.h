@@ -18,13 +18,15 @@ namespace ticker {
 
 constexpr char kControlPanelPath[] = "HKEY_CURRENT_USER\\Control Panel";
 
-// The screen as the desktop pictures and the strip see it.
+// The screen as the desktop pictures and the strip see it, in physical pixels (the ticker is
+// per-monitor DPI aware, so the system reports every size and position unscaled).
 struct ScreenGeometry {
-  int width = 0;
+  int width = 0;  // the primary monitor
   int height = 0;
   RECT workArea{};
+  RECT allMonitors{};  // the bounding box of every monitor (a spanned wallpaper covers it)
 };
-// SM_CXSCREEN x SM_CYSCREEN and SPI_GETWORKAREA.
+// SM_CXSCREEN x SM_CYSCREEN, SPI_GETWORKAREA and the virtual screen.
 ScreenGeometry SystemGeometry();
 using GeometrySource = std::function<ScreenGeometry()>;
 
