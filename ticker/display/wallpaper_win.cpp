@@ -13,6 +13,9 @@ namespace ticker {
 
 namespace {
 
+// PW_RENDERFULLCONTENT, which the headers offer only to programs built for Windows 8.1 and later.
+constexpr UINT kRenderFullContent = 0x00000002;
+
 // Picture files larger than this are not read into memory (no wallpaper is that big).
 constexpr DWORD kMaxPictureBytes = 64u << 20;
 
@@ -222,20 +225,43 @@ bool CWallpaperCapture::CheckWallpaperSettings() {
 void CWallpaperCapture::RefreshSnapshot() {
   HWND view = FindDesktopListView();
   if (!view) return;
+  // PrintWindow waits until the shell has painted: a hung shell would hold the ticker's thread.
+  const bool answers = WindowAnswers(view);
+  if (!answers && desktopSnapshot.IsValid()) return;
   // Icons over a wallpaper that was never rendered would sit on black.
   if (!wallpaperImage.IsValid()) RebuildWallpaperImage();
+  snapshotView = nullptr;
   if (!MakeScreenBitmap(desktopSnapshot)) return;
   PlainCopy(desktopSnapshot, 0, 0, wallpaperImage);
-  // The view paints in its own client coordinates; the snapshot is in screen coordinates.
+  if (answers && PrintViewIntoSnapshot(view)) snapshotView = view;
+}
+
+bool CWallpaperCapture::PrintViewIntoSnapshot(HWND view) {
+  RECT client{};
+  if (!::GetClientRect(view, &client)) return false;
+  const int width = client.right - client.left;
+  const int height = client.bottom - client.top;
+  // The view covers every monitor; more than this is no desktop.
+  constexpr int kMaxSide = 32768;
+  if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide) return false;
+  // Screen position of the view's client area: the snapshot is in screen coordinates, with the
+  // primary monitor's top-left corner at 0, 0 (physical pixels, the ticker being DPI aware).
   POINT origin{0, 0};
-  ::ClientToScreen(view, &origin);
-  if (desktopSnapshot.BeginDraw()) {
-    HDC dc = desktopSnapshot.GetDC();
-    ::SetViewportOrgEx(dc, origin.x, origin.y, nullptr);
-    ::SendMessageA(view, WM_PAINT, reinterpret_cast<WPARAM>(dc), 0);
-    ::SetViewportOrgEx(dc, 0, 0, nullptr);
-    desktopSnapshot.EndDraw();
-  }
+  if (!::ClientToScreen(view, &origin)) return false;
+  // The view prints into a bitmap of its own size that already holds the wallpaper, so where it
+  // paints nothing (the desktop view's background is transparent) the wallpaper stays. Our device
+  // context is never handed to the shell: PrintWindow has the view's own process render the
+  // picture and copies it into ours (GDI handles are valid only in the process that made them).
+  CDibSurface print;
+  if (!print.Create(width, height, 32)) return false;
+  PlainCopy(print, -origin.x, -origin.y, wallpaperImage);
+  const bool printed = print.Locked([&](HDC dc) {
+    // The client area only, with what the desktop window manager composes into it
+    // (PW_RENDERFULLCONTENT, Windows 8.1 and later; an older system refuses the flag).
+    return ::PrintWindow(view, dc, PW_CLIENTONLY | kRenderFullContent) != FALSE ||
+           ::PrintWindow(view, dc, PW_CLIENTONLY) != FALSE;
+  });
+  return printed && PlainCopy(desktopSnapshot, origin.x, origin.y, print);
 }
 
 }  // namespace ticker

@@ -76,23 +76,30 @@ class CWallpaperCapture {
   // Renews the image and the snapshot when the wallpaper settings differ from the ones they were
   // made from; true when they did.
   bool CheckWallpaperSettings();
-  // The wallpaper image with the desktop list view's icons painted over it. Nothing happens when
-  // there is no desktop list view: the snapshot made before stays.
+  // The wallpaper image with the desktop list view's icons over it, printed by the view itself
+  // (PrintWindow). Nothing happens when there is no desktop list view: the snapshot made before
+  // stays. While the shell does not answer, the snapshot made before stays too, or when there is
+  // none the wallpaper alone serves as one.
   void RefreshSnapshot();
 
   CDibSurface& WallpaperImage() { return wallpaperImage; }
   CDibSurface& DesktopSnapshot() { return desktopSnapshot; }
+  // The list view whose icons are in the snapshot (null when none are).
+  HWND SnapshotView() const { return snapshotView; }
   const WallpaperSettings& CachedSettings() const { return cache.Cached(); }
   ScreenGeometry Geometry() const { return geometry(); }
 
  private:
   // A new bitmap of the screen's size and depth in surface.
   bool MakeScreenBitmap(CDibSurface& surface);
+  // The view's client area printed by the view over what the snapshot holds there.
+  bool PrintViewIntoSnapshot(HWND view);
 
   std::string controlPanel;
   GeometrySource geometry;
   CDibSurface wallpaperImage;
   CDibSurface desktopSnapshot;
+  HWND snapshotView = nullptr;
   WallpaperCache cache;
 };
 
