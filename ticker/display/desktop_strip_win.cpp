@@ -58,10 +58,10 @@ void CDesktopStrip::Draw(const std::string& text, int xOffset, int areaPercent) 
 
 void CDesktopStrip::Clear() {
   if (!placement.HasStrip()) return;
-  // The view paints the strip's place over itself, wallpaper and icons as they are now. Only
-  // asked: RDW_UPDATENOW would wait for the shell to paint, and a hung shell would hold the ticker
-  // (the request stays with the window and is served when the shell reads its messages again). A
-  // view that is gone took the strip with it.
+  // Asks the view to repaint the strip's place (wallpaper and icons as they are now) without
+  // waiting for it: RDW_UPDATENOW would wait until the shell has painted, and a hung shell would
+  // hold the ticker; the request stays with the window until the shell reads its messages. A view
+  // that is gone took the strip with it.
   if (HWND view = FindDesktopListView()) {
     RECT inView = StripRect();
     ::MapWindowPoints(HWND_DESKTOP, view, reinterpret_cast<POINT*>(&inView), 2);

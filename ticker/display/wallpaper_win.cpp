@@ -233,7 +233,11 @@ void CWallpaperCapture::RefreshSnapshot() {
   snapshotView = nullptr;
   if (!MakeScreenBitmap(desktopSnapshot)) return;
   PlainCopy(desktopSnapshot, 0, 0, wallpaperImage);
-  if (answers && PrintViewIntoSnapshot(view)) snapshotView = view;
+  if (!answers) return;
+  // A view that cannot print leaves the wallpaper alone as the snapshot; it is not asked again
+  // before the next renewal.
+  PrintViewIntoSnapshot(view);
+  snapshotView = view;
 }
 
 bool CWallpaperCapture::PrintViewIntoSnapshot(HWND view) {

@@ -84,7 +84,7 @@ class CWallpaperCapture {
 
   CDibSurface& WallpaperImage() { return wallpaperImage; }
   CDibSurface& DesktopSnapshot() { return desktopSnapshot; }
-  // The list view whose icons are in the snapshot (null when none are).
+  // The list view the snapshot was printed from (null when it was made without one).
   HWND SnapshotView() const { return snapshotView; }
   const WallpaperSettings& CachedSettings() const { return cache.Cached(); }
   ScreenGeometry Geometry() const { return geometry(); }
