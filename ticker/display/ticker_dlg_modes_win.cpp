@@ -19,7 +19,7 @@ void CTickerDlg::DrawDesktop(const std::string& text, int xOffset, int areaPerce
 }
 
 void CTickerDlg::DrawCaption(const std::string& text) {
-  captionTarget.Draw(text);
+  captionTarget.Draw(ticker::TickerTextToUtf16(text));
 }
 
 void CTickerDlg::ClearDesktopStrip() {
