@@ -31,6 +31,9 @@ bool CTickerDlg::OnMessage(UINT msg, WPARAM /*wParam*/, LPARAM /*lParam*/, LRESU
       result = 0;
       return true;
     case kEndLoopMessage:
+      // The display is cleaned up first (a caption or a desktop strip must not keep the
+      // ticker's text); nothing when the close came through already.
+      engine.OnClose();
       EndModalLoop(1);
       result = 0;
       return true;

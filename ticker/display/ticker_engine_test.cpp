@@ -501,6 +501,69 @@ TEST_F(Engine, StopCleansUpEveryModeAndCloseEndsTheEngine) {
   EXPECT_EQ(SiteFetches().size(), 1u);
 }
 
+// While the host waits in a send to another process, Windows delivers the messages other threads
+// send to the ticker window. Such a message must not run inside the tick: a close would be
+// followed by the rest of the tick drawing again, an item by the tick writing its stale text.
+TEST(EngineDuringASend, AMessageWaitsUntilTheRunningHandlerIsDone) {
+  struct Case {
+    const char* name;
+    int howto;  // 1 desktop, 2 title bar
+    HostEvent::Kind during;
+    bool close;  // otherwise a title-bar item arrives
+  };
+  const Case cases[] = {
+      {"close during the snapshot", 1, HostEvent::kRefreshSnapshot, true},
+      {"close during the wallpaper check", 1, HostEvent::kCheckWallpaper, true},
+      {"close during the strip's copy", 1, HostEvent::kDrawDesktop, true},
+      {"close during a caption write", 2, HostEvent::kDrawCaption, true},
+      {"item during the snapshot", 1, HostEvent::kRefreshSnapshot, false},
+      {"item during a caption write", 2, HostEvent::kDrawCaption, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fake::FakeTickerHost host;
+    fake::FakeTickerStore store;
+    TickerEngine engine{host, store};
+    host.onTimer = [&](int id) { engine.OnTimer(id); };
+    store.settingsValue.howto = c.howto;
+    store.AddSlot(0);
+    host.pages["http://site0/"] = {"Site0", {"headline one", "headline two"}};
+    engine.OnInit();
+    host.RunFor(60 * kStepMs);  // past the first 50-tick snapshot
+
+    bool delivered = false;
+    host.duringSend = [&](HostEvent::Kind kind) {
+      if (kind != c.during || delivered) return;
+      delivered = true;
+      if (c.close) {
+        engine.OnClose();
+        EXPECT_FALSE(engine.OnCommand(ticker_link::kReloadCommand)) << "closing already";
+      } else {
+        const std::string item = "@TITLE@A@/TITLE@@NEWS@new item";
+        EXPECT_TRUE(engine.OnCopyData(ticker_link::kTagTitleBar, item.c_str(), item.size() + 1));
+      }
+    };
+    ASSERT_TRUE(host.RunUntil([&] { return delivered; }, 60 * kStepMs));
+
+    if (c.close) {
+      EXPECT_EQ(host.desktopShows, "") << "the strip was drawn again after the clean-up";
+      EXPECT_EQ(host.captionShows, "") << "the caption kept the ticker's text";
+      EXPECT_FALSE(host.TimerActive(ticker::kTickTimer));
+      EXPECT_FALSE(host.TimerActive(ticker::kPauseTimer));
+      const auto closes = host.Events(HostEvent::kCloseWindows);
+      ASSERT_EQ(closes.size(), 1u);
+      EXPECT_EQ(host.events.back().kind, HostEvent::kCloseWindows) << "nothing after the end";
+    } else {
+      EXPECT_EQ(engine.SiteTitle(), "A");
+      EXPECT_EQ(host.desktopShows, "") << "the old strip stays on the desktop";
+      const auto written = host.Events(HostEvent::kDrawCaption);
+      ASSERT_FALSE(written.empty());
+      EXPECT_EQ(host.captionShows, written.back().text) << "a stale text was written last";
+      EXPECT_NE(host.captionShows.find("ｎｅｗ"), std::string::npos);
+    }
+  }
+}
+
 // ---------------------------------------------------------------------------------------------
 // News messages
 
