@@ -33,17 +33,19 @@ RECT CDesktopStrip::StripRect() const {
   return RECT{s.left, s.top, s.right, s.bottom};
 }
 
-void CDesktopStrip::Draw(const std::string& text, int xOffset, int areaPercent) {
+void CDesktopStrip::Draw(const std::string& text, int xOffset, int areaPercent, UINT dpi) {
   const ScreenGeometry g = pictures.Geometry();
   const DibRect work = ToDib(g.workArea);
   // The old strip may lie outside the new one: the shell repaints the desktop.
   if (placement.SeeWorkArea(work)) ::SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_FLUSHNOWAIT, nullptr, nullptr);
-  placement.Place(work, g.width, areaPercent);
+  placement.Place(work, g.width, areaPercent, win::ScaleForDpi(kStripHeight, dpi));
   const RECT rect = StripRect();
+  stripDpi = dpi;
 
   CDibSurface frame;
-  const bool shown = DrawStrip(frame, rect, text, xOffset, kFillFromSnapshot, &pictures.DesktopSnapshot()) &&
-                     CopyToWindow(frame, FindDesktopListView(), rect);
+  const bool shown =
+      DrawStrip(frame, rect, text, xOffset, kFillFromSnapshot, &pictures.DesktopSnapshot(), dpi) &&
+      CopyToWindow(frame, FindDesktopListView(), rect);
   if (shown) {
     onDesktop = true;
   } else if (!onDesktop) {
@@ -56,7 +58,7 @@ void CDesktopStrip::Clear() {
   if (!placement.HasStrip()) return;
   const RECT rect = StripRect();
   CDibSurface frame;
-  if (DrawStrip(frame, rect, "", 0, kFillFromSnapshot, &pictures.DesktopSnapshot()))
+  if (DrawStrip(frame, rect, "", 0, kFillFromSnapshot, &pictures.DesktopSnapshot(), stripDpi))
     CopyToWindow(frame, DesktopCanvasWindow(FindDesktopListView()), rect);
   placement.Clear();
   onDesktop = false;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/gui_objects_win.h"
 #include "ticker/display/draw_strip_win.h"
 
 namespace ticker {
@@ -131,6 +132,50 @@ TEST(FlashWnd, SitsAtTheCornerAndTakesTheShapeOfItsText) {
   EXPECT_TRUE(::GetWindowLongA(flash.GetHwnd(), GWL_EXSTYLE) & WS_EX_TOPMOST);
   flash.Hide();
   EXPECT_FALSE(::IsWindowVisible(flash.GetHwnd()));
+}
+
+TEST(FlashRegion, ARegionTheWindowDidNotTakeIsFreed) {
+  // The system owns a window region only once SetWindowRgn succeeded; a window that is gone
+  // refuses it, and the region must not be left behind.
+  HWND gone = ::CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(gone, nullptr);
+  ::DestroyWindow(gone);
+  const int before = gui_objects::GdiObjects();
+  ASSERT_GT(before, 0);
+  for (int i = 0; i < 50; ++i) EXPECT_FALSE(SetWindowRegion(gone, ::CreateRectRgn(0, 0, 5, 5)));
+  EXPECT_EQ(gui_objects::GdiObjects(), before);
+  EXPECT_FALSE(SetWindowRegion(gone, nullptr));
+}
+
+RECT RegionBox(HWND w) {
+  win::CRegionHandle shape(::CreateRectRgn(0, 0, 0, 0));
+  RECT box = {};
+  if (::GetWindowRgn(w, shape.Get()) != ERROR) ::GetRgnBox(shape.Get(), &box);
+  return box;
+}
+
+TEST(FlashWnd, ADpiChangeScalesItsHeightAndTextAndKeepsTheBulletinShown) {
+  CFlashWnd flash;
+  ASSERT_TRUE(flash.Create(nullptr));
+  HWND w = flash.GetHwnd();
+  RECT suggested = {};
+  ::SendMessageA(w, WM_DPICHANGED, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&suggested));
+  flash.SetFlashText("地震速報");
+  const RECT at96 = RegionBox(w);
+  ASSERT_GT(at96.bottom - at96.top, 0);
+
+  ::SendMessageA(w, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+  RECT r;
+  ::GetWindowRect(w, &r);
+  EXPECT_EQ(r.top, 0);
+  EXPECT_EQ(r.bottom, kFlashHeight * 3 / 2);
+  EXPECT_EQ(flash.FlashRect().bottom, kFlashHeight * 3 / 2);
+  // The text on show was drawn again: one and a half times as tall, and as far down.
+  const RECT at144 = RegionBox(w);
+  const auto ratio = [](long a, long b) { return static_cast<double>(a) / static_cast<double>(b); };
+  EXPECT_NEAR(ratio(at144.bottom - at144.top, at96.bottom - at96.top), 1.5, 0.15);
+  EXPECT_NEAR(ratio(at144.right - at144.left, at96.right - at96.left), 1.5, 0.15);
+  EXPECT_NEAR(ratio(at144.top, at96.top), 1.5, 0.3);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "support/ticker_link/ticker_link.h"
+#include "support/win/dpi.h"
 #include "ticker/display/ticker_windows_res.h"
 
 CTickerDlg::CTickerDlg(std::string root)
@@ -100,12 +101,14 @@ int CTickerDlg::Random() {
   return std::rand();
 }
 
+// The display line's lead-in counts 12-pixel characters: the widths it is measured on are given
+// at 96 DPI, whatever the DPI the text is drawn at.
 int CTickerDlg::ScreenWidth() {
-  return ::GetSystemMetrics(SM_CXSCREEN);
+  return win::UnscaleForDpi(::GetSystemMetrics(SM_CXSCREEN), win::DpiOfPrimaryMonitor());
 }
 
 int CTickerDlg::BarWidth() {
-  return bar.GetHwnd() ? bar.Width() : 0;
+  return bar.GetHwnd() ? win::UnscaleForDpi(bar.Width(), bar.Dpi()) : 0;
 }
 
 bool CTickerDlg::PrepareBar() {
@@ -116,7 +119,8 @@ bool CTickerDlg::PrepareBar() {
 
 void CTickerDlg::DrawBar(const std::string& text, int xOffset) {
   if (!bar.GetHwnd()) return;
-  if (barPainter.Draw(bar.BarRect(), text, xOffset, RGB(0, 0, 0))) bar.Present(barPainter.Dc());
+  if (barPainter.Draw(bar.BarRect(), text, xOffset, RGB(0, 0, 0), nullptr, bar.Dpi()))
+    bar.Present(barPainter.Dc());
 }
 
 void CTickerDlg::HideBar() {
