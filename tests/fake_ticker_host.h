@@ -69,6 +69,7 @@ class FakeTickerHost : public TickerHost {
   int BarWidth() override { return barExists ? barWidth : 0; }
   int CaptionTargetWidth() override { return captionWidth; }
   bool PrepareBar() override;
+  bool BarMustGiveWay() override { return fullScreen; }
   void CheckWallpaperSettings() override;
   void RefreshSnapshot() override;
   void DrawBar(const std::string& text, int xOffset) override;
@@ -126,6 +127,7 @@ class FakeTickerHost : public TickerHost {
   int barWidth = 1024;
   int captionWidth = -1;
   bool barExists = true;
+  bool fullScreen = false;  // a full-screen program is in front on the bar's monitor
   bool barVisible = false;
   bool flashExists = true;
   bool flashVisible = false;

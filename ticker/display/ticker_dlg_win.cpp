@@ -6,6 +6,7 @@
 
 #include "support/ticker_link/ticker_link.h"
 #include "support/win/dpi.h"
+#include "ticker/display/full_screen_win.h"
 #include "ticker/display/ticker_windows_res.h"
 
 CTickerDlg::CTickerDlg(std::string root)
@@ -117,6 +118,20 @@ bool CTickerDlg::PrepareBar() {
   return true;
 }
 
+bool CTickerDlg::BarMustGiveWay() {
+  const DWORD now = ::GetTickCount();
+  const bool ask = !shellAsked || now - shellAskedAt >= 1000;
+  ticker::ForegroundFacts facts = ticker::ProbeForeground(bar.GetHwnd(), ask);
+  if (ask) {
+    shellState = facts.state;
+    shellAskedAt = now;
+    shellAsked = true;
+  } else {
+    facts.state = shellState;
+  }
+  return ticker::BarGivesWay(facts);
+}
+
 void CTickerDlg::DrawBar(const std::string& text, int xOffset) {
   if (!bar.GetHwnd()) return;
   if (barPainter.Draw(bar.BarRect(), text, xOffset, RGB(0, 0, 0), nullptr, bar.Dpi()))
@@ -136,7 +151,9 @@ void CTickerDlg::SetFlashText(const std::string& text) {
 }
 
 void CTickerDlg::ShowFlash() {
-  flash.ShowTopmost();
+  // Above everything at every step, a full-screen program's topmost window included: bulletins
+  // are urgent.
+  flash.RaiseTopmost();
 }
 
 void CTickerDlg::HideFlash() {

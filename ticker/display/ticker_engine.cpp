@@ -83,9 +83,22 @@ void TickerEngine::HandleTimer(int id) {
     FetchNext(nullptr);
   } else if (id >= kFlashTimerFirst && id <= kFlashTimerLast) {
     OnFlashTimer(id);
+  } else if (id == kGiveWayTimer) {
+    OnGiveWayTimer();
   }
 }
 
+void TickerEngine::OnGiveWayTimer() {
+  host.KillTimer(kGiveWayTimer);
+  if (!givingWay) return;
+  if (host.BarMustGiveWay()) {
+    host.SetTimer(kGiveWayTimer, kGiveWayCheckMs);
+    return;
+  }
+  // The full-screen program is gone: the line goes on from where it stopped.
+  givingWay = false;
+  ScrollTick();
+}
 
 bool TickerEngine::OnCommand(int id) {
   const bool ours = id == ticker_link::kReloadCommand ||
@@ -195,6 +208,10 @@ void TickerEngine::Reload() {
 void TickerEngine::Stop() {
   host.KillTimer(kTickTimer);
   host.KillTimer(kPauseTimer);
+  if (givingWay) {
+    host.KillTimer(kGiveWayTimer);
+    givingWay = false;
+  }
   displayLine.clear();
   lineBuilt = 0;
   step = 0;
@@ -374,6 +391,14 @@ void TickerEngine::ScrollTick() {
 
 TickerEngine::TickResult TickerEngine::ModeTick() {
   if (mode == 0) {
+    if (host.BarMustGiveWay()) {
+      // Hidden and held, with the line where it is: no drawing and no tick timer until the
+      // full-screen program is gone, looked for every half second.
+      host.HideBar();
+      givingWay = true;
+      host.SetTimer(kGiveWayTimer, kGiveWayCheckMs);
+      return TickResult::kStop;
+    }
     if (!host.PrepareBar()) return TickResult::kStop;
   } else if (mode == 1) {
     host.CheckWallpaperSettings();

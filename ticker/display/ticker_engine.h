@@ -28,6 +28,9 @@ constexpr int kTickTimer = 100;
 constexpr int kPauseTimer = 200;
 constexpr int kFlashTimerFirst = 500;  // 500-505: the flash sequence
 constexpr int kFlashTimerLast = 505;
+// Bar mode, while the bar gives way to a full-screen program: when to look again.
+constexpr int kGiveWayTimer = 300;
+constexpr int kGiveWayCheckMs = 500;
 
 // Pause before each registration-order probe of a slot.
 constexpr int kProbePauseMs = 100;
@@ -107,6 +110,8 @@ class TickerEngine {
   const std::string& FlashTitle() const { return flashTitle; }
   const std::vector<std::string>& FlashLines() const { return flashLines; }
   int FlashIndex() const { return flashIndex; }
+  // The bar is hidden and the scrolling held for a full-screen program.
+  bool GivingWay() const { return givingWay; }
 
   // The tick interval of the current speed, and the pause of the current "Sleep" index (-1: none).
   long long TickInterval() const;
@@ -133,6 +138,7 @@ class TickerEngine {
   void FetchCurrent(const settings::ProxyCredentials& proxy);
   void SetSiteUrl(const std::string& url);
   void OnFlashTimer(int id);
+  void OnGiveWayTimer();
   void KillFlashTimers();
 
   TickerHost& host;
@@ -161,6 +167,7 @@ class TickerEngine {
   int online = 1;
   std::atomic<int> busy{0};
   bool closed = false;
+  bool givingWay = false;
   bool closing = false;  // a close is waiting behind the running handler
   bool handling = false;
   std::deque<std::function<void()>> pending;
