@@ -3,6 +3,7 @@
 #include "support/system/paths_win.h"
 #include "support/win/handles.h"
 #include "ticker/common/help_dlg_win.h"
+#include "ticker/dialogs/help_texts.h"
 #include "ticker/dialogs/option_dlg_res.h"
 #include "ticker/dialogs/option_rules.h"
 
@@ -82,7 +83,7 @@ bool COptionDlg::OnCommand(int id, int code, HWND control) {
       return true;
     case IDC_OPT_HELP:
       if (code == STN_CLICKED) {
-        CHelpDlg help(option_dlg::kHelpTitle, option_dlg::HelpText());
+        CHelpDlg help(help_text::kHelpTitle, option_dlg::HelpText());
         help.DoModal(GetHwnd());
       }
       return true;

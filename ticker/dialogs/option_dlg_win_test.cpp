@@ -9,6 +9,7 @@
 #include "support/registry/registry.h"
 #include "support/system/paths_win.h"
 #include "tests/registry_test_key.h"
+#include "ticker/dialogs/help_texts.h"
 #include "ticker/dialogs/option_dlg_res.h"
 #include "ticker/dialogs/option_rules.h"
 #include "ticker/dialogs/test_driver_win.h"
@@ -231,7 +232,7 @@ TEST_F(OptionDlg, HelpPictureOpensTheHelpWindowWithTheOptionsText) {
   ASSERT_TRUE(Open(dlg));
   EXPECT_NE(::SendMessageA(dlg.GetItem(IDC_OPT_HELP), STM_GETIMAGE, IMAGE_BITMAP, 0), 0);
   std::string shownText;
-  std::thread user = dialog_test::WhenShown(option_dlg::kHelpTitle, [&](HWND help) {
+  std::thread user = dialog_test::WhenShown(help_text::kHelpTitle, [&](HWND help) {
     if (!help) return;
     char text[4096] = {};
     ::GetDlgItemTextA(help, 1033, text, sizeof text);

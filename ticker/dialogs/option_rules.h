@@ -23,7 +23,6 @@ inline bool ProxyEditsEnabled(int proxyAuth) {
   return proxyAuth == 1;
 }
 
-constexpr const char kHelpTitle[] = " Zellora ｵﾌﾟｼｮﾝ設定 ﾍﾙﾌﾟ";
 // The help window's text, lines separated by CR LF.
 const std::string& HelpText();
 

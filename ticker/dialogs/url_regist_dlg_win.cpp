@@ -4,7 +4,7 @@
 
 #include "support/registry/registry.h"
 #include "ticker/common/help_dlg_win.h"
-#include "ticker/dialogs/option_rules.h"
+#include "ticker/dialogs/help_texts.h"
 #include "ticker/dialogs/url_regist_dlg_res.h"
 #include "ticker/dialogs/url_select_dlg_win.h"
 
@@ -163,7 +163,7 @@ bool CUrlRegistDlg::OnCommand(int id, int code, HWND control) {
     }
     case IDC_REG_HELP:
       if (code == STN_CLICKED) {
-        CHelpDlg help(option_dlg::kHelpTitle, url_regist::HelpText());
+        CHelpDlg help(help_text::kHelpTitle, url_regist::HelpText());
         help.DoModal(GetHwnd());
       }
       return true;

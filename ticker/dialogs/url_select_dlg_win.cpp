@@ -5,6 +5,7 @@
 #include "support/net/page_fetch.h"
 #include "ticker/common/help_dlg_win.h"
 #include "ticker/common/settings.h"
+#include "ticker/dialogs/help_texts.h"
 #include "ticker/dialogs/url_select_dlg_res.h"
 #include "ticker/news/news_list.h"
 
@@ -227,7 +228,7 @@ bool CUrlSelectDlg::OnCommand(int id, int code, HWND control) {
       return true;
     case IDC_SEL_HELP:
       if (code == STN_CLICKED) {
-        CHelpDlg help(url_select::kHelpTitle, url_select::HelpText());
+        CHelpDlg help(help_text::kHelpTitle, url_select::HelpText());
         help.DoModal(GetHwnd());
       }
       return true;

@@ -89,6 +89,5 @@ constexpr const char kOwnDownloadStatus[] = "プレビュー：ティッカー�
 
 // The help window's text, lines separated by CR LF.
 const std::string& HelpText();
-constexpr const char kHelpTitle[] = " Zellora ｵﾌﾟｼｮﾝ設定 ﾍﾙﾌﾟ";
 
 }  // namespace url_select

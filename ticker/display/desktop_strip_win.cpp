@@ -33,21 +33,22 @@ RECT CDesktopStrip::StripRect() const {
   return RECT{s.left, s.top, s.right, s.bottom};
 }
 
-void CDesktopStrip::Draw(const std::string& text, int xOffset, int areaPercent) {
+void CDesktopStrip::Draw(const std::string& text, int xOffset, int areaPercent, UINT dpi) {
   const ScreenGeometry g = pictures.Geometry();
   const DibRect work = ToDib(g.workArea);
   // The old strip may lie outside the new one: the shell repaints the desktop.
   if (placement.SeeWorkArea(work)) ::SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_FLUSHNOWAIT, nullptr, nullptr);
-  placement.Place(work, g.width, areaPercent);
+  placement.Place(work, g.width, areaPercent, win::ScaleForDpi(kStripHeight, dpi));
   const RECT rect = StripRect();
 
   HWND view = FindDesktopListView();
   // A view other than the one in the snapshot (the shell was restarted): its icons first.
   if (view && view != pictures.SnapshotView()) pictures.RefreshSnapshot();
   CDibSurface frame;
-  const bool shown = view &&
-                     DrawStrip(frame, rect, text, xOffset, kFillFromSnapshot, &pictures.DesktopSnapshot()) &&
-                     CopyToWindow(frame, view, rect);
+  const bool shown =
+      view &&
+      DrawStrip(frame, rect, text, xOffset, kFillFromSnapshot, &pictures.DesktopSnapshot(), dpi) &&
+      CopyToWindow(frame, view, rect);
   if (shown) {
     onDesktop = true;
   } else if (!onDesktop) {

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "support/win/dpi.h"
 #include "ticker/display/desktop_strip.h"
 #include "ticker/display/wallpaper_win.h"
 
@@ -19,8 +20,9 @@ class CDesktopStrip {
   CDesktopStrip& operator=(const CDesktopStrip&) = delete;
 
   // One tick: text starts xOffset pixels into a strip of areaPercent % of the screen's width.
-  // Nothing is drawn when there is no desktop list view.
-  void Draw(const std::string& text, int xOffset, int areaPercent);
+  // Nothing is drawn when there is no desktop list view. The strip's height, its font and
+  // xOffset are sizes at 96 DPI, drawn at dpi (the desktop's).
+  void Draw(const std::string& text, int xOffset, int areaPercent, UINT dpi = win::kBaseDpi);
   // Asks the desktop's view to repaint where the last strip was and forgets it; nothing when no
   // strip ever reached the desktop.
   void Clear();
@@ -31,7 +33,7 @@ class CDesktopStrip {
  private:
   CWallpaperCapture& pictures;
   StripPlacement placement;
-  bool onDesktop = false;  // a strip was copied onto the desktop since the last clean-up
+  bool onDesktop = false;         // a strip was copied onto the desktop since the last clean-up
 };
 
 }  // namespace ticker
