@@ -160,7 +160,7 @@ void CUrlSelectDlg::OnDocumentComplete(const std::string& navigated) {
     return;
   }
   previewFromOwnDownload = false;
-  if (browser.FirstElementMarkup(pageMarkup)) {
+  if (browser.DocumentMarkup(pageMarkup)) {
     FieldsToControls();
     RefreshPreview();
   }
