@@ -68,12 +68,10 @@ class CUrlSelectDlg::DownloadMailbox {
   std::vector<OwnDownload> results;
 };
 
-namespace {
-
 // The lines of a page as they arrive; a download whose dialog has gone stops at the next one.
-class LineCollector : public PageLineSink {
+class CUrlSelectDlg::LineCollector : public PageLineSink {
  public:
-  explicit LineCollector(const CUrlSelectDlg::DownloadMailbox& box) : mailbox(box) {}
+  explicit LineCollector(const DownloadMailbox& box) : mailbox(box) {}
   void OnLine(std::string& line) override {
     if (mailbox.Closed()) throw std::runtime_error("the dialog has closed");
     page.lines.push_back(std::move(line));
@@ -81,10 +79,8 @@ class LineCollector : public PageLineSink {
   PageLines page;
 
  private:
-  const CUrlSelectDlg::DownloadMailbox& mailbox;
+  const DownloadMailbox& mailbox;
 };
-
-}  // namespace
 
 CUrlSelectDlg::CUrlSelectDlg() : CDialog(IDD_URL_SELECT_DIALOG) {}
 

@@ -31,8 +31,6 @@ class CUrlSelectDlg : public win::CDialog, private win::BrowserEvents {
   int level = 0;
   std::string pageTitle;
 
-  class DownloadMailbox;
-
  protected:
   bool OnInitDialog() override;
   bool OnCommand(int id, int code, HWND control) override;
@@ -64,6 +62,9 @@ class CUrlSelectDlg : public win::CDialog, private win::BrowserEvents {
   static int DownloadsRunning();
 
  private:
+  class DownloadMailbox;
+  class LineCollector;
+
   void ControlsToFields();
   void FieldsToControls();
   void ShowText(int id, const std::string& text);
