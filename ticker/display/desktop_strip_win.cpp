@@ -46,8 +46,7 @@ void CDesktopStrip::Draw(const std::string& text, int xOffset, int areaPercent, 
   if (view && view != pictures.SnapshotView()) pictures.RefreshSnapshot();
   CDibSurface frame;
   const bool shown =
-      view &&
-      DrawStrip(frame, rect, text, xOffset, kFillFromSnapshot, &pictures.DesktopSnapshot(), dpi) &&
+      view && DrawStrip(frame, rect, text, xOffset, kFillFromSnapshot, &pictures.DesktopSnapshot(), dpi) &&
       CopyToWindow(frame, view, rect);
   if (shown) {
     onDesktop = true;

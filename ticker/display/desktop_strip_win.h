@@ -33,7 +33,7 @@ class CDesktopStrip {
  private:
   CWallpaperCapture& pictures;
   StripPlacement placement;
-  bool onDesktop = false;         // a strip was copied onto the desktop since the last clean-up
+  bool onDesktop = false;  // a strip was copied onto the desktop since the last clean-up
 };
 
 }  // namespace ticker
