@@ -18,10 +18,10 @@
 class CZelloraDlg : public win::CDialog {
  public:
   // How long WM_CLOSE may take to reach the ticker window before the shutdown goes on without
-  // it, and how long the ticker thread then has to finish before it is terminated (the fetch in
-  // progress is aborted first, so neither is used up by a server that stalls).
+  // it (the fetch in progress is aborted first, so a server that stalls does not use this up).
   static constexpr DWORD kCloseSendMs = 1000;
-  static constexpr DWORD kFinishedWaitMs = 4000;
+  // How long the ticker thread may take to end after that.
+  static constexpr DWORD kTickerEndMs = 4000;
 
   CZelloraDlg();
   ~CZelloraDlg() override;
