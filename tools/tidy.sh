@@ -10,7 +10,7 @@
 # Diagnostics name the sources and their lines (the copies open with a #line, so a copy's line N
 # is the source's N - 1), each once, then the count per check.
 # Exits 1 on any warning.
-#   tools/tidy.sh [file...]     default: every .cpp under support ticker companion catalogue tools
+#   tools/tidy.sh [file...]     default: every .cpp under support ticker companion catalogue installer tools
 #                               tests but the fuzz targets; TIDY_JOBS files at a time (nproc)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -19,7 +19,7 @@ native=build/fuzz
 win=build/win64
 tidy=$win/tidy
 jobs=${TIDY_JOBS:-$(nproc)}
-code_dirs=(support ticker companion catalogue tools tests)
+code_dirs=(support ticker companion catalogue installer tools tests)
 
 for db in "$native/compile_commands.json" "$win/compile_commands.json"; do
   [ -f "$db" ] || { echo "== no $db (cmake --preset fuzz / win64 first)"; exit 1; }

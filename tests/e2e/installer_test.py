@@ -1,14 +1,18 @@
 """Zellora-Setup.exe: a silent install puts the programs, the settings, the browser menu entries,
-the automation server, the Start-menu entries and the uninstall entry in place; a silent
-uninstall while the ticker runs ends it and takes away exactly what was installed."""
+the automation server, the Start-menu entries, the start with Windows and the uninstall entry in
+place and leaves exactly one ticker running; an update over a running ticker ends it first; a
+silent uninstall while the ticker runs (stalled in a fetch, even) waits for it to end and takes
+away exactly what was installed."""
 
 import os
+import subprocess
 import sys
+import time
 import unittest
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
-from winehelp import WineEnv, wait_until  # noqa: E402
+from winehelp import WineEnv, reg_dword, reg_text, wait_until  # noqa: E402
 
 TITLE = "__@ZELLORA@__"
 SETTINGS = r"HKCU\Software\HOSHIRAI\Zellora"
@@ -16,6 +20,8 @@ MENU = r"HKCU\Software\Microsoft\Internet Explorer\MenuExt"
 MENU_KEYS = ["Zelloraに追加", "Zelloraに送る"]
 PROGID = r"HKCR\Zellmate.Application"
 UNINSTALL = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Zellora"
+RUN = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Run"
+RUN_COMMAND = '"C:\\Program Files\\HOSHIRAI\\Zellora\\Zellora.exe"'
 FILES = ["Zellora.exe", "Zellmate.exe", "Catalogue.exe", "ZellAdd.htm", "ZellSend.htm", "Uninstall.exe"]
 WATCHED_KEYS = [SETTINGS, MENU, PROGID, UNINSTALL, r"HKCU\Software\HOSHIRAI"]
 
@@ -37,6 +43,28 @@ class InstallerTest(unittest.TestCase):
             self.env.kill_leftovers(exe)
             self.addCleanup(self.env.kill_leftovers, exe)
         self.addCleanup(self.env.kill_started)
+        # A start with Windows left behind would start a ticker whenever the prefix boots.
+        self.addCleanup(self.env.reg_delete, RUN, "Zellora")
+        self.env.reg_delete(RUN, "Zellora")
+
+    def install(self, *switches):
+        rc, _ = self.env.wine(str(self.setup), "/S", *switches, timeout=180)
+        self.assertEqual(rc, 0)
+
+    def uninstall(self):
+        """Starts the silent uninstall; it copies itself away and returns at once."""
+        self.env.wine(str(self.folder / "Uninstall.exe"), "/S", timeout=60)
+
+    def tickers(self):
+        """(windows titled like the ticker's main window, Zellora.exe processes)."""
+        windows = [w for w in self.env.windows() if w["title"] == TITLE]
+        return len(windows), len(self.env.pids_of("Zellora.exe"))
+
+    def assert_one_ticker(self):
+        self.assertTrue(self.env.wait_window(TITLE, timeout=30), "the ticker did not start")
+        # A second ticker, had one been started, would be there by now.
+        time.sleep(3)
+        self.assertEqual(self.tickers(), (1, 1))
 
     def listing(self):
         """Every file and folder of the prefix's drive outside the system's own folders."""
@@ -65,14 +93,17 @@ class InstallerTest(unittest.TestCase):
         files_before = self.listing()
         registry_before = self.registry()
 
-        rc, _ = self.env.wine(str(self.setup), "/S", timeout=120)
-        self.assertEqual(rc, 0)
+        self.install()
         for name in FILES:
             self.assertTrue((self.folder / name).is_file(), name)
-        # The installer starts the ticker with "/REGIST": the first-run values are written.
-        self.assertTrue(self.env.wait_window(TITLE, timeout=30), "the ticker did not start")
+        self.assertFalse((self.folder / "zellora_helper.exe").exists(), "the helper is not installed")
+        # The installer starts the ticker once, as the desktop's user (Wine has no desktop shell:
+        # directly); it writes the first-run values.
+        self.assert_one_ticker()
         self.assertTrue(wait_until(lambda: self.env.reg_value(SETTINGS, "bSetup") == 1, 10))
         self.assertEqual(self.env.reg_value(SETTINGS, "bOnline"), 1)
+        # It starts with Windows, for every user.
+        self.assertEqual(self.env.reg_value(RUN, "Zellora"), RUN_COMMAND)
         # The browser menu entries point at the script pages in the folder; the server is registered.
         for key, page in zip(MENU_KEYS, ["ZellAdd.htm", "ZellSend.htm"]):
             entry = self.env.reg_query(MENU + "\\" + key)
@@ -89,9 +120,11 @@ class InstallerTest(unittest.TestCase):
 
         # The uninstaller copies itself away and returns at once; its work is done when the
         # uninstall entry is gone.
-        rc, _ = self.env.wine(str(self.folder / "Uninstall.exe"), "/S", timeout=60)
+        self.uninstall()
         self.assertTrue(wait_until(lambda: not self.env.reg_exists(UNINSTALL), 60, 0.5), "the uninstall did not finish")
         self.assertTrue(wait_until(lambda: self.env.find_window(TITLE) is None, 20), "the ticker still runs")
+        self.assertEqual(self.env.pids_of("Zellora.exe"), [])
+        self.assertIsNone(self.env.reg_value(RUN, "Zellora"))
         self.assertFalse(self.env.reg_exists(SETTINGS))
         for key in MENU_KEYS:
             self.assertFalse(self.env.reg_exists(MENU + "\\" + key), key)
@@ -101,6 +134,82 @@ class InstallerTest(unittest.TestCase):
         # Nothing else changed.
         self.assertEqual(self.listing(), files_before)
         self.assertEqual(self.registry(), registry_before)
+
+
+    def test_update_over_a_running_ticker_and_uninstall_during_a_stalled_fetch(self):
+        server = self.start_server()
+        # Settings of an earlier installation whose only page stalls for a minute in the middle of
+        # its body: the ticker is inside its fetch whenever it is asked to end.
+        self.env.reg_delete(SETTINGS)
+        key = SETTINGS.replace("HKCU", "HKEY_CURRENT_USER", 1)
+        stall = "http://127.0.0.1:%d/page?body=%s&stall=10&stall_secs=60" % (server.port, "x" * 100)
+        self.assertTrue(self.env.reg_import({
+            key: {"bSetup": reg_dword(1), "bOnline": reg_dword(1)},
+            key + r"\Option": {"Howto": reg_dword(0)},
+            key + r"\URL_List\URL00000000": {"Title": reg_text("止まる新聞"), "URL": reg_text(stall),
+                                            "Filter": reg_dword(10)},
+        }, "stall.reg"), self.env.last_error)
+
+        self.install()
+        self.assert_one_ticker()
+        first = self.env.pids_of("Zellora.exe")
+        self.assertTrue(wait_until(lambda: server.requests() >= 1, 20), "the ticker did not fetch")
+        self.assertEqual(self.env.reg_value(RUN, "Zellora"), RUN_COMMAND)
+
+        # An update with the start with Windows cleared: the running ticker is ended (its fetch
+        # stalls, so that takes seconds), its program replaced, and one new ticker started.
+        self.install("/NOAUTORUN")
+        self.assertTrue(all(not Path("/proc/%d" % pid).exists() for pid in first), "the old ticker still runs")
+        self.assert_one_ticker()
+        self.assertNotEqual(self.env.pids_of("Zellora.exe"), first)
+        self.assertIsNone(self.env.reg_value(RUN, "Zellora"))
+        self.assertTrue(wait_until(lambda: server.requests() >= 2, 20), "the new ticker did not fetch")
+
+        # The uninstall, while that fetch stalls: the program file goes only after the ticker has
+        # ended.
+        ticker = self.env.pids_of("Zellora.exe")
+        program = self.folder / "Zellora.exe"
+        started = time.monotonic()
+        self.uninstall()
+        ticker_end = file_end = None
+        while time.monotonic() - started < 60 and (ticker_end is None or file_end is None):
+            now = time.monotonic() - started
+            if ticker_end is None and all(not Path("/proc/%d" % pid).exists() for pid in ticker):
+                ticker_end = now
+            if file_end is None and not program.exists():
+                file_end = now
+            time.sleep(0.05)
+        self.assertIsNotNone(ticker_end, "the ticker did not end")
+        self.assertIsNotNone(file_end, "Zellora.exe was not deleted")
+        self.assertLessEqual(ticker_end, file_end)
+        print("ticker ended after %.1f s, its program deleted after %.1f s" % (ticker_end, file_end), file=sys.stderr)
+        self.assertTrue(wait_until(lambda: not self.env.reg_exists(UNINSTALL), 60, 0.5), "the uninstall did not finish")
+        self.assertTrue(wait_until(lambda: not self.folder.exists(), 20), "the program folder is still there")
+        self.assertFalse(self.env.reg_exists(SETTINGS))
+        self.assertEqual(self.tickers(), (0, 0))
+
+    def start_server(self):
+        folder = self.env.tmp_dir / "server"
+        folder.mkdir(exist_ok=True)
+        port_file = folder / "port"
+        record = folder / "record.txt"
+        record.write_bytes(b"")
+        process = subprocess.Popen(
+            [sys.executable, str(self.env.source_dir / "tools" / "http_test_server.py"), "--port-file",
+             str(port_file), "--record", str(record), "--lifetime", "600"],
+            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.addCleanup(process.wait, 10)
+        self.addCleanup(process.kill)
+        self.assertTrue(wait_until(port_file.exists, 10), "the test server did not start")
+
+        class Server:
+            port = int(port_file.read_text().split()[0])
+
+            @staticmethod
+            def requests():
+                return record.read_bytes().count(b"GET /page?")
+
+        return Server
 
 
 if __name__ == "__main__":
