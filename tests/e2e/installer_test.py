@@ -5,6 +5,7 @@ silent uninstall while the ticker runs (stalled in a fetch, even) waits for it t
 away exactly what was installed."""
 
 import os
+import shutil
 import subprocess
 import sys
 import time
@@ -46,6 +47,11 @@ class InstallerTest(unittest.TestCase):
         # A start with Windows left behind would start a ticker whenever the prefix boots.
         self.addCleanup(self.env.reg_delete, RUN, "Zellora")
         self.env.reg_delete(RUN, "Zellora")
+        # What an earlier run that failed half-way left installed.
+        for folder in (self.folder.parent, self.menu_folder):
+            shutil.rmtree(folder, ignore_errors=True)
+        for key in (SETTINGS, PROGID, UNINSTALL) + tuple(MENU + "\\" + k for k in MENU_KEYS):
+            self.env.reg_delete(key)
 
     def install(self, *switches):
         rc, _ = self.env.wine(str(self.setup), "/S", *switches, timeout=180)
@@ -59,6 +65,10 @@ class InstallerTest(unittest.TestCase):
         """(windows titled like the ticker's main window, Zellora.exe processes)."""
         windows = [w for w in self.env.windows() if w["title"] == TITLE]
         return len(windows), len(self.env.pids_of("Zellora.exe"))
+
+    def ended(self, pids):
+        """Whether none of these processes runs (an ended one may stay a zombie: no command line)."""
+        return not set(pids) & set(self.env.pids_of("Zellora.exe"))
 
     def assert_one_ticker(self):
         self.assertTrue(self.env.wait_window(TITLE, timeout=30), "the ticker did not start")
@@ -87,9 +97,6 @@ class InstallerTest(unittest.TestCase):
         return tree
 
     def test_install_then_uninstall_while_the_ticker_runs(self):
-        # Start from an uninstalled system.
-        for key in (SETTINGS, PROGID, UNINSTALL) + tuple(MENU + "\\" + k for k in MENU_KEYS):
-            self.env.reg_delete(key)
         files_before = self.listing()
         registry_before = self.registry()
 
@@ -159,7 +166,7 @@ class InstallerTest(unittest.TestCase):
         # An update with the start with Windows cleared: the running ticker is ended (its fetch
         # stalls, so that takes seconds), its program replaced, and one new ticker started.
         self.install("/NOAUTORUN")
-        self.assertTrue(all(not Path("/proc/%d" % pid).exists() for pid in first), "the old ticker still runs")
+        self.assertTrue(self.ended(first), "the old ticker still runs")
         self.assert_one_ticker()
         self.assertNotEqual(self.env.pids_of("Zellora.exe"), first)
         self.assertIsNone(self.env.reg_value(RUN, "Zellora"))
@@ -174,7 +181,7 @@ class InstallerTest(unittest.TestCase):
         ticker_end = file_end = None
         while time.monotonic() - started < 60 and (ticker_end is None or file_end is None):
             now = time.monotonic() - started
-            if ticker_end is None and all(not Path("/proc/%d" % pid).exists() for pid in ticker):
+            if ticker_end is None and self.ended(ticker):
                 ticker_end = now
             if file_end is None and not program.exists():
                 file_end = now
