@@ -104,8 +104,8 @@ class InstallerTest(unittest.TestCase):
         for name in FILES:
             self.assertTrue((self.folder / name).is_file(), name)
         self.assertFalse((self.folder / "zellora_helper.exe").exists(), "the helper is not installed")
-        # The installer starts the ticker once, as the desktop's user (Wine has no desktop shell:
-        # directly); it writes the first-run values.
+        # The installer starts the ticker once, as the desktop's user (through Wine's desktop
+        # process, which answers the shell's way); it writes the first-run values.
         self.assert_one_ticker()
         self.assertTrue(wait_until(lambda: self.env.reg_value(SETTINGS, "bSetup") == 1, 10))
         self.assertEqual(self.env.reg_value(SETTINGS, "bOnline"), 1)
