@@ -484,7 +484,9 @@ bool CCatalogueDlg::StartInstaller(const std::string& path, bool& declined) {
   // CreateProcess with ERROR_ELEVATION_REQUIRED, while ShellExecuteEx shows the consent prompt
   // for it (and opens a package that is no program, an .msi, with its handler). The shell's own
   // error box is not wanted (SEE_MASK_FLAG_NO_UI: the catalogue says it in its words), and the
-  // installer starts in its own folder.
+  // installer starts in its own folder. ShellExecuteEx may hand the start to shell extensions, so
+  // its documentation asks for COM on the calling thread: the catalogue's thread initialises OLE
+  // (an apartment-threaded apartment) before its window exists.
   const std::size_t slash = sjis::FindLastChar(path, '\\');
   const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash);
   SHELLEXECUTEINFOA info = {};
