@@ -61,9 +61,15 @@ class StartupTest(unittest.TestCase):
                 return True
         return False
 
+    def balloon_shown(self):
+        """Whether a tray balloon is on screen (Wine's tray shows it as a visible tooltip window)."""
+        return any(w["cls"] == "tooltips_class32" and w["visible"] for w in self.env.windows())
+
     def test_first_start_writes_seven_values_and_a_second_start_nothing(self):
         p = self.start_ticker()
         self.assertEqual(self.env.reg_query(KEY), FIRST_RUN)
+        # The first start shows where the icon is.
+        self.assertTrue(wait_until(self.balloon_shown, 10, 0.3), "no balloon on the first start")
         # A new installation starts with the bar (its first page cannot be reached here: the bar
         # shows the error item).
         self.assertTrue(wait_until(self.bar_shown, 60, 0.5), "no bar on the first start")
@@ -94,8 +100,11 @@ class StartupTest(unittest.TestCase):
         self.stop_ticker(p)
 
     def test_a_second_start_leaves_one_ticker_and_shows_where_it_is(self):
+        # Not a first run: the running ticker shows no balloon of its own.
+        self.assertTrue(self.env.reg_add(KEY, "bSetup", 1))
         first = self.start_ticker()
         self.assertTrue(self.env.wait_window(TICKER))
+        self.assertFalse(wait_until(self.balloon_shown, 4, 0.3), "a balloon without a first run")
         before = self.tray_icons()
         started = time.monotonic()
         second = self.env.start(self.exe)
@@ -106,6 +115,8 @@ class StartupTest(unittest.TestCase):
         self.assertEqual(len([w for w in self.env.windows() if w["title"] == TICKER]), 1)
         self.assertEqual(len(self.env.pids_of("Zellora.exe")), 1)
         self.assertEqual(self.tray_icons(), before)
+        # The running ticker shows where its icon is.
+        self.assertTrue(wait_until(self.balloon_shown, 10, 0.3), "no balloon after the second start")
         self.env.screenshot(self.env.tmp_dir / "second-start.png")
         # "/REGIST" is a start like any other; "/UNREGIST" still ends the running ticker.
         self.assertEqual(self.env.start(self.exe, "/regist").wait(15), 0)
