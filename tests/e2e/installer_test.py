@@ -5,6 +5,7 @@ silent uninstall while the ticker runs (stalled in a fetch, even) waits for it t
 away exactly what was installed."""
 
 import os
+import signal
 import shutil
 import subprocess
 import sys
@@ -22,6 +23,7 @@ MENU_KEYS = ["Zelloraに追加", "Zelloraに送る"]
 PROGID = r"HKCR\Zellmate.Application"
 UNINSTALL = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Zellora"
 RUN = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Run"
+PENDING = r"HKLM\System\CurrentControlSet\Control\Session Manager"
 RUN_COMMAND = '"C:\\Program Files\\HOSHIRAI\\Zellora\\Zellora.exe"'
 FILES = ["Zellora.exe", "Zellmate.exe", "Catalogue.exe", "ZellAdd.htm", "ZellSend.htm", "Uninstall.exe"]
 WATCHED_KEYS = [SETTINGS, MENU, PROGID, UNINSTALL, r"HKCU\Software\HOSHIRAI"]
@@ -194,6 +196,27 @@ class InstallerTest(unittest.TestCase):
         self.assertTrue(wait_until(lambda: not self.folder.exists(), 20), "the program folder is still there")
         self.assertFalse(self.env.reg_exists(SETTINGS))
         self.assertEqual(self.tickers(), (0, 0))
+
+    def test_a_ticker_that_never_ends_has_its_program_deleted_at_the_next_restart(self):
+        self.install("/NOAUTORUN")
+        self.assert_one_ticker()
+        # Frozen: it neither answers nor ends, and its program stays in use.
+        frozen = self.env.pids_of("Zellora.exe")
+        for pid in frozen:
+            os.kill(pid, signal.SIGSTOP)
+        # The restart must not delete what a later test installs.
+        self.addCleanup(self.env.reg_delete, PENDING, "PendingFileRenameOperations")
+        started = time.monotonic()
+        self.uninstall()
+        self.assertTrue(wait_until(lambda: not self.env.reg_exists(UNINSTALL), 90, 0.5), "the uninstall did not finish")
+        # It waited for the ticker (about ten seconds) before giving up on it.
+        self.assertGreaterEqual(time.monotonic() - started, 10)
+        self.assertEqual(sorted(p.name for p in self.folder.iterdir()), ["Zellora.exe"])
+        pending = self.env.reg_value(PENDING, "PendingFileRenameOperations") or ""
+        self.assertIn(r"\Zellora\Zellora.exe", pending)
+        self.assertFalse(self.env.reg_exists(SETTINGS))
+        for pid in frozen:
+            os.kill(pid, signal.SIGKILL)
 
     def start_server(self):
         folder = self.env.tmp_dir / "server"
