@@ -149,8 +149,16 @@ void CUrlSelectDlg::ShowText(int id, const std::string& text) {
   if (GetItemText(id) != text) SetItemText(id, text);
 }
 
+// True while the address edit holds something the user typed and has not navigated to yet.
+bool CUrlSelectDlg::AddressTyped() const {
+  return GetItemText(IDC_SEL_URL) != addressShown;
+}
+
 void CUrlSelectDlg::FieldsToControls() {
-  ShowText(IDC_SEL_URL, url);
+  if (GetItemText(IDC_SEL_URL) != url) {
+    SetItemText(IDC_SEL_URL, url);
+    addressShown = url;
+  }
   ShowText(IDC_SEL_REFERRER, referrer);
   ShowText(IDC_SEL_STATUS, statusText);
   ShowText(IDC_SEL_LEVEL_TEXT, levelText);
@@ -210,6 +218,7 @@ void CUrlSelectDlg::RefreshPreview() {
 
 void CUrlSelectDlg::NavigateTyped() {
   ControlsToFields();
+  addressShown = url;
   trail.lastUrl.clear();
   browser.Navigate2(url, url_select::RequestHeaders(std::string()));
 }
@@ -232,12 +241,14 @@ void CUrlSelectDlg::OnNavigateComplete(const std::string& /*navigated*/) {
 
 void CUrlSelectDlg::OnDocumentComplete(const std::string& navigated) {
   ControlsToFields();
-  url = browser.LocationUrl();
+  const std::string location = browser.LocationUrl();
+  // A page that finishes loading shows its address, unless the user has begun typing another.
+  if (!AddressTyped()) url = location;
   pageMarkup.clear();
   if (!browser.HasDocument()) {
     // Completed without a document: what the user sees is what the ticker's own download gives.
     FieldsToControls();
-    PreviewOwnDownload(url.empty() ? navigated : url);
+    PreviewOwnDownload(location.empty() ? navigated : location);
     return;
   }
   previewFromOwnDownload = false;
@@ -290,7 +301,7 @@ void CUrlSelectDlg::TakeDownloads() {
     if (downloadsPending > 0) --downloadsPending;
     if (done.navigation != navigation) continue;  // the user has gone on since
     ControlsToFields();
-    url = done.url;
+    if (!AddressTyped()) url = done.url;
     pageMarkup = std::move(done.markup);
     previewFromOwnDownload = true;
     NewsList titled;

@@ -68,6 +68,7 @@ class CUrlSelectDlg : public win::CDialog, private win::BrowserEvents {
   void ControlsToFields();
   void FieldsToControls();
   void ShowText(int id, const std::string& text);
+  bool AddressTyped() const;
   void LayOut();
   void NavigateTyped();
   void TakeDownloads();
@@ -81,6 +82,8 @@ class CUrlSelectDlg : public win::CDialog, private win::BrowserEvents {
   win::COleInit ole;
   win::CBrowserHost browser;
   url_select::NavigationTrail trail;
+  // The address the dialog itself last put into the address edit (or navigated to from it).
+  std::string addressShown;
   url_select::Box grip;
   CDibSurface gripPicture;
   int waiting = 0;

@@ -362,6 +362,35 @@ TEST_F(UrlSelectDlg, StatusTextsAndTheSliderLeaveWhatTheUserTypesAlone) {
   dlg.DestroyWindow();
 }
 
+TEST_F(UrlSelectDlg, AnAddressTypedWhileThePageLoadsIsNotReplacedWhenItComes) {
+  TestSelectDlg dlg;
+  OpenOnThePage(dlg);
+  HWND edit = dlg.GetItem(IDC_SEL_URL);
+  struct Case {
+    const char* typed;   // keys pressed at the end of the address while the page loads
+    bool shownWhenDone;  // the loaded page's address replaces the edit's text
+  };
+  for (const Case& c : {Case{"", true}, Case{"?q=half", false}}) {
+    dlg.previewFromOwnDownload = false;
+    const std::string stalling = StallingPage(1);
+    dlg.PreviewOwnDownload(stalling);
+    const std::string before = dlg.GetItemText(IDC_SEL_URL);
+    ::SendMessageA(edit, EM_SETSEL, before.size(), before.size());
+    for (const char* key = c.typed; *key; ++key) ::SendMessageA(edit, WM_CHAR, static_cast<BYTE>(*key), 1);
+    ASSERT_TRUE(PumpUntil([&] { return dlg.previewFromOwnDownload; })) << c.typed;
+    const std::string expected = c.shownWhenDone ? stalling : before + c.typed;
+    EXPECT_EQ(dlg.GetItemText(IDC_SEL_URL), expected) << c.typed;
+    if (!c.shownWhenDone) {
+      DWORD from = 0, to = 0;
+      ::SendMessageA(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
+      EXPECT_EQ(from, expected.size());
+      EXPECT_EQ(to, expected.size());
+    }
+    EXPECT_EQ(dlg.pageTitle, "選択テストの頁") << c.typed;  // the preview itself is shown
+  }
+  dlg.DestroyWindow();
+}
+
 TEST_F(UrlSelectDlg, TheDialogStopsAtItsSmallestLayoutAndItsGripShowsTheFaceThrough) {
   TestSelectDlg dlg;
   OpenOnThePage(dlg);
