@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "support/net/page_fetch.h"
+#include "support/win/dpi.h"
 #include "ticker/common/help_dlg_win.h"
 #include "ticker/common/settings.h"
 #include "ticker/dialogs/help_texts.h"
@@ -100,9 +101,12 @@ bool CUrlSelectDlg::OnInitDialog() {
   mailbox = std::make_shared<DownloadMailbox>(GetHwnd());
   FieldsToControls();
   gripPicture.LoadFromResource(GetInstance(), MAKEINTRESOURCEA(IDB_GRIP), 0xFF00FF);
+  // A per-monitor aware process gets the dialog template scaled to the monitor's DPI (its fonts
+  // and first size); the layout below is in pixels at 96 DPI and is scaled here.
+  dpi = win::DpiOfWindow(GetHwnd());
   RECT client{};
   ::GetClientRect(GetHwnd(), &client);
-  grip = url_select::GripSquare(client.right, client.bottom);
+  grip = url_select::GripSquare(client.right, client.bottom, Scaled(url_select::kGripSize));
 
   // The browser window gets its tab stop and sunken edge before it is first laid out.
   HWND frame = GetItem(IDC_SEL_BROWSER);
@@ -167,19 +171,26 @@ void CUrlSelectDlg::FieldsToControls() {
   }
 }
 
+int CUrlSelectDlg::Scaled(int size96) const {
+  return win::ScaleForDpi(size96, dpi);
+}
+
 void CUrlSelectDlg::LayOut() {
   RECT client{};
   ::GetClientRect(GetHwnd(), &client);
   RECT old{grip.x, grip.y, grip.Right(), grip.Bottom()};
   ::InvalidateRect(GetHwnd(), &old, TRUE);
-  for (const url_select::Box& box : url_select::Layout(client.right, client.bottom)) {
+  // The client area's size at 96 DPI is laid out, and every box is scaled back to the screen.
+  const int width96 = win::UnscaleForDpi(client.right, dpi);
+  const int height96 = win::UnscaleForDpi(client.bottom, dpi);
+  for (const url_select::Box& box : url_select::Layout(width96, height96)) {
     HWND control = GetItem(box.id);
     if (!control) continue;
-    ::MoveWindow(control, box.x, box.y, box.width, box.height, TRUE);
+    ::MoveWindow(control, Scaled(box.x), Scaled(box.y), Scaled(box.width), Scaled(box.height), TRUE);
     if (box.id == IDC_SEL_PREVIEW) ::InvalidateRect(control, nullptr, TRUE);
   }
   browser.Resize();
-  grip = url_select::GripSquare(client.right, client.bottom);
+  grip = url_select::GripSquare(client.right, client.bottom, Scaled(url_select::kGripSize));
   RECT now{grip.x, grip.y, grip.Right(), grip.Bottom()};
   // Erased first: the grip's transparent pixels show the dialog's face.
   ::InvalidateRect(GetHwnd(), &now, TRUE);
@@ -375,7 +386,8 @@ void CUrlSelectDlg::PaintGrip(HDC dc) {
   // Keying the picture blackened its magenta pixels and made a mask of them: it is drawn through
   // that mask, so those pixels keep the dialog's face (a plain copy shows them black).
   if (gripPicture.IsValid())
-    gripPicture.Draw(dc, grip.x, grip.y, 0, 0, 0, 0, 0, 0, SRCCOPY, CDibSurface::kDrawHalftone);
+    gripPicture.Draw(dc, grip.x, grip.y, Scaled(gripPicture.GetWidth()), Scaled(gripPicture.GetHeight()), 0,
+                     0, 0, 0, SRCCOPY, CDibSurface::kDrawHalftone);
 }
 
 bool CUrlSelectDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
@@ -405,8 +417,22 @@ bool CUrlSelectDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& r
       if (!info || ::IsIconic(GetHwnd()) || !::GetWindowRect(GetHwnd(), &outer) ||
           !::GetClientRect(GetHwnd(), &inner))
         return false;
-      info->ptMinTrackSize.x = url_select::kMinClientWidth + (outer.right - outer.left) - inner.right;
-      info->ptMinTrackSize.y = url_select::kMinClientHeight + (outer.bottom - outer.top) - inner.bottom;
+      info->ptMinTrackSize.x = Scaled(url_select::kMinClientWidth) + (outer.right - outer.left) - inner.right;
+      info->ptMinTrackSize.y =
+          Scaled(url_select::kMinClientHeight) + (outer.bottom - outer.top) - inner.bottom;
+      result = 0;
+      return true;
+    }
+    case WM_DPICHANGED: {
+      // Moved to a monitor of another DPI (or its scale changed): the documented answer is to take
+      // the suggested rectangle, which keeps the dialog's size in proportion; the layout follows.
+      dpi = LOWORD(wParam) ? LOWORD(wParam) : win::kBaseDpi;
+      if (const auto* suggested = reinterpret_cast<const RECT*>(lParam)) {
+        ::SetWindowPos(GetHwnd(), nullptr, suggested->left, suggested->top,
+                       suggested->right - suggested->left, suggested->bottom - suggested->top,
+                       SWP_NOZORDER | SWP_NOACTIVATE);
+      }
+      LayOut();
       result = 0;
       return true;
     }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "support/win/dpi.h"
 #include "tests/test_server.h"
 #include "ticker/dialogs/test_driver_win.h"
 #include "ticker/dialogs/url_regist_dlg_res.h"
@@ -265,6 +266,48 @@ TEST_F(UrlSelectDlg, LayoutFollowsTheClientSizeAndTheGripResizes) {
   ::ClientToScreen(wnd, &outside);
   EXPECT_EQ(::SendMessageA(wnd, WM_NCHITTEST, 0, MAKELPARAM(inGrip.x, inGrip.y)), HTBOTTOMRIGHT);
   EXPECT_EQ(::SendMessageA(wnd, WM_NCHITTEST, 0, MAKELPARAM(outside.x, outside.y)), HTCLIENT);
+  dlg.DestroyWindow();
+}
+
+TEST_F(UrlSelectDlg, OnAScaledScreenTheLayoutTheMinimumAndTheGripScaleWithTheDpi) {
+  TestSelectDlg dlg;
+  dlg.url = pageUrl;
+  ASSERT_TRUE(dlg.Create(nullptr));
+  HWND wnd = dlg.GetHwnd();
+  for (const UINT dpi : {144u, 192u, 96u}) {
+    // The window moves to a monitor of this DPI: the system suggests a rectangle of the new size.
+    RECT outer{}, client{};
+    ::GetWindowRect(wnd, &outer);
+    ::GetClientRect(wnd, &client);
+    RECT suggested{outer.left, outer.top, outer.left + win::ScaleForDpi(620, dpi) + 16,
+                   outer.top + win::ScaleForDpi(420, dpi) + 40};
+    ::SendMessageA(wnd, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+    ::GetWindowRect(wnd, &outer);
+    EXPECT_EQ(outer.right - outer.left, suggested.right - suggested.left) << dpi;
+    ::GetClientRect(wnd, &client);
+    const int w96 = win::UnscaleForDpi(client.right, dpi);
+    const int h96 = win::UnscaleForDpi(client.bottom, dpi);
+    for (const url_select::Box& box : url_select::Layout(w96, h96)) {
+      const RECT r = ChildRect(wnd, dlg.GetItem(box.id));
+      EXPECT_EQ(r.left, win::ScaleForDpi(box.x, dpi)) << dpi << " " << box.id;
+      EXPECT_EQ(r.top, win::ScaleForDpi(box.y, dpi)) << dpi << " " << box.id;
+      EXPECT_EQ(r.right - r.left, win::ScaleForDpi(box.width, dpi)) << dpi << " " << box.id;
+      EXPECT_EQ(r.bottom - r.top, win::ScaleForDpi(box.height, dpi)) << dpi << " " << box.id;
+    }
+    MINMAXINFO info{};
+    ::SendMessageA(wnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+    EXPECT_EQ(info.ptMinTrackSize.x - ((outer.right - outer.left) - client.right),
+              win::ScaleForDpi(url_select::kMinClientWidth, dpi));
+    EXPECT_EQ(info.ptMinTrackSize.y - ((outer.bottom - outer.top) - client.bottom),
+              win::ScaleForDpi(url_select::kMinClientHeight, dpi));
+    // The grip's square grows with the screen and stays in the corner.
+    const int grip = win::ScaleForDpi(url_select::kGripSize, dpi);
+    POINT inGrip{client.right - grip, client.bottom - 1}, outside{client.right - grip - 1, client.bottom - 1};
+    ::ClientToScreen(wnd, &inGrip);
+    ::ClientToScreen(wnd, &outside);
+    EXPECT_EQ(::SendMessageA(wnd, WM_NCHITTEST, 0, MAKELPARAM(inGrip.x, inGrip.y)), HTBOTTOMRIGHT) << dpi;
+    EXPECT_EQ(::SendMessageA(wnd, WM_NCHITTEST, 0, MAKELPARAM(outside.x, outside.y)), HTCLIENT) << dpi;
+  }
   dlg.DestroyWindow();
 }
 

@@ -39,8 +39,8 @@ std::vector<Box> Layout(int w, int h) {
   };
 }
 
-Box GripSquare(int width, int height) {
-  return {0, width - kGripSize, height - kGripSize, kGripSize, kGripSize};
+Box GripSquare(int width, int height, int size) {
+  return {0, width - size, height - size, size, size};
 }
 
 std::string RequestHeaders(const std::string& referrer) {

@@ -54,9 +54,9 @@ int PreviewHeight(int height);
 constexpr int kMinClientWidth = 400;
 constexpr int kMinClientHeight = 300;
 
-// The size grip: a 17 x 17 square in the lower right corner.
+// The size grip: a 17 x 17 square (at 96 DPI; size on a scaled screen) in the lower right corner.
 constexpr int kGripSize = 17;
-Box GripSquare(int width, int height);
+Box GripSquare(int width, int height, int size = kGripSize);
 inline bool InGrip(const Box& grip, int x, int y) {
   return x >= grip.x && x < grip.Right() && y >= grip.y && y < grip.Bottom();
 }
