@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 #include <stdexcept>
@@ -173,6 +174,28 @@ void CUrlSelectDlg::FieldsToControls() {
 
 int CUrlSelectDlg::Scaled(int size96) const {
   return win::ScaleForDpi(size96, dpi);
+}
+
+// The widest line of the guide text in the guide's font, in pixels of the screen.
+int CUrlSelectDlg::GuideLineWidth() const {
+  HWND guide = GetItem(IDC_SEL_GUIDE);
+  const std::string text = GetItemText(IDC_SEL_GUIDE);
+  if (!guide || text.empty()) return 0;
+  HDC dc = ::GetDC(guide);
+  if (!dc) return 0;
+  HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageA(guide, WM_GETFONT, 0, 0)));
+  int widest = 0;
+  for (std::size_t start = 0; start < text.size();) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    SIZE line{};
+    if (::GetTextExtentPoint32A(dc, text.data() + start, static_cast<int>(end - start), &line))
+      widest = std::max(widest, static_cast<int>(line.cx));
+    start = end + 1;
+  }
+  ::SelectObject(dc, old);
+  ::ReleaseDC(guide, dc);
+  return widest;
 }
 
 void CUrlSelectDlg::LayOut() {
@@ -417,7 +440,10 @@ bool CUrlSelectDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& r
       if (!info || ::IsIconic(GetHwnd()) || !::GetWindowRect(GetHwnd(), &outer) ||
           !::GetClientRect(GetHwnd(), &inner))
         return false;
-      info->ptMinTrackSize.x = Scaled(url_select::kMinClientWidth) + (outer.right - outer.left) - inner.right;
+      // Wide enough for the guide's longest line too (rounded up on the way to 96 DPI).
+      const int guide96 = win::UnscaleForDpi(GuideLineWidth(), dpi) + 1;
+      info->ptMinTrackSize.x =
+          Scaled(url_select::MinClientWidth(guide96)) + (outer.right - outer.left) - inner.right;
       info->ptMinTrackSize.y =
           Scaled(url_select::kMinClientHeight) + (outer.bottom - outer.top) - inner.bottom;
       result = 0;

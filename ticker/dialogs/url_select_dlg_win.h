@@ -71,6 +71,7 @@ class CUrlSelectDlg : public win::CDialog, private win::BrowserEvents {
   bool AddressTyped() const;
   void LayOut();
   int Scaled(int size96) const;
+  int GuideLineWidth() const;
   void NavigateTyped();
   void TakeDownloads();
   void BeginWait();

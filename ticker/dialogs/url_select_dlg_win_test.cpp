@@ -296,7 +296,7 @@ TEST_F(UrlSelectDlg, OnAScaledScreenTheLayoutTheMinimumAndTheGripScaleWithTheDpi
     }
     MINMAXINFO info{};
     ::SendMessageA(wnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
-    EXPECT_EQ(info.ptMinTrackSize.x - ((outer.right - outer.left) - client.right),
+    EXPECT_GE(info.ptMinTrackSize.x - ((outer.right - outer.left) - client.right),
               win::ScaleForDpi(url_select::kMinClientWidth, dpi));
     EXPECT_EQ(info.ptMinTrackSize.y - ((outer.bottom - outer.top) - client.bottom),
               win::ScaleForDpi(url_select::kMinClientHeight, dpi));
@@ -443,9 +443,29 @@ TEST_F(UrlSelectDlg, TheDialogStopsAtItsSmallestLayoutAndItsGripShowsTheFaceThro
   ::GetClientRect(wnd, &client);
   MINMAXINFO info{};
   ::SendMessageA(wnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
-  EXPECT_EQ(info.ptMinTrackSize.x - ((outer.right - outer.left) - client.right), url_select::kMinClientWidth);
+  EXPECT_GE(info.ptMinTrackSize.x - ((outer.right - outer.left) - client.right), url_select::kMinClientWidth);
   EXPECT_EQ(info.ptMinTrackSize.y - ((outer.bottom - outer.top) - client.bottom),
             url_select::kMinClientHeight);
+  // At the smallest size the guide still shows each of its lines whole.
+  ::SetWindowPos(wnd, nullptr, 0, 0, info.ptMinTrackSize.x, info.ptMinTrackSize.y, SWP_NOMOVE | SWP_NOZORDER);
+  HWND guide = dlg.GetItem(IDC_SEL_GUIDE);
+  RECT guideBox{};
+  ::GetClientRect(guide, &guideBox);
+  const std::string guideText = dlg.GetItemText(IDC_SEL_GUIDE);
+  HDC guideDc = ::GetDC(guide);
+  HGDIOBJ oldFont = ::SelectObject(guideDc, reinterpret_cast<HFONT>(::SendMessageA(guide, WM_GETFONT, 0, 0)));
+  for (std::size_t start = 0; start < guideText.size();) {
+    std::size_t end = guideText.find('\n', start);
+    if (end == std::string::npos) end = guideText.size();
+    SIZE line{};
+    ::GetTextExtentPoint32A(guideDc, guideText.data() + start, static_cast<int>(end - start), &line);
+    EXPECT_LE(line.cx, guideBox.right) << guideText.substr(start, end - start);
+    start = end + 1;
+  }
+  ::SelectObject(guideDc, oldFont);
+  ::ReleaseDC(guide, guideDc);
+  ::GetWindowRect(wnd, &outer);
+  ::GetClientRect(wnd, &client);
 
   ::SetWindowPos(wnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
   ::UpdateWindow(wnd);

@@ -1,5 +1,6 @@
 #include "ticker/dialogs/url_select_model.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "support/net/page_lines.h"
@@ -37,6 +38,14 @@ std::vector<Box> Layout(int w, int h) {
       {kLevelSlider, w - 200, h - 24, 160, 16},
       {kHelp, w - 40, h - 24, 16, 16},
   };
+}
+
+int MinClientWidth(int guideLineWidth) {
+  int guideWidth = 0;
+  for (const Box& box : Layout(kMinClientWidth, kMinClientHeight)) {
+    if (box.id == kGuide) guideWidth = box.width;
+  }
+  return std::max(kMinClientWidth, guideLineWidth + kMinClientWidth - guideWidth);
 }
 
 Box GripSquare(int width, int height, int size) {

@@ -53,6 +53,9 @@ int PreviewHeight(int height);
 // keeps 110 pixels; the browser and the preview keep 128 and 32).
 constexpr int kMinClientWidth = 400;
 constexpr int kMinClientHeight = 300;
+// The smallest client width when the guide's longest line is guideLineWidth pixels wide: wider
+// than kMinClientWidth when that line would otherwise be cut.
+int MinClientWidth(int guideLineWidth);
 
 // The size grip: a 17 x 17 square (at 96 DPI; size on a scaled screen) in the lower right corner.
 constexpr int kGripSize = 17;
