@@ -24,6 +24,7 @@ namespace {
 constexpr UINT_PTR kEditSubclass = 1;
 constexpr UINT kTypedUrlMessage = WM_APP + 31;      // Enter went down in one of the two edits
 constexpr UINT kDownloadDoneMessage = WM_APP + 32;  // an own download has delivered
+constexpr UINT kRelayoutMessage = WM_APP + 33;      // lay out again after a DPI change
 
 std::atomic<int> downloadsRunning{0};
 
@@ -459,9 +460,15 @@ bool CUrlSelectDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& r
                        SWP_NOZORDER | SWP_NOACTIVATE);
       }
       LayOut();
+      // Left to the dialog manager as well: in a per-monitor (v2) process it gives the controls
+      // fonts for the new DPI and may move them, so the layout is applied once more after it.
+      ::PostMessageA(GetHwnd(), kRelayoutMessage, 0, 0);
+      return false;
+    }
+    case kRelayoutMessage:
+      LayOut();
       result = 0;
       return true;
-    }
     case WM_SETCURSOR:
       if (waiting > 0) {
         ::SetCursor(::LoadCursorA(nullptr, IDC_WAIT));

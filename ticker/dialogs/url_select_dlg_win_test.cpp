@@ -282,6 +282,7 @@ TEST_F(UrlSelectDlg, OnAScaledScreenTheLayoutTheMinimumAndTheGripScaleWithTheDpi
     RECT suggested{outer.left, outer.top, outer.left + win::ScaleForDpi(620, dpi) + 16,
                    outer.top + win::ScaleForDpi(420, dpi) + 40};
     ::SendMessageA(wnd, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+    dialog_test::Pump();  // the layout applied again after the dialog manager's own handling
     ::GetWindowRect(wnd, &outer);
     EXPECT_EQ(outer.right - outer.left, suggested.right - suggested.left) << dpi;
     ::GetClientRect(wnd, &client);
