@@ -38,6 +38,8 @@ HRESULT ReadTexts(const DISPPARAMS* params, std::string (&texts)[3], UINT* argEr
   if (params->cArgs != 3) return DISP_E_BADPARAMCOUNT;
   for (unsigned i = 0; i < 3; ++i) {
     const VARIANT* arg = win::DispatchArgument(params, i);
+    // A caller in the same process can count three arguments and pass no array.
+    if (!arg) return DISP_E_BADPARAMCOUNT;
     if (win::VariantToAnsi(*arg, texts[i])) continue;
     if (arg->vt == VT_NULL ||
         (arg->vt == (VT_BYREF | VT_VARIANT) && arg->pvarVal && arg->pvarVal->vt == VT_NULL))
