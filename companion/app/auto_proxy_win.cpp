@@ -1,6 +1,5 @@
 #include "companion/app/auto_proxy_win.h"
 
-#include <cstdlib>
 #include <new>
 #include <string>
 
@@ -143,9 +142,7 @@ void CZellmateDlgAutoProxy::TestProc() {
 void CZellmateDlgAutoProxy::AddURL(const std::string& title, const std::string& url,
                                    const std::string& referrer) {
   CRegistry root(ticker_link::kRootPath);
-  AddOptions options;
-  options.useListLock = std::getenv(kUnlockedListSwitch) == nullptr;
-  zellmate::AddURL(root, ticker_link::SystemTickerAddress(), title, url, referrer, options);
+  zellmate::AddURL(root, ticker_link::SystemTickerAddress(), title, url, referrer, AppAddOptions());
   EndDialog();
 }
 

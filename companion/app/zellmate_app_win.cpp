@@ -20,6 +20,7 @@ struct AppState {
   // False in a process the COM runtime started: it ends when its last object is gone.
   bool userControl = true;
   long locks = 0;
+  AddOptions addOptions;
 };
 AppState g_app;
 
@@ -77,7 +78,12 @@ CZellmateDlg* MainDialog() {
   return g_app.mainDialog;
 }
 
-int RunZellmate(HINSTANCE instance) {
+const AddOptions& AppAddOptions() {
+  return g_app.addOptions;
+}
+
+int RunZellmate(HINSTANCE instance, const AddOptions& addOptions) {
+  g_app.addOptions = addOptions;
   win::COleInit ole;
   if (!ole.Ok()) {
     ShowOleFailure(instance);
