@@ -17,7 +17,7 @@ cd "$root"
 
 packages=(
   build-essential cmake ninja-build pkg-config git python3 openssl locales
-  googletest libgtest-dev libgmock-dev libbenchmark-dev libcurl4-openssl-dev
+  googletest libgtest-dev libgmock-dev libbenchmark-dev libcurl4-openssl-dev nlohmann-json3-dev
   clang clang-format clang-tidy libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix mingw-w64-tools
   wine wine64 libwine fonts-wine libgnutls30
