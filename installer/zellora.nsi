@@ -27,6 +27,8 @@ SetCompressor /SOLID lzma
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Zellora"
 !define SERVER_PROGID "Zellmate.Application"
 
+!include "${SOURCE_DIR}/installer/native_messaging.nsh"
+
 Name "${PRODUCT} ${VERSION}"
 OutFile "${OUT_FILE}"
 InstallDir "$PROGRAMFILES64\${MAKER}\${PRODUCT}"
@@ -85,6 +87,8 @@ Section "Zellora" SecMain
   SetOutPath "$INSTDIR"
   !insertmacro ProgramFiles InstallOne
   WriteUninstaller "$INSTDIR\Uninstall.exe"
+  ; The browser extension and its native messaging host, for every user.
+  !insertmacro NativeMessagingInstall
 
   ; Browser menu entries and the automation server: the companion registers itself when it runs
   ; without an argument.
@@ -131,6 +135,7 @@ Section "Uninstall"
   Delete "$SMPROGRAMS\${PRODUCT}\$(UninstallLink).lnk"
   RMDir "$SMPROGRAMS\${PRODUCT}"
 
+  !insertmacro NativeMessagingUninstall
   !insertmacro ProgramFiles RemoveOne
   Delete "$INSTDIR\Uninstall.exe"
   ; Only empty folders go: anything the user put there stays.
