@@ -26,7 +26,7 @@ packages=(
   g++-mingw-w64-x86-64-posix mingw-w64-tools
   wine wine64 libwine fonts-wine libgnutls30
   xvfb xauth xdotool x11-apps imagemagick fonts-ipafont-gothic fonts-ipafont-mincho nsis
-  chromium chromium-driver
+  chromium
 )
 
 as_root() {
