@@ -43,11 +43,10 @@
   Delete "$INSTDIR\${name}"
 !macroend
 
-; Deletes HKLM\key when it holds neither subkeys nor values (as SHDeleteEmptyKey is documented to
-; do; DeleteRegKey /ifempty would take a key's values with it). -2147483646 is HKEY_LOCAL_MACHINE,
-; sign-extended as a 64-bit handle; a 64-bit process reaches the 64-bit view.
+; Deletes HKLM\key when it holds neither subkeys nor values, in the view SetRegView chose
+; (/ifempty alone looks at the subkeys only and would take a key's values with it).
 !macro NativeMessagingDeleteEmptyKey key
-  System::Call "shlwapi::SHDeleteEmptyKeyW(p -2147483646, w '${key}') i"
+  DeleteRegKey /ifempty /ifnovalues HKLM "${key}"
 !macroend
 
 ; Writes $R0 (the text) to the file $R1 in UTF-8, as the browsers read a manifest. FileWrite would

@@ -1,7 +1,9 @@
 """Zellora-Setup.exe: a silent install puts the programs, the settings, the browser menu entries,
-the automation server, the Start-menu entries and the uninstall entry in place; a silent
-uninstall while the ticker runs ends it and takes away exactly what was installed."""
+the automation server, the browser extension with its native messaging host, the Start-menu entries
+and the uninstall entry in place; a silent uninstall while the ticker runs ends it and takes away
+exactly what was installed."""
 
+import json
 import os
 import sys
 import unittest
@@ -17,7 +19,25 @@ MENU_KEYS = ["Zelloraに追加", "Zelloraに送る"]
 PROGID = r"HKCR\Zellmate.Application"
 UNINSTALL = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Zellora"
 FILES = ["Zellora.exe", "Zellmate.exe", "Catalogue.exe", "ZellAdd.htm", "ZellSend.htm", "Uninstall.exe"]
-WATCHED_KEYS = [SETTINGS, MENU, PROGID, UNINSTALL, r"HKCU\Software\HOSHIRAI"]
+# The native messaging host's registration for every user: each browser's key and the manifest it
+# names, in the installation folder.
+HOST = "jp.hoshirai.zellmate"
+HOST_KEYS = [
+    (r"HKLM\Software\Google\Chrome\NativeMessagingHosts\\" + HOST, "zellmate-chromium.json"),
+    (r"HKLM\Software\Microsoft\Edge\NativeMessagingHosts\\" + HOST, "zellmate-chromium.json"),
+    (r"HKLM\Software\Mozilla\NativeMessagingHosts\\" + HOST, "zellmate-firefox.json"),
+]
+ORIGIN = "chrome-extension://njfelcioljopedogmojajlpfodpnbaim/"
+FIREFOX_ID = "zellmate@hoshirai.jp"
+EXTENSION_ARCHIVES = ["zellora-extension.zip", "zellora-extension-firefox.zip"]
+WATCHED_KEYS = [SETTINGS, MENU, PROGID, UNINSTALL, r"HKCU\Software\HOSHIRAI",
+                r"HKLM\Software\Google", r"HKLM\Software\Microsoft\Edge", r"HKLM\Software\Mozilla"]
+
+
+def only_value(entry):
+    """The one value of a key (its default value, whatever name reg gives it)."""
+    assert entry is not None and len(entry[""]) == 1, entry
+    return next(iter(entry[""].values()))
 
 
 class InstallerTest(unittest.TestCase):
@@ -30,6 +50,7 @@ class InstallerTest(unittest.TestCase):
         cls.env.prepare()
         cls.drive_c = Path(cls.env.prefix) / "drive_c"
         cls.folder = cls.drive_c / "Program Files" / "HOSHIRAI" / "Zellora"
+        cls.extension = Path(cls.env.program("companion/extension"))
         cls.menu_folder = cls.drive_c / "ProgramData" / "Microsoft" / "Windows" / "Start Menu" / "Programs" / "Zellora"
 
     def setUp(self):
@@ -53,9 +74,11 @@ class InstallerTest(unittest.TestCase):
     def registry(self):
         tree = {key: self.env.reg_query(key) for key in WATCHED_KEYS}
         # The uninstaller removes the browser's menu-extension key when nothing but the companion's
-        # entries were in it: an empty key and no key are the same state.
-        if tree[MENU] == {}:
-            tree[MENU] = None
+        # entries were in it: an empty key and no key are the same state. So for the maker's key,
+        # which the ticker's "/UNREGIST" leaves empty (in a fresh prefix it was not there before).
+        for key in (MENU, r"HKCU\Software\HOSHIRAI"):
+            if tree[key] in ({}, {"": {}}):
+                tree[key] = None
         return tree
 
     def test_install_then_uninstall_while_the_ticker_runs(self):
@@ -80,6 +103,23 @@ class InstallerTest(unittest.TestCase):
             self.assertTrue(entry[""]["(既定)" if "(既定)" in entry[""] else next(iter(entry[""]))].endswith(page))
             self.assertEqual(entry[""]["contexts"], 0xF3)
         self.assertIsNotNone(self.env.reg_query(PROGID))
+        # The browser extension beside the programs, as the build packed it.
+        packed = self.extension / "zellora-extension"
+        self.assertEqual(sorted(p.relative_to(self.folder / "zellora-extension") for p in
+                                (self.folder / "zellora-extension").rglob("*")),
+                         sorted(p.relative_to(packed) for p in packed.rglob("*")))
+        for name in EXTENSION_ARCHIVES:
+            self.assertEqual((self.folder / name).read_bytes(), (self.extension / name).read_bytes(), name)
+        # Each browser's key names a manifest in the folder, in UTF-8 JSON, whose path is the
+        # installed Zellmate.exe and which allows the extension of that kind of browser.
+        installed = "C:\\Program Files\\HOSHIRAI\\Zellora\\"
+        for key, name in HOST_KEYS:
+            self.assertEqual(only_value(self.env.reg_query(key)), installed + name, key)
+            manifest = json.loads((self.folder / name).read_bytes().decode("utf-8"))
+            allowed = ({"allowed_extensions": [FIREFOX_ID]} if "firefox" in name else {"allowed_origins": [ORIGIN]})
+            self.assertEqual(manifest, {"name": HOST, "description": manifest.get("description"),
+                                        "path": installed + "Zellmate.exe", "type": "stdio", **allowed}, name)
+            self.assertTrue(manifest["description"], name)
         # Start menu and the list of installed programs.
         links = sorted(p.name for p in self.menu_folder.glob("*.lnk"))
         self.assertEqual(len(links), 3, links)
@@ -96,6 +136,8 @@ class InstallerTest(unittest.TestCase):
         for key in MENU_KEYS:
             self.assertFalse(self.env.reg_exists(MENU + "\\" + key), key)
         self.assertFalse(self.env.reg_exists(PROGID))
+        for key, _ in HOST_KEYS:
+            self.assertFalse(self.env.reg_exists(key), key)
         self.assertTrue(wait_until(lambda: not self.folder.exists(), 20), "the program folder is still there")
         self.assertFalse(self.menu_folder.exists())
         # Nothing else changed.
