@@ -81,6 +81,38 @@ class InstallerTest(unittest.TestCase):
                 tree[key] = None
         return tree
 
+    def uninstall(self, folder):
+        """Runs the uninstaller of folder, if it is still there; True when it finished. It copies
+        itself away and returns at once; its work is done when the uninstall entry is gone."""
+        if (folder / "Uninstall.exe").exists():
+            self.env.wine(str(folder / "Uninstall.exe"), "/S", timeout=60)
+        return wait_until(lambda: not self.env.reg_exists(UNINSTALL), 60, 0.5)
+
+    def check_host_registration(self, installed, folder):
+        """Each browser's key names a manifest in the installation folder (installed: its Windows
+        name with a closing backslash), in UTF-8 JSON, whose path is the installed Zellmate.exe and
+        which allows the extension of that kind of browser."""
+        for key, name in HOST_KEYS:
+            self.assertEqual(only_value(self.env.reg_query(key)), installed + name, key)
+            manifest = json.loads((folder / name).read_bytes().decode("utf-8"))
+            allowed = ({"allowed_extensions": [FIREFOX_ID]} if "firefox" in name else {"allowed_origins": [ORIGIN]})
+            self.assertEqual(manifest, {"name": HOST, "description": manifest.get("description"),
+                                        "path": installed + "Zellmate.exe", "type": "stdio", **allowed}, name)
+            self.assertTrue(manifest["description"], name)
+
+    def test_the_host_manifests_name_a_folder_outside_ascii_in_utf8(self):
+        # The browsers read a manifest as UTF-8 whatever the system's code page: a folder name in
+        # Japanese must not come out in code page 932.
+        folder = self.drive_c / "ゼローラ" / "Zellora"
+        rc, _ = self.env.wine(str(self.setup), "/S", r"/D=C:\ゼローラ\Zellora", timeout=120)
+        self.addCleanup(self.uninstall, folder)
+        self.assertEqual(rc, 0)
+        self.check_host_registration("C:\\ゼローラ\\Zellora\\", folder)
+        self.assertTrue(self.uninstall(folder), "the uninstall did not finish")
+        for key, _ in HOST_KEYS:
+            self.assertFalse(self.env.reg_exists(key), key)
+        self.assertTrue(wait_until(lambda: not folder.parent.exists(), 20), "the program folder is still there")
+
     def test_install_then_uninstall_while_the_ticker_runs(self):
         # Start from an uninstalled system.
         for key in (SETTINGS, PROGID, UNINSTALL) + tuple(MENU + "\\" + k for k in MENU_KEYS):
@@ -110,16 +142,7 @@ class InstallerTest(unittest.TestCase):
                          sorted(p.relative_to(packed) for p in packed.rglob("*")))
         for name in EXTENSION_ARCHIVES:
             self.assertEqual((self.folder / name).read_bytes(), (self.extension / name).read_bytes(), name)
-        # Each browser's key names a manifest in the folder, in UTF-8 JSON, whose path is the
-        # installed Zellmate.exe and which allows the extension of that kind of browser.
-        installed = "C:\\Program Files\\HOSHIRAI\\Zellora\\"
-        for key, name in HOST_KEYS:
-            self.assertEqual(only_value(self.env.reg_query(key)), installed + name, key)
-            manifest = json.loads((self.folder / name).read_bytes().decode("utf-8"))
-            allowed = ({"allowed_extensions": [FIREFOX_ID]} if "firefox" in name else {"allowed_origins": [ORIGIN]})
-            self.assertEqual(manifest, {"name": HOST, "description": manifest.get("description"),
-                                        "path": installed + "Zellmate.exe", "type": "stdio", **allowed}, name)
-            self.assertTrue(manifest["description"], name)
+        self.check_host_registration("C:\\Program Files\\HOSHIRAI\\Zellora\\", self.folder)
         # Start menu and the list of installed programs.
         links = sorted(p.name for p in self.menu_folder.glob("*.lnk"))
         self.assertEqual(len(links), 3, links)
