@@ -38,6 +38,8 @@ SetCompressor /SOLID lzma
 !define SERVER_PROGID "Zellmate.Application"
 !define HELPER "zellora_helper.exe"
 
+!include "${SOURCE_DIR}/installer/native_messaging.nsh"
+
 Name "${PRODUCT} ${VERSION}"
 OutFile "${OUT_FILE}"
 InstallDir "$PROGRAMFILES64\${MAKER}\${PRODUCT}"
@@ -137,6 +139,8 @@ Section "$(ProgramsSection)" SecMain
   SetOutPath "$INSTDIR"
   !insertmacro ProgramFiles InstallOne
   WriteUninstaller "$INSTDIR\Uninstall.exe"
+  ; The browser extension and its native messaging host, for every user.
+  !insertmacro NativeMessagingInstall
 
   ; Browser menu entries and the automation server: the companion registers itself when it runs
   ; without an argument. It runs with this setup program's rights (the server is registered for
@@ -221,6 +225,7 @@ Section "Uninstall"
   Delete "$SMPROGRAMS\${PRODUCT}\$(UninstallLink).lnk"
   RMDir "$SMPROGRAMS\${PRODUCT}"
 
+  !insertmacro NativeMessagingUninstall
   !insertmacro ProgramFiles RemoveOne
   Delete /REBOOTOK "$INSTDIR\Uninstall.exe"
   ; Only empty folders go: anything the user put there stays.

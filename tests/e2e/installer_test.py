@@ -1,9 +1,10 @@
 """Zellora-Setup.exe: a silent install puts the programs, the settings, the browser menu entries,
-the automation server, the Start-menu entries, the start with Windows and the uninstall entry in
-place and leaves exactly one ticker running; an update over a running ticker ends it first; a
-silent uninstall while the ticker runs (stalled in a fetch, even) waits for it to end and takes
-away exactly what was installed."""
+the automation server, the browser extension with its native messaging host, the Start-menu entries,
+the start with Windows and the uninstall entry in place and leaves exactly one ticker running; an
+update over a running ticker ends it first; a silent uninstall while the ticker runs (stalled in a
+fetch, even) waits for it to end and takes away exactly what was installed."""
 
+import json
 import os
 import signal
 import shutil
@@ -26,7 +27,25 @@ RUN = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Run"
 PENDING = r"HKLM\System\CurrentControlSet\Control\Session Manager"
 RUN_COMMAND = '"C:\\Program Files\\HOSHIRAI\\Zellora\\Zellora.exe"'
 FILES = ["Zellora.exe", "Zellmate.exe", "Catalogue.exe", "ZellAdd.htm", "ZellSend.htm", "Uninstall.exe"]
-WATCHED_KEYS = [SETTINGS, MENU, PROGID, UNINSTALL, r"HKCU\Software\HOSHIRAI"]
+# The native messaging host's registration for every user: each browser's key and the manifest it
+# names, in the installation folder.
+HOST = "jp.hoshirai.zellmate"
+HOST_KEYS = [
+    (r"HKLM\Software\Google\Chrome\NativeMessagingHosts\\" + HOST, "zellmate-chromium.json"),
+    (r"HKLM\Software\Microsoft\Edge\NativeMessagingHosts\\" + HOST, "zellmate-chromium.json"),
+    (r"HKLM\Software\Mozilla\NativeMessagingHosts\\" + HOST, "zellmate-firefox.json"),
+]
+ORIGIN = "chrome-extension://njfelcioljopedogmojajlpfodpnbaim/"
+FIREFOX_ID = "zellmate@hoshirai.jp"
+EXTENSION_ARCHIVES = ["zellora-extension.zip", "zellora-extension-firefox.zip"]
+WATCHED_KEYS = [SETTINGS, MENU, PROGID, UNINSTALL, r"HKCU\Software\HOSHIRAI",
+                r"HKLM\Software\Google", r"HKLM\Software\Microsoft\Edge", r"HKLM\Software\Mozilla"]
+
+
+def only_value(entry):
+    """The one value of a key (its default value, whatever name reg gives it)."""
+    assert entry is not None and len(entry[""]) == 1, entry
+    return next(iter(entry[""].values()))
 
 
 class InstallerTest(unittest.TestCase):
@@ -39,6 +58,7 @@ class InstallerTest(unittest.TestCase):
         cls.env.prepare()
         cls.drive_c = Path(cls.env.prefix) / "drive_c"
         cls.folder = cls.drive_c / "Program Files" / "HOSHIRAI" / "Zellora"
+        cls.extension = Path(cls.env.program("companion/extension"))
         cls.menu_folder = cls.drive_c / "ProgramData" / "Microsoft" / "Windows" / "Start Menu" / "Programs" / "Zellora"
 
     def setUp(self):
@@ -93,10 +113,44 @@ class InstallerTest(unittest.TestCase):
     def registry(self):
         tree = {key: self.env.reg_query(key) for key in WATCHED_KEYS}
         # The uninstaller removes the browser's menu-extension key when nothing but the companion's
-        # entries were in it: an empty key and no key are the same state.
-        if tree[MENU] == {}:
-            tree[MENU] = None
+        # entries were in it: an empty key and no key are the same state. So for the maker's key,
+        # which the ticker's "/UNREGIST" leaves empty (in a fresh prefix it was not there before).
+        for key in (MENU, r"HKCU\Software\HOSHIRAI"):
+            if tree[key] in ({}, {"": {}}):
+                tree[key] = None
         return tree
+
+    def uninstall_from(self, folder):
+        """Runs the uninstaller of folder, if it is still there; True when it finished. It copies
+        itself away and returns at once; its work is done when the uninstall entry is gone."""
+        if (folder / "Uninstall.exe").exists():
+            self.env.wine(str(folder / "Uninstall.exe"), "/S", timeout=60)
+        return wait_until(lambda: not self.env.reg_exists(UNINSTALL), 60, 0.5)
+
+    def check_host_registration(self, installed, folder):
+        """Each browser's key names a manifest in the installation folder (installed: its Windows
+        name with a closing backslash), in UTF-8 JSON, whose path is the installed Zellmate.exe and
+        which allows the extension of that kind of browser."""
+        for key, name in HOST_KEYS:
+            self.assertEqual(only_value(self.env.reg_query(key)), installed + name, key)
+            manifest = json.loads((folder / name).read_bytes().decode("utf-8"))
+            allowed = ({"allowed_extensions": [FIREFOX_ID]} if "firefox" in name else {"allowed_origins": [ORIGIN]})
+            self.assertEqual(manifest, {"name": HOST, "description": manifest.get("description"),
+                                        "path": installed + "Zellmate.exe", "type": "stdio", **allowed}, name)
+            self.assertTrue(manifest["description"], name)
+
+    def test_the_host_manifests_name_a_folder_outside_ascii_in_utf8(self):
+        # The browsers read a manifest as UTF-8 whatever the system's code page: a folder name in
+        # Japanese must not come out in code page 932.
+        folder = self.drive_c / "ゼローラ" / "Zellora"
+        rc, _ = self.env.wine(str(self.setup), "/S", r"/D=C:\ゼローラ\Zellora", timeout=120)
+        self.addCleanup(self.uninstall_from, folder)
+        self.assertEqual(rc, 0)
+        self.check_host_registration("C:\\ゼローラ\\Zellora\\", folder)
+        self.assertTrue(self.uninstall_from(folder), "the uninstall did not finish")
+        for key, _ in HOST_KEYS:
+            self.assertFalse(self.env.reg_exists(key), key)
+        self.assertTrue(wait_until(lambda: not folder.parent.exists(), 20), "the program folder is still there")
 
     def test_install_then_uninstall_while_the_ticker_runs(self):
         files_before = self.listing()
@@ -120,6 +174,14 @@ class InstallerTest(unittest.TestCase):
             self.assertTrue(entry[""]["(既定)" if "(既定)" in entry[""] else next(iter(entry[""]))].endswith(page))
             self.assertEqual(entry[""]["contexts"], 0xF3)
         self.assertIsNotNone(self.env.reg_query(PROGID))
+        # The browser extension beside the programs, as the build packed it.
+        packed = self.extension / "zellora-extension"
+        self.assertEqual(sorted(p.relative_to(self.folder / "zellora-extension") for p in
+                                (self.folder / "zellora-extension").rglob("*")),
+                         sorted(p.relative_to(packed) for p in packed.rglob("*")))
+        for name in EXTENSION_ARCHIVES:
+            self.assertEqual((self.folder / name).read_bytes(), (self.extension / name).read_bytes(), name)
+        self.check_host_registration("C:\\Program Files\\HOSHIRAI\\Zellora\\", self.folder)
         # Start menu and the list of installed programs.
         links = sorted(p.name for p in self.menu_folder.glob("*.lnk"))
         self.assertEqual(len(links), 3, links)
@@ -138,12 +200,13 @@ class InstallerTest(unittest.TestCase):
         for key in MENU_KEYS:
             self.assertFalse(self.env.reg_exists(MENU + "\\" + key), key)
         self.assertFalse(self.env.reg_exists(PROGID))
+        for key, _ in HOST_KEYS:
+            self.assertFalse(self.env.reg_exists(key), key)
         self.assertTrue(wait_until(lambda: not self.folder.exists(), 20), "the program folder is still there")
         self.assertFalse(self.menu_folder.exists())
         # Nothing else changed.
         self.assertEqual(self.listing(), files_before)
         self.assertEqual(self.registry(), registry_before)
-
 
     def test_update_over_a_running_ticker_and_uninstall_during_a_stalled_fetch(self):
         server = self.start_server()
