@@ -8,7 +8,8 @@
 #
 # It writes bar-N.png, flash-N.png, the same after a DPI change announced to the running ticker
 # (WM_DPICHANGED, as a per-monitor aware window gets it on another monitor or another scaling:
-# bar-N-to-M.png, flash-N-to-M.png), and the dialogs (options, registration, selection, the help
+# bar-N-to-M.png; flash-N-to-M-shown.png, the bulletin on show redrawn; flash-N-to-M.png, its title
+# sent anew), and the dialogs (options, registration, selection, the help
 # and about boxes, the catalogue, the download dialog), and prints the bar's and the flash
 # window's heights and the heights of their text measured on the pictures.
 set -euo pipefail
@@ -89,7 +90,7 @@ for dpi in "${dpis[@]}"; do
 
   # Another DPI announced to both windows while they show (the flash's title again after 1.3 s).
   to=$((dpi == 96 ? 144 : 96))
-  sleep 3.5  # the flash is at its title again
+  sleep 3.5  # the flash is on its lines by now
   wintool send "#0x$bar" $((0x2E0)) $((to << 16 | to)) 0 >/dev/null
   wintool send "#0x$flash" $((0x2E0)) $((to << 16 | to)) 0 >/dev/null
   sleep 0.5
@@ -98,9 +99,16 @@ for dpi in "${dpis[@]}"; do
   shoot "$out/screen.png"
   crop "$out/screen.png" "$out/bar-$dpi-to-$to.png" 0 $((height - 3 * (bb - bt))) 900 "$height"
   crop "$out/screen.png" "$out/bar-strip.png" 0 "$bt" "$width" "$bb"
-  crop "$out/screen.png" "$out/flash-$dpi-to-$to.png" $((width / 2 - 300)) 0 $((width / 2 + 300)) "$fb"
+  # The bulletin on show at the change, drawn again at the new size (a title or a line).
+  crop "$out/screen.png" "$out/flash-$dpi-to-$to-shown.png" $((width / 2 - 300)) 0 $((width / 2 + 300)) "$fb"
   echo "   after WM_DPICHANGED to $to: bar $((bb - bt)) pixels high, its text $(extent "$out/bar-strip.png" '#FFE840');" \
-    "flash $((fb - ft)) pixels high, its text $(extent "$out/flash-$dpi-to-$to.png" '#FFFFFF')"
+    "flash $((fb - ft)) pixels high"
+  # The title measured again, as before the change: the sample sent anew starts with it.
+  wintool post "__@ZELLORA@__" 273 32776 0 >/dev/null
+  sleep 1.4
+  shoot "$out/screen.png"
+  crop "$out/screen.png" "$out/flash-$dpi-to-$to.png" $((width / 2 - 300)) 0 $((width / 2 + 300)) "$fb"
+  echo "   the flash title after the change (white) $(extent "$out/flash-$dpi-to-$to.png" '#FFFFFF')"
 
   # The main window's help and about boxes.
   wintool post "__@ZELLORA@__" 273 32774 0 >/dev/null
