@@ -35,6 +35,24 @@ std::vector<Form> Forms() {
   };
 }
 
+// Item index of a list box, read in UTF-16 and given back in code page 932. A list box of Common
+// Controls 6 is a Unicode window: an ANSI LB_GETTEXT sent to it is translated by the system, and
+// Wine translates it through a fixed 512-character buffer on the stack, which a longer item
+// overruns. The wide message reaches the list box untranslated.
+std::string ListText(HWND list, int index) {
+  const LRESULT length = ::SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
+  if (length <= 0) return std::string();
+  std::wstring wide(static_cast<std::size_t>(length) + 1, L'\0');
+  const LRESULT got =
+      ::SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&wide[0]));
+  if (got <= 0) return std::string();
+  const int units = static_cast<int>(got);
+  const int bytes = ::WideCharToMultiByte(932, 0, wide.data(), units, nullptr, 0, nullptr, nullptr);
+  std::string text(static_cast<std::size_t>(bytes > 0 ? bytes : 0), '\0');
+  if (bytes > 0) ::WideCharToMultiByte(932, 0, wide.data(), units, &text[0], bytes, nullptr, nullptr);
+  return text;
+}
+
 // Every key and value below a key, whatever their size: "sub\key|name" -> type and bytes.
 using Tree = std::map<std::string, std::pair<DWORD, std::string>>;
 
@@ -165,9 +183,7 @@ TEST_F(HostileDialogs, RegistrationDialogListsSpoiledEntriesAndCancelWritesNothi
     ASSERT_TRUE(dlg.Create(nullptr)) << form.what;
     HWND list = dlg.GetItem(IDC_REG_LIST);
     ASSERT_EQ(::SendMessageA(list, LB_GETCOUNT, 0, 0), 2) << form.what;
-    std::string second(static_cast<std::size_t>(::SendMessageA(list, LB_GETTEXTLEN, 1, 0)), '\0');
-    ::SendMessageA(list, LB_GETTEXT, 1, reinterpret_cast<LPARAM>(&second[0]));
-    EXPECT_EQ(second, "良い頁") << form.what;
+    EXPECT_EQ(ListText(list, 1), "良い頁") << form.what;
     EXPECT_LE(::SendMessageA(list, LB_GETTEXTLEN, 0, 0), static_cast<LRESULT>(2 * form.data.size()))
         << form.what;
     // Choosing the spoiled entry shows what reads of it: a level that does not read is 0.
@@ -197,9 +213,7 @@ TEST_F(HostileDialogs, RegistrationDialogListsThirtyTwoHugeTitles) {
   HWND list = dlg.GetItem(IDC_REG_LIST);
   ASSERT_EQ(::SendMessageA(list, LB_GETCOUNT, 0, 0), 32);
   for (int i = 0; i < 32; i += 31) {
-    std::string text(static_cast<std::size_t>(::SendMessageA(list, LB_GETTEXTLEN, i, 0)), '\0');
-    ::SendMessageA(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(&text[0]));
-    EXPECT_EQ(text, entries[i].title) << i;
+    EXPECT_EQ(ListText(list, i), entries[i].title) << i;
   }
   ::SendMessageA(list, LB_SETCURSEL, 31, 0);
   ::SendMessageA(dlg.GetHwnd(), WM_COMMAND, MAKEWPARAM(IDC_REG_LIST, LBN_SELCHANGE),
