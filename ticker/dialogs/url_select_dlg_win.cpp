@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "support/net/page_fetch.h"
+#include "support/win/dpi.h"
 #include "ticker/common/help_dlg_win.h"
 #include "ticker/common/settings.h"
 #include "ticker/dialogs/help_texts.h"
@@ -164,7 +165,10 @@ void CUrlSelectDlg::LayOut() {
   ::GetClientRect(GetHwnd(), &client);
   RECT old{grip.x, grip.y, grip.Right(), grip.Bottom()};
   ::InvalidateRect(GetHwnd(), &old, TRUE);
-  for (const url_select::Box& box : url_select::Layout(client.right, client.bottom)) {
+  // A per-monitor aware dialog gets its template and font scaled to its monitor's DPI by the
+  // system, but controls placed here are placed in physical pixels: the layout scales with them.
+  const UINT dpi = win::DpiOfWindow(GetHwnd());
+  for (const url_select::Box& box : url_select::LayoutAtDpi(client.right, client.bottom, dpi)) {
     HWND control = GetItem(box.id);
     if (!control) continue;
     ::MoveWindow(control, box.x, box.y, box.width, box.height, TRUE);
@@ -394,8 +398,11 @@ bool CUrlSelectDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& r
       if (!info || ::IsIconic(GetHwnd()) || !::GetWindowRect(GetHwnd(), &outer) ||
           !::GetClientRect(GetHwnd(), &inner))
         return false;
-      info->ptMinTrackSize.x = url_select::kMinClientWidth + (outer.right - outer.left) - inner.right;
-      info->ptMinTrackSize.y = url_select::kMinClientHeight + (outer.bottom - outer.top) - inner.bottom;
+      const UINT dpi = win::DpiOfWindow(GetHwnd());
+      info->ptMinTrackSize.x =
+          win::ScaleForDpi(url_select::kMinClientWidth, dpi) + (outer.right - outer.left) - inner.right;
+      info->ptMinTrackSize.y =
+          win::ScaleForDpi(url_select::kMinClientHeight, dpi) + (outer.bottom - outer.top) - inner.bottom;
       result = 0;
       return true;
     }

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "support/draw/dib_math.h"
 #include "support/net/page_lines.h"
 #include "ticker/dialogs/help_texts.h"
 #include "ticker/news/news_list.h"
@@ -37,6 +38,20 @@ std::vector<Box> Layout(int w, int h) {
       {kLevelSlider, w - 200, h - 24, 160, 16},
       {kHelp, w - 40, h - 24, 16, 16},
   };
+}
+
+std::vector<Box> LayoutAtDpi(int width, int height, unsigned dpi) {
+  std::vector<Box> boxes = Layout(ScaleToResolution(width, 96, dpi), ScaleToResolution(height, 96, dpi));
+  for (Box& box : boxes) {
+    // Edges, not sizes, are scaled: controls that touched at 96 DPI still touch.
+    const int right = ScaleToResolution(box.Right(), dpi, 96);
+    const int bottom = ScaleToResolution(box.Bottom(), dpi, 96);
+    box.x = ScaleToResolution(box.x, dpi, 96);
+    box.y = ScaleToResolution(box.y, dpi, 96);
+    box.width = right - box.x;
+    box.height = bottom - box.y;
+  }
+  return boxes;
 }
 
 Box GripSquare(int width, int height) {

@@ -44,11 +44,15 @@ struct Box {
 // Where every control goes for a client area of width x height pixels: the browser takes four
 // fifths and the preview one fifth of what the fixed rows leave.
 std::vector<Box> Layout(int width, int height);
+// The same for a client area in pixels at dpi: the layout is written at 96 DPI, so the client
+// size is taken back to 96 DPI, laid out there and every edge scaled to dpi (the controls' text
+// grows with the dialog font, which the system scales with the monitor's DPI).
+std::vector<Box> LayoutAtDpi(int width, int height, unsigned dpi);
 // The browser's and the preview's heights for a client height.
 int BrowserHeight(int height);
 int PreviewHeight(int height);
 
-// The smallest client area the dialog can be sized to: below it controls of the layout overlap
+// The smallest client area the dialog can be sized to, at 96 DPI: below it controls of the layout overlap
 // ("ｷｬﾝｾﾙ" reaches the browser buttons' row under 302 pixels) or lose their use (the status text
 // keeps 110 pixels; the browser and the preview keep 128 and 32).
 constexpr int kMinClientWidth = 400;

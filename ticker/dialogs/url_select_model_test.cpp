@@ -72,6 +72,54 @@ TEST(UrlSelectLayout, NoControlsOverlapFromTheSmallestSizeUpButBelowThey) {
   EXPECT_EQ(Overlapping(301, url_select::kMinClientHeight), "1011/2");
 }
 
+// On a monitor of more than 96 DPI the dialog's text is larger: the controls grow with it. Each
+// row of the 96-DPI layout keeps its place relative to the others, and nothing overlaps.
+TEST(UrlSelectLayout, ControlsGrowWithTheDpiAndStillDoNotOverlap) {
+  struct Case {
+    unsigned dpi;
+    url_select::Box back;  // the browser buttons' first: its row is under the guide's two lines
+    url_select::Box url;
+  };
+  const Case cases[] = {
+      {96, {url_select::kBack, 8, 36, 40, 19}, {url_select::kUrlEdit, 8, 58, 584, 18}},
+      {120, {url_select::kBack, 10, 45, 50, 24}, {url_select::kUrlEdit, 10, 73, 730, 22}},
+      {144, {url_select::kBack, 12, 54, 60, 29}, {url_select::kUrlEdit, 12, 87, 876, 27}},
+      {192, {url_select::kBack, 16, 72, 80, 38}, {url_select::kUrlEdit, 16, 116, 1168, 36}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.dpi);
+    const int w = 600 * static_cast<int>(c.dpi) / 96;
+    const int h = 400 * static_cast<int>(c.dpi) / 96;
+    const auto boxes = url_select::LayoutAtDpi(w, h, c.dpi);
+    ASSERT_EQ(boxes.size(), 16u);
+    for (const url_select::Box& expected : {c.back, c.url}) {
+      const auto* got = Find(boxes, expected.id);
+      ASSERT_TRUE(got);
+      EXPECT_EQ(got->x, expected.x);
+      EXPECT_EQ(got->y, expected.y);
+      EXPECT_EQ(got->width, expected.width);
+      EXPECT_EQ(got->height, expected.height);
+    }
+    // The right-hand column and the bottom row stay at the client's edges.
+    EXPECT_EQ(Find(boxes, url_select::kSelect)->Right(), w - w * 6 / 600);
+    EXPECT_LE(Find(boxes, url_select::kHelp)->Bottom(), h);
+    for (std::size_t i = 0; i < boxes.size(); ++i) {
+      for (std::size_t j = i + 1; j < boxes.size(); ++j)
+        EXPECT_FALSE(Overlap(boxes[i], boxes[j])) << boxes[i].id << "/" << boxes[j].id;
+    }
+  }
+  // At 96 DPI it is the plain layout.
+  const auto plain = url_select::Layout(777, 555);
+  const auto at96 = url_select::LayoutAtDpi(777, 555, 96);
+  ASSERT_EQ(plain.size(), at96.size());
+  for (std::size_t i = 0; i < plain.size(); ++i) {
+    EXPECT_EQ(at96[i].x, plain[i].x);
+    EXPECT_EQ(at96[i].y, plain[i].y);
+    EXPECT_EQ(at96[i].width, plain[i].width);
+    EXPECT_EQ(at96[i].height, plain[i].height);
+  }
+}
+
 TEST(UrlSelectLayout, GripIsTheLowerRightSquare) {
   const auto grip = url_select::GripSquare(600, 300);
   EXPECT_EQ(grip.x, 583);
