@@ -42,6 +42,12 @@ ticker_windows() {
 }
 bar_window() { ticker_windows | awk -v h="$height" '$5 == h && $3 > 100 { print; exit }'; }
 flash_window() { ticker_windows | awk '$2 == 0 && $3 == 0 { print; exit }'; }
+# Waits for the sample flash's title (white at the top of the screen: it shows from 1 s after the
+# command on, later while the ticker is in a fetch) and for the whole of it to be drawn.
+flash_title() {
+  wintool waitpixel 255 255 255 0 60 15000 >/dev/null || echo "   (no flash title within 15 s)" >&2
+  sleep 0.2
+}
 # A window's picture: wait for a visible window whose title begins with TITLE, shoot, crop.
 window_shot() {
   local title=$1 file=$2 w r
@@ -54,6 +60,8 @@ window_shot() {
   [ -n "$w" ] || { echo "no window \"$title\"" >&2; return 1; }
   sleep 1.5
   r=$(wintool rect "#0x$w")
+  # A window that closed meanwhile (the download dialog of a short test) has no rectangle.
+  [ "$(wc -w <<<"$r")" -ge 4 ] || { echo "window \"$title\" closed before its picture" >&2; return 1; }
   shoot "$out/screen.png"
   # shellcheck disable=SC2086
   crop "$out/screen.png" "$file" ${r% *}
@@ -82,7 +90,7 @@ for dpi in "${dpis[@]}"; do
 
   # The sample flash: its title shows from 1 s on.
   wintool post "__@ZELLORA@__" 273 32776 0 >/dev/null
-  sleep 1.4
+  flash_title
   read -r flash fl ft fr fb _ < <(flash_window)
   shoot "$out/screen.png"
   crop "$out/screen.png" "$out/flash-$dpi.png" $((width / 2 - 300)) 0 $((width / 2 + 300)) "$fb"
@@ -105,7 +113,7 @@ for dpi in "${dpis[@]}"; do
     "flash $((fb - ft)) pixels high"
   # The title measured again, as before the change: the sample sent anew starts with it.
   wintool post "__@ZELLORA@__" 273 32776 0 >/dev/null
-  sleep 1.4
+  flash_title
   shoot "$out/screen.png"
   crop "$out/screen.png" "$out/flash-$dpi-to-$to.png" $((width / 2 - 300)) 0 $((width / 2 + 300)) "$fb"
   echo "   the flash title after the change (white) $(extent "$out/flash-$dpi-to-$to.png" '#FFFFFF')"
