@@ -40,6 +40,17 @@ ticker_windows() {
     echo "$w $(wintool rect "#0x$w")"
   done
 }
+# The first line a lookup prints, asked again for up to 4 s (a loaded machine answers late).
+first_of() {
+  local line
+  for _ in $(seq 20); do
+    line=$("$@" | head -1)
+    [ -n "$line" ] && { echo "$line"; return 0; }
+    sleep 0.2
+  done
+  echo "no answer from $*" >&2
+  return 1
+}
 bar_window() { ticker_windows | awk -v h="$height" '$5 == h && $3 > 100 { print; exit }'; }
 flash_window() { ticker_windows | awk '$2 == 0 && $3 == 0 { print; exit }'; }
 # Waits for the sample flash's title (white at the top of the screen: it shows from 1 s after the
@@ -69,6 +80,9 @@ window_shot() {
   last_window=$w
 }
 
+# Whatever happens, the demonstration of the DPI being pictured does not outlive the script.
+trap 'bash "$root/tools/demo/run_demo.sh" "$build" --stop >/dev/null 2>&1' EXIT
+
 for dpi in "${dpis[@]}"; do
   home="$build/wine-dpi$dpi"
   export ZELLORA_WINE_HOME="$home" ZELLORA_DEMO_HOME="$home"
@@ -81,7 +95,7 @@ for dpi in "${dpis[@]}"; do
   echo "== $dpi DPI ($width x $height)"
 
   # The bar: its window, and its text once the headlines fill it.
-  read -r bar bl bt br bb _ < <(bar_window)
+  read -r bar bl bt br bb _ < <(first_of bar_window)
   sleep 6
   shoot "$out/screen.png"
   crop "$out/screen.png" "$out/bar-$dpi.png" 0 $((height - 3 * (bb - bt))) 900 "$height"
@@ -91,7 +105,7 @@ for dpi in "${dpis[@]}"; do
   # The sample flash: its title shows from 1 s on.
   wintool post "__@ZELLORA@__" 273 32776 0 >/dev/null
   flash_title
-  read -r flash fl ft fr fb _ < <(flash_window)
+  read -r flash fl ft fr fb _ < <(first_of flash_window)
   shoot "$out/screen.png"
   crop "$out/screen.png" "$out/flash-$dpi.png" $((width / 2 - 300)) 0 $((width / 2 + 300)) "$fb"
   echo "   flash: $fl $ft $fr $fb, $((fb - ft)) pixels high; its title (white) $(extent "$out/flash-$dpi.png" '#FFFFFF')"
@@ -102,8 +116,8 @@ for dpi in "${dpis[@]}"; do
   wintool send "#0x$bar" $((0x2E0)) $((to << 16 | to)) 0 >/dev/null
   wintool send "#0x$flash" $((0x2E0)) $((to << 16 | to)) 0 >/dev/null
   sleep 0.5
-  read -r _ bl bt br bb _ < <(bar_window)
-  read -r _ fl ft fr fb _ < <(flash_window)
+  read -r _ bl bt br bb _ < <(first_of bar_window)
+  read -r _ fl ft fr fb _ < <(first_of flash_window)
   shoot "$out/screen.png"
   crop "$out/screen.png" "$out/bar-$dpi-to-$to.png" 0 $((height - 3 * (bb - bt))) 900 "$height"
   crop "$out/screen.png" "$out/bar-strip.png" 0 "$bt" "$width" "$bb"
@@ -111,8 +125,10 @@ for dpi in "${dpis[@]}"; do
   crop "$out/screen.png" "$out/flash-$dpi-to-$to-shown.png" $((width / 2 - 300)) 0 $((width / 2 + 300)) "$fb"
   echo "   after WM_DPICHANGED to $to: bar $((bb - bt)) pixels high, its text $(extent "$out/bar-strip.png" '#FFE840');" \
     "flash $((fb - ft)) pixels high"
-  # The title measured again, as before the change: the sample sent anew starts with it.
+  # The title measured again, as before the change: the sample sent anew starts with it, a second
+  # later (the line on show stays until then).
   wintool post "__@ZELLORA@__" 273 32776 0 >/dev/null
+  sleep 1.1
   flash_title
   shoot "$out/screen.png"
   crop "$out/screen.png" "$out/flash-$dpi-to-$to.png" $((width / 2 - 300)) 0 $((width / 2 + 300)) "$fb"
