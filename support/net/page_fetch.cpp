@@ -12,7 +12,8 @@ void SleepOneMillisecond() {
 }
 
 bool ReadPage(PageLines& page, const char* url, const char* referrer, int initialEncoding,
-              const char* userName, const char* password, PageLineSink* sink) {
+              const char* userName, const char* password, PageLineSink* sink, PageExchange* exchange) {
+  if (exchange) exchange->response = HttpResponse();
   if (!url) {
     return false;
   }
@@ -22,9 +23,11 @@ bool ReadPage(PageLines& page, const char* url, const char* referrer, int initia
 
   HttpRequest request;
   try {
+    if (exchange) request.SetConditions(exchange->conditions);
     if (!OpenHttpRequest(request, url, referrer, userName, password)) {
       return false;
     }
+    if (exchange) exchange->response = request.Response();
     request.SetReadBufferSize(kPageReadBufferBytes);
 
     PageLineReader reader(page, sink);
@@ -77,10 +80,15 @@ void CloseHttpRequest(HttpRequest& request) {
 
 bool LoadPage(PageLines& page, const char* url, const char* referrer, int initialEncoding,
               const char* userName, const char* password) {
-  return ReadPage(page, url, referrer, initialEncoding, userName, password, nullptr);
+  return ReadPage(page, url, referrer, initialEncoding, userName, password, nullptr, nullptr);
 }
 
 bool LoadPage(PageLines& page, const char* url, const char* referrer, int initialEncoding,
               const char* userName, const char* password, PageLineSink& sink) {
-  return ReadPage(page, url, referrer, initialEncoding, userName, password, &sink);
+  return ReadPage(page, url, referrer, initialEncoding, userName, password, &sink, nullptr);
+}
+
+bool LoadPage(PageLines& page, const char* url, const char* referrer, int initialEncoding,
+              const char* userName, const char* password, PageLineSink* sink, PageExchange& exchange) {
+  return ReadPage(page, url, referrer, initialEncoding, userName, password, sink, &exchange);
 }

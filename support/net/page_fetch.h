@@ -28,6 +28,18 @@ bool LoadPage(PageLines& page, const char* url, const char* referrer, int initia
 bool LoadPage(PageLines& page, const char* url, const char* referrer, int initialEncoding,
               const char* userName, const char* password, PageLineSink& sink);
 
+// What a page fetch sends beyond the address, and what it learns from the answer.
+struct PageExchange {
+  HttpConditions conditions;  // validators of an earlier answer, sent with the request
+  HttpResponse response;      // the answer; status 0 when none came
+};
+
+// The same, with the validators of exchange.conditions sent, and the answer's status, final
+// address and headers left in exchange.response (also when the body then fails to arrive). sink
+// may be null (the lines go to page.lines). A 304 answer has no body: true with no lines.
+bool LoadPage(PageLines& page, const char* url, const char* referrer, int initialEncoding,
+              const char* userName, const char* password, PageLineSink* sink, PageExchange& exchange);
+
 // Opens request for url and sends it (see HttpRequest::Open). On failure request is closed.
 bool OpenHttpRequest(HttpRequest& request, const char* url, const char* referrer, const char* userName,
                      const char* password);
