@@ -20,6 +20,8 @@ bool ReadPage(PageLines& page, const char* url, const char* referrer, int initia
   page.lines.clear();
   page.encoding = initialEncoding;
   page.inHead = 1;
+  page.encodingFixed = false;
+  page.firstLine = true;
 
   HttpRequest request;
   try {
@@ -28,6 +30,11 @@ bool ReadPage(PageLines& page, const char* url, const char* referrer, int initia
       return false;
     }
     if (exchange) exchange->response = request.Response();
+    if (initialEncoding == kEncodingUnknown) {
+      // The set the server names replaces the guess; the page's own declaration still wins.
+      const int named = EncodingFromContentType(request.Response().contentType);
+      if (named != kEncodingUnknown) page.encoding = named;
+    }
     request.SetReadBufferSize(kPageReadBufferBytes);
 
     PageLineReader reader(page, sink);

@@ -15,10 +15,12 @@
 constexpr int kPageReadDeadlineMs = 120000;
 
 // Clears page.lines, sets page.encoding to initialEncoding and page.inHead to 1, downloads url and
-// stores its lines. Returns true when the request was sent and the body read to its end (or to the
-// body limit); false when the request failed, the connection broke off or the body was still not
-// read after kPageReadDeadlineMs, in which case the lines read before stay in page.lines. A null url returns
-// false at once and leaves page untouched. referrer, userName and password may be null. Never throws.
+// stores its lines. With initialEncoding kEncodingUnknown, a character set named by the answer's
+// Content-Type (one the converter knows) is the page's initial set instead. Returns true when the request was
+// sent and the body read to its end (or to the body limit); false when the request failed, the connection
+// broke off or the body was still not read after kPageReadDeadlineMs, in which case the lines read before
+// stay in page.lines. A null url returns false at once and leaves page untouched. referrer, userName and
+// password may be null. Never throws.
 bool LoadPage(PageLines& page, const char* url, const char* referrer, int initialEncoding,
               const char* userName, const char* password);
 
