@@ -22,6 +22,7 @@ bool ReadPage(PageLines& page, const char* url, const char* referrer, int initia
   page.inHead = 1;
   page.encodingFixed = false;
   page.firstLine = true;
+  page.xmlDeclared = false;
 
   HttpRequest request;
   try {
@@ -34,6 +35,10 @@ bool ReadPage(PageLines& page, const char* url, const char* referrer, int initia
       // The set the server names replaces the guess; the page's own declaration still wins.
       const int named = EncodingFromContentType(request.Response().contentType);
       if (named != kEncodingUnknown) page.encoding = named;
+    }
+    if (sink && !sink->OnResponse(request.Response())) {
+      CloseHttpRequest(request);
+      return true;
     }
     request.SetReadBufferSize(kPageReadBufferBytes);
 
@@ -56,6 +61,9 @@ bool ReadPage(PageLines& page, const char* url, const char* referrer, int initia
       }
       if (!reader.Feed(buffer.get(), static_cast<std::size_t>(n))) {
         break;  // the body limit: the page is what was read so far
+      }
+      if (sink && sink->Satisfied()) {
+        break;  // the reader has all it wants (a feed's last item it keeps)
       }
       if (std::chrono::steady_clock::now() > deadline) {
         // Still reading: a server that trickles. The lines so far stay; the line cut short is

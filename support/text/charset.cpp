@@ -662,9 +662,11 @@ void ConvertLine(ConvertState& page, std::string& line) {
           page.encoding = code;
           // The document's first declaration names its set; the rest of its line is content.
           declaredHere = true;
+          page.xmlDeclared = true;
         }
       } else if (page.encoding == kEncodingUnknown) {
         page.encoding = kEncodingUtf8;  // XML's own default
+        page.xmlDeclared = true;
       }
     }
   }
@@ -676,7 +678,9 @@ void ConvertLine(ConvertState& page, std::string& line) {
     thread_local std::string upper;  // reused, so no allocation per line
     upper.assign(line);
     sjis::MakeUpper(upper);
-    if (!page.encodingFixed && !declaredHere) ReadDeclaration(upper, page.encoding);
+    if (!page.encodingFixed && !declaredHere && (!page.xmlDeclared || Contains(upper, "<META"))) {
+      ReadDeclaration(upper, page.encoding);
+    }
     if (Contains(upper, "<BODY>")) page.inHead = 0;
   }
 

@@ -29,6 +29,9 @@ struct ConvertState {
   // reader of the document fixed it (a feed is read to its end in the set it began with).
   bool encodingFixed = false;
   bool firstLine = true;  // the next line converted is the document's first
+  // The document's XML declaration named its set (or left XML's default): from then on only an
+  // HTML meta element (a line holding "<META") may declare another, not text that mentions one.
+  bool xmlDeclared = false;
   // The HTML entity pass; a reader that decodes the text itself (XML) turns it off.
   bool decodeEntities = true;
 };
@@ -38,7 +41,8 @@ struct ConvertState {
 // &lt; &gt; &amp; &quot; &nbsp; (unless page.decodeEntities is off). The document's first line
 // may begin with a UTF-8 byte-order mark (removed; the document is UTF-8 to its end) or an XML
 // declaration: its encoding="..." declares like a "CHARSET" line, and without one an XML document
-// whose character set is still unknown is UTF-8. Changes only page's fields and the line.
+// whose character set is still unknown is UTF-8; after it, only a meta element declares again.
+// Changes only page's fields and the line.
 void ConvertLine(ConvertState& page, std::string& line);
 
 // The code of a character-set name the converter knows (Shift_JIS and its aliases, EUC-JP,

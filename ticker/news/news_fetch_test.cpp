@@ -94,12 +94,20 @@ TEST_F(NewsFetch, FailuresLeaveOneErrorItem) {
   EXPECT_EQ(list.failed, 1);
 }
 
-TEST_F(NewsFetch, ErrorStatusBodyIsThePage) {
+TEST_F(NewsFetch, ErrorStatusGivesTheNotFoundItemNotTheErrorPage) {
+  // The body of an error page is no news: a status of 400 and above is a page not found.
+  for (const char* status : {"404", "500", "403", "503"}) {
+    NewsList list;
+    const std::string url = PageUrl("<body>Not here, sorry\n", std::string("&status=") + status);
+    list.FetchAndExtract(url.c_str(), nullptr, 1, nullptr, nullptr);
+    EXPECT_EQ(list.failed, 1) << status;
+    EXPECT_THAT(list.items, ElementsAre("＜ページが見つかりません " + url + "＞")) << status;
+  }
+  // Other statuses are pages as before.
   NewsList list;
-  list.FetchAndExtract(PageUrl("<body>Not here, sorry\n", "&status=404").c_str(), nullptr, 1, nullptr,
-                       nullptr);
+  list.FetchAndExtract(PageUrl("<body>Still here\n", "&status=203").c_str(), nullptr, 1, nullptr, nullptr);
   EXPECT_EQ(list.failed, 0);
-  EXPECT_THAT(list.items, ElementsAre("Not here, sorry"));
+  EXPECT_THAT(list.items, ElementsAre("Still here"));
 }
 
 TEST_F(NewsFetch, LongPageIsCutAfterTheCap) {
