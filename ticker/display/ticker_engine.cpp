@@ -5,6 +5,7 @@
 
 #include "support/ticker_link/url_slot.h"
 #include "ticker/display/display_line.h"
+#include "ticker/news/fetch_cache.h"
 #include "ticker/news/news_message.h"
 
 namespace ticker {
@@ -128,6 +129,8 @@ void TickerEngine::OnDisplayChange() {
 
 void TickerEngine::Reload() {
   host.KillTimer(kTickTimer);
+  // A changed entry is read afresh: what the servers answered before is forgotten.
+  news::TheFetchCache().Clear();
   nextSlot = 0;
   currentSlot = 0;
   const settings::TickerSettings s = store.ReadSettings();

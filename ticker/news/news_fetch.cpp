@@ -4,6 +4,7 @@
 #include "support/net/page_lines.h"
 #include "ticker/news/document_reader.h"
 #include "ticker/news/extractor.h"
+#include "ticker/news/fetch_cache.h"
 #include "ticker/news/news_list.h"
 
 namespace {
@@ -28,14 +29,25 @@ void NewsList::FetchAndExtract(const char* url, const char* referrer, int level,
     return;
   }
   try {
+    news::FetchCache& cache = news::TheFetchCache();
+    const news::FetchKey key{url, referrer ? referrer : "", referrer != nullptr, level};
+    PageExchange exchange;
+    // A server that asked to be left alone is not asked again before its time.
+    if (!cache.MayFetch(key, *this, exchange.conditions)) return;
+
     // The reader takes each line as it is converted, so the page is never held whole.
     PageLines page;
-    PageExchange exchange;
     DocumentReader reader(*this, level, page, url);
     const bool read = LoadPage(page, url, referrer, kEncodingUnknown, userName, password, &reader, exchange);
+    const HttpResponse& response = exchange.response;
+    if (read && response.status == 304 && cache.Unchanged(key, *this)) return;
+    if ((response.status == 429 || response.status == 503) && cache.Refuse(key, response.retryAfter, *this)) {
+      return;
+    }
     // An error status is no page of news: its body (a "not found" page) is not shown.
-    if (read && exchange.response.status < 400) {
+    if (read && response.status < 400 && response.status != 304) {
       reader.Finish();
+      if (!failed) cache.Remember(key, response, *this);
       return;
     }
     SetNotFound(*this, url);
