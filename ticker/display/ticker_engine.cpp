@@ -22,6 +22,19 @@ void TickerEngine::SetSiteUrl(const std::string& url) {
   siteUrl = url;
 }
 
+std::vector<TickerEngine::Headline> TickerEngine::ShownHeadlines() const {
+  std::lock_guard<std::mutex> guard(siteUrlLock);
+  return shown;
+}
+
+void TickerEngine::PublishHeadlines() {
+  std::vector<Headline> list;
+  list.reserve(news.items.size());
+  for (int i = 0; i < news.ItemCount(); ++i) list.push_back({news.GetItem(i), news.GetLink(i)});
+  std::lock_guard<std::mutex> guard(siteUrlLock);
+  shown.swap(list);
+}
+
 long long TickerEngine::TickInterval() const {
   return settings::TickMilliseconds(speedIndex);
 }
@@ -107,6 +120,7 @@ bool TickerEngine::OnCopyData(std::uint32_t tag, const void* data, std::size_t s
   lineBuilt = 0;
   news = NewsList();
   for (const std::string& piece : news::SplitPieces(item.body, '\n')) news.AddItem(piece, 0);
+  PublishHeadlines();
   ScrollTick();
   return true;
 }
@@ -175,6 +189,7 @@ void TickerEngine::LoadEntry(const std::string& key) {
 void TickerEngine::FetchCurrent(const settings::ProxyCredentials& proxy) {
   news = NewsList();
   host.FetchPage(SiteUrl(), referrer, filterLevel, proxy.user, proxy.password, news);
+  PublishHeadlines();
 }
 
 void TickerEngine::FetchNext(const char* key, bool wasShown) {
@@ -302,6 +317,7 @@ bool TickerEngine::CheckChannel() {
   filterLevel = 0;
   news = NewsList();
   for (const std::string& text : texts) news.AddItem(text, 0);
+  PublishHeadlines();
   repeatCounter = loopCount + 1;
   store.WriteHomeId(issue);
   StartTickTimer();
