@@ -76,9 +76,22 @@ make_prefix() {
   touch "$WINEPREFIX/.zellora-ready"
 }
 
+# Visual styles: Wine draws themed controls (Common Controls 6, which the programs' manifests ask
+# for) only while a theme is active in the prefix; its own "Light" theme comes with every prefix.
+enable_theme() {
+  [ -f "$WINEPREFIX/.zellora-theme" ] && return
+  local key='HKCU\Software\Microsoft\Windows\CurrentVersion\ThemeManager'
+  wine reg add "$key" /v DllName /d 'C:\windows\resources\themes\light\light.msstyles' /f >/dev/null 2>&1
+  wine reg add "$key" /v ColorName /d Blue /f >/dev/null 2>&1
+  wine reg add "$key" /v SizeName /d NormalSize /f >/dev/null 2>&1
+  wine reg add "$key" /v ThemeActive /d 1 /f >/dev/null 2>&1
+  touch "$WINEPREFIX/.zellora-theme"
+}
+
 prepare_locked() {
   start_xvfb
   make_prefix
+  enable_theme
   # A persistent server saves each program about 2.5 s of start-up; if one runs already for this
   # prefix, this one exits at once.
   wineserver -p300 >/dev/null 2>&1 </dev/null

@@ -106,6 +106,41 @@ function(zellora_glob out dir kind)
   set(${out} ${files} PARENT_SCOPE)
 endfunction()
 
+# zellora_manifest(<target> <dpi> [<name>]): embeds the programs' manifest (made from
+# support/win/program.manifest.in: Windows 7 to 11, Common Controls 6, asInvoker) with the DPI
+# declaration <dpi>. <name> (default: the target) names the manifest; targets that give the same
+# name share one file.
+#   PER_MONITOR  per-monitor aware: v2 from Windows 10 1703, v1 on 8.1 and the first 10s, system
+#                aware before; the program scales its own fixed sizes (support/win/dpi.h)
+#   GDI_SCALED   DPI unaware: the system stretches the windows, and from Windows 10 1703 on draws
+#                their GDI text and lines at the monitor's resolution
+function(zellora_manifest target dpi)
+  if(NOT ZELLORA_WINDOWS)
+    return()
+  endif()
+  set(name ${target})
+  if(ARGC GREATER 2)
+    set(name ${ARGV2})
+  endif()
+  set(settings2005 "http://schemas.microsoft.com/SMI/2005/WindowsSettings")
+  set(settings2016 "http://schemas.microsoft.com/SMI/2016/WindowsSettings")
+  set(settings2017 "http://schemas.microsoft.com/SMI/2017/WindowsSettings")
+  if(dpi STREQUAL "PER_MONITOR")
+    set(ZELLORA_MANIFEST_DPI "      <dpiAware xmlns=\"${settings2005}\">true/pm</dpiAware>\n      <dpiAwareness xmlns=\"${settings2016}\">PerMonitorV2, PerMonitor</dpiAwareness>")
+  elseif(dpi STREQUAL "GDI_SCALED")
+    set(ZELLORA_MANIFEST_DPI "      <dpiAware xmlns=\"${settings2005}\">false</dpiAware>\n      <gdiScaling xmlns=\"${settings2017}\">true</gdiScaling>")
+  else()
+    message(FATAL_ERROR "zellora_manifest: unknown DPI declaration ${dpi}")
+  endif()
+  set(ZELLORA_MANIFEST_NAME ${name})
+  set(dir ${CMAKE_BINARY_DIR}/manifests)
+  configure_file(${PROJECT_SOURCE_DIR}/support/win/program.manifest.in ${dir}/${name}.manifest @ONLY)
+  # 1 = CREATEPROCESS_MANIFEST_RESOURCE_ID, 24 = RT_MANIFEST.
+  file(CONFIGURE OUTPUT ${dir}/${name}.manifest.rc CONTENT "1 24 \"${dir}/${name}.manifest\"\n" @ONLY)
+  set_source_files_properties(${dir}/${name}.manifest.rc PROPERTIES OBJECT_DEPENDS ${dir}/${name}.manifest)
+  target_sources(${target} PRIVATE ${dir}/${name}.manifest.rc)
+endfunction()
+
 # zellora_tests(<name> DIRS <dir>... LIBS <lib>... [EXCLUDE <regex>] [PROPERTIES <prop> <value>...])
 # One test executable per module; every TEST() in it becomes a ctest test. EXCLUDE leaves out the
 # test files whose path matches (they go into an executable of their own); PROPERTIES are added to
@@ -133,6 +168,8 @@ function(zellora_tests name)
   if(ZELLORA_WINDOWS)
     # Console subsystem so that the test output reaches ctest.
     target_link_options(${name} PRIVATE -mconsole)
+    # The test programs run as the ticker does: per-monitor DPI aware, Common Controls 6.
+    zellora_manifest(${name} PER_MONITOR tests)
   endif()
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
                        PROPERTIES TIMEOUT 300 LABELS ${name} ${ARG_PROPERTIES})

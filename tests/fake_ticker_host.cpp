@@ -98,14 +98,44 @@ void FakeTickerHost::DrawBar(const std::string& text, int xOffset) {
   if (throwOnDraw) throw std::runtime_error("drawing failed");
 }
 
+void FakeTickerHost::Send(HostEvent::Kind kind) {
+  if (duringSend) duringSend(kind);
+}
+
+void FakeTickerHost::CheckWallpaperSettings() {
+  Record(HostEvent::kCheckWallpaper);
+  Send(HostEvent::kCheckWallpaper);
+}
+
+void FakeTickerHost::RefreshSnapshot() {
+  Record(HostEvent::kRefreshSnapshot);
+  Send(HostEvent::kRefreshSnapshot);
+}
+
 void FakeTickerHost::DrawDesktop(const std::string& text, int xOffset, int areaPercent) {
   Record(HostEvent::kDrawDesktop, xOffset, areaPercent, text);
+  Send(HostEvent::kDrawDesktop);
   if (throwOnDraw) throw std::runtime_error("drawing failed");
+  desktopShows = text;
 }
 
 void FakeTickerHost::DrawCaption(const std::string& text) {
   Record(HostEvent::kDrawCaption, 0, 0, text);
+  Send(HostEvent::kDrawCaption);
   if (throwOnDraw) throw std::runtime_error("drawing failed");
+  captionShows = text;
+}
+
+void FakeTickerHost::ClearDesktopStrip() {
+  Record(HostEvent::kClearDesktop);
+  Send(HostEvent::kClearDesktop);
+  desktopShows.clear();
+}
+
+void FakeTickerHost::ReleaseCaptionTarget() {
+  Record(HostEvent::kReleaseCaption);
+  Send(HostEvent::kReleaseCaption);
+  captionShows.clear();
 }
 
 void FakeTickerHost::HideBar() {

@@ -70,14 +70,15 @@ class FakeTickerHost : public TickerHost {
   int BarWidth() override { return barExists ? barWidth : 0; }
   int CaptionTargetWidth() override { return captionWidth; }
   bool PrepareBar() override;
-  void CheckWallpaperSettings() override { Record(HostEvent::kCheckWallpaper); }
-  void RefreshSnapshot() override { Record(HostEvent::kRefreshSnapshot); }
+  bool BarMustGiveWay() override { return fullScreen; }
+  void CheckWallpaperSettings() override;
+  void RefreshSnapshot() override;
   void DrawBar(const std::string& text, int xOffset) override;
   void DrawDesktop(const std::string& text, int xOffset, int areaPercent) override;
   void DrawCaption(const std::string& text) override;
   void HideBar() override;
-  void ClearDesktopStrip() override { Record(HostEvent::kClearDesktop); }
-  void ReleaseCaptionTarget() override { Record(HostEvent::kReleaseCaption); }
+  void ClearDesktopStrip() override;
+  void ReleaseCaptionTarget() override;
   bool FlashExists() override { return flashExists; }
   void SetFlashText(const std::string& text) override;
   void ShowFlash() override;
@@ -112,6 +113,14 @@ class FakeTickerHost : public TickerHost {
   std::function<void(int)> onTimer;  // delivers WM_TIMER to the engine
   std::function<bool(std::uint32_t, const void*, std::size_t)> onNewsMessage;
   std::function<void(const std::string&)> onFetch;  // called inside FetchPage
+  // Called in the middle of each host call that sends to another process on Windows (wallpaper
+  // check, snapshot, desktop strip and its clean-up, caption write and release), where Windows
+  // delivers the messages sent to the ticker window meanwhile.
+  std::function<void(HostEvent::Kind)> duringSend;
+  // What other programs show once those sends are done: the desktop strip's text (empty when
+  // cleaned up) and the caption target's appended text (empty when released).
+  std::string desktopShows;
+  std::string captionShows;
   std::map<std::string, CannedPage> pages;
   std::vector<FetchRecord> fetches;
   long long now = 0;
@@ -119,6 +128,7 @@ class FakeTickerHost : public TickerHost {
   int barWidth = 1024;
   int captionWidth = -1;
   bool barExists = true;
+  bool fullScreen = false;  // a full-screen program is in front on the bar's monitor
   bool barVisible = false;
   bool flashExists = true;
   bool flashVisible = false;
@@ -133,6 +143,7 @@ class FakeTickerHost : public TickerHost {
     long long due = 0;
   };
   void Record(HostEvent::Kind kind, int id = 0, long long value = 0, std::string text = {});
+  void Send(HostEvent::Kind kind);
   std::map<int, Timer> timers;
   long long epochDay = 0;
   long long startMsOfDay = 0;

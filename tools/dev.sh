@@ -3,20 +3,24 @@
 #
 #   tools/dev.sh test    install what is missing, check the formatting, build every build with
 #                        warnings as errors, run every test, run each fuzz target briefly
-#                        (ZELLORA_FUZZ_SECONDS, default 20), run clang-tidy (tools/tidy.sh)
+#                        (ZELLORA_FUZZ_SECONDS, default 20; one per core at a time), run clang-tidy
+#                        (tools/tidy.sh; its results are cached by content in ~/.cache/zellora/tidy)
 #   tools/dev.sh run     install what is missing, build the Windows programs, start the ticker's
 #                        demonstration (tools/demo/run_demo.sh; "run --stop" ends it)
 #   tools/dev.sh bench   install what is missing, build the optimised native tree, run the benchmarks
+# Each ends with a table of its stages' durations (also when one failed) and the compiler cache's
+# hits and misses of the run.
 #
 # Build trees: build/native (Linux, sanitizers), build/win64 (MinGW-w64, tests under Wine),
-# build/fuzz (clang, libFuzzer, the unit tests too), build/native-release (benchmarks and tools).
+# build/fuzz (clang, libFuzzer, the unit tests too), build/native-release (benchmarks and tools),
+# each configured by its preset alone, whichever command builds it.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
 packages=(
-  build-essential cmake ninja-build pkg-config git python3 python3-feedparser openssl locales
+  build-essential cmake ninja-build ccache pkg-config git python3 python3-feedparser openssl locales
   googletest libgtest-dev libgmock-dev libbenchmark-dev libcurl4-openssl-dev
   clang clang-format clang-tidy libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix mingw-w64-tools
@@ -29,9 +33,13 @@ as_root() {
 }
 
 install_deps() {
-  local missing=()
+  local missing=() p
+  # One query for the whole list (one per package costs seconds on a busy machine).
+  declare -A installed=()
+  while read -r p; do installed[$p]=1; done < <(dpkg-query -W -f='${Package} ${Status}\n' "${packages[@]}" 2>/dev/null |
+    sed -n 's/^\([^ ]*\) install ok installed$/\1/p')
   for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    [ -n "${installed[$p]:-}" ] || missing+=("$p")
   done
   if [ ${#missing[@]} -gt 0 ]; then
     echo "== installing: ${missing[*]}"
@@ -48,18 +56,52 @@ install_deps() {
 }
 
 jobs=$(nproc)
-# Work trees and fresh clones in other folders share the compiler cache.
+# Work trees and fresh clones in other folders share the compiler cache (ccache, which the build
+# uses when it is installed). What it did in this run is counted in its own log.
 export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$root}
+export CCACHE_STATSLOG=$root/build/ccache-stats.log
 
-build() {  # build <preset> [cmake option...]
-  cmake --preset "$1" "${@:2}" >/dev/null
+# Every command configures a tree with its preset alone (CMakePresets.json holds the options,
+# warnings as errors among them), so that `run` and `test` build the same tree and neither rebuilds
+# what the other built.
+build() {  # build <preset>
+  cmake --preset "$1" >/dev/null
   cmake --build "build/$1" -j "$jobs"
 }
 
 code_dirs=(support ticker companion catalogue tools tests)
 
-stage() {  # the time since the start shows where a slow CI run spends it
+# Each stage's start; at the end, also after a failure, one table of the stages' durations.
+stage_names=()
+stage_starts=()
+stage() {
+  stage_names+=("$1")
+  stage_starts+=("$SECONDS")
   echo "== $1 (at $((SECONDS / 60))m$((SECONDS % 60))s)"
+}
+
+print_stage_times() {  # print_stage_times <exit status>
+  local n=${#stage_names[@]} i end d note hits misses
+  [ "$n" -gt 0 ] || return 0
+  echo "== stage times"
+  for ((i = 0; i < n; i++)); do
+    end=${stage_starts[i + 1]:-$SECONDS}
+    d=$((end - stage_starts[i]))
+    note=""
+    if [ "$i" -eq $((n - 1)) ] && [ "$1" -ne 0 ]; then note="  FAILED"; fi
+    printf '==   %-32s %3dm%02ds%s\n' "${stage_names[i]}" $((d / 60)) $((d % 60)) "$note"
+  done
+  printf '==   %-32s %3dm%02ds\n' "total" $((SECONDS / 60)) $((SECONDS % 60))
+  hits=$(grep -cE '^(direct|preprocessed)_cache_hit$' "$CCACHE_STATSLOG" 2>/dev/null || true)
+  misses=$(grep -cx 'cache_miss' "$CCACHE_STATSLOG" 2>/dev/null || true)
+  echo "== compiler cache: ${hits:-0} hits, ${misses:-0} compiled"
+}
+
+stop_wine_on_exit=0
+on_exit() {
+  local rc=$?
+  if [ "$stop_wine_on_exit" = 1 ]; then stop_wine; fi
+  print_stage_times "$rc"
 }
 
 # The formatting is checked, never rewritten: a file that differs from what .clang-format gives
@@ -82,11 +124,15 @@ check_format() {
 }
 
 # Runs every libFuzzer target for a short while over its committed seeds (foo_fuzz.cpp has them in
-# foo_fuzz_corpus/). What a run finds goes to build/fuzz/fuzz-smoke/, never into the seeds.
+# foo_fuzz_corpus/), as many at a time as there are cores, each for the whole ZELLORA_FUZZ_SECONDS
+# and with a log of its own. What a run finds goes to build/fuzz/fuzz-smoke/, never into the seeds.
+# Every target runs to its end; then each one's line in the order of their sources, a failure's with
+# the end of its log and the input that failed.
 fuzz_smoke() {
   local seconds=${ZELLORA_FUZZ_SECONDS:-20}
   local out=build/fuzz/fuzz-smoke
-  local sources=() dict=() src name exe seeds log runs rate added cov
+  local sources=() names=() exes=() dict=() src name exe seeds log runs rate added cov rc i
+  local failed=0 inputs
   rm -rf "$out"
   mkdir -p "$out"
   while IFS= read -r src; do sources+=("$src"); done < <(find "${code_dirs[@]}" -name '*_fuzz.cpp' | sort)
@@ -97,24 +143,45 @@ fuzz_smoke() {
   for src in "${sources[@]}"; do
     name=$(basename "$src" .cpp)
     exe=$(find build/fuzz -name "$name" -type f -perm -u+x | head -n 1)
-    seeds=${src%.cpp}_corpus
     if [ -z "$exe" ]; then
       echo "== fuzz $name: not built"
       exit 1
     fi
-    if [ -z "$(ls -A "$seeds" 2>/dev/null)" ]; then
-      echo "== fuzz $name: no seed corpus in $seeds"
+    if [ -z "$(ls -A "${src%.cpp}_corpus" 2>/dev/null)" ]; then
+      echo "== fuzz $name: no seed corpus in ${src%.cpp}_corpus"
       exit 1
     fi
+    names+=("$name")
+    exes+=("$exe")
+  done
+  echo "== fuzz: ${#names[@]} targets, $jobs at a time, $seconds s each"
+  for i in "${!names[@]}"; do
+    while [ "$(jobs -rp | wc -l)" -ge "$jobs" ]; do wait -n || true; done
+    src=${sources[i]}
+    name=${names[i]}
     mkdir -p "$out/$name"
-    log=$out/$name.log
     dict=()
     if [ -f "${src%.cpp}.dict" ]; then dict=(-dict="${src%.cpp}.dict"); fi
-    if ! "$exe" -max_total_time="$seconds" -max_len=4096 -timeout=10 -print_final_stats=1 "${dict[@]}" \
-      -artifact_prefix="$out/$name-" "$out/$name" "$seeds" >"$log" 2>&1 </dev/null; then
+    (
+      rc=0
+      "${exes[i]}" -max_total_time="$seconds" -max_len=4096 -timeout=10 -print_final_stats=1 "${dict[@]}" \
+        -artifact_prefix="$out/$name-" "$out/$name" "${src%.cpp}_corpus" >"$out/$name.log" 2>&1 </dev/null || rc=$?
+      echo "$rc" >"$out/$name.status"
+    ) &
+  done
+  wait
+  for i in "${!names[@]}"; do
+    name=${names[i]}
+    seeds=${sources[i]%.cpp}_corpus
+    log=$out/$name.log
+    rc=$(cat "$out/$name.status" 2>/dev/null || echo "no status")
+    if [ "$rc" != 0 ]; then
       tail -n 40 "$log"
-      echo "== fuzz $name: FAILED after the output above (log: $log; the input: $out/$name-*)"
-      exit 1
+      inputs=$(find "$out" -maxdepth 1 -type f -name "$name-*" | sort | paste -sd ' ')
+      echo "== fuzz $name: FAILED (exit status $rc) after the output above (log: $log;" \
+        "the input: ${inputs:-none written}; again: ${exes[i]} <input>)"
+      failed=1
+      continue
     fi
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
     rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log")
@@ -123,6 +190,7 @@ fuzz_smoke() {
     echo "== fuzz $name: ${rate:-?} exec/s, ${runs:-?} runs in ${seconds} s from $(ls "$seeds" | wc -l) seeds," \
       "coverage ${cov:-?} edges, ${added:-?} new inputs, no failure"
   done
+  if [ "$failed" != 0 ]; then exit 1; fi
 }
 
 stop_wine() {
@@ -131,24 +199,32 @@ stop_wine() {
 
 cmd=${1:-}
 case "$cmd" in
-  test)
+  test | run | bench)
+    mkdir -p build
+    : >"$CCACHE_STATSLOG"
+    trap on_exit EXIT
+    stage "packages"
     install_deps
+    ;;
+esac
+case "$cmd" in
+  test)
     stage "format check"
     check_format
     stage "native build"
-    build native -DZELLORA_WERROR=ON
+    build native
     stage "native tests"
     (cd build/native && ctest --output-on-failure -j "$jobs")
     # clang, with the narrow literals rewritten to their code page 932 bytes: the unit tests again
     # (under clang's sanitizers), then every fuzz target.
     stage "fuzz build"
-    build fuzz -DZELLORA_WERROR=ON
+    build fuzz
     stage "unit tests of the fuzz build"
     (cd build/fuzz && ctest --output-on-failure -j "$jobs")
     stage "fuzz smoke runs"
     fuzz_smoke
     stage "Windows build"
-    build win64 -DZELLORA_WERROR=ON
+    build win64
     # Both compile databases exist now: clang-tidy over every source, any warning fails the run.
     stage "static analysis"
     bash "$root/tools/tidy.sh"
@@ -156,20 +232,24 @@ case "$cmd" in
     stage "demonstration check"
     bash "$root/tools/demo/run_demo.sh" "$root/build/win64" --check
     stage "Windows tests (under Wine)"
-    trap stop_wine EXIT
+    stop_wine_on_exit=1
     ZELLORA_WINE_HOME="$root/build/win64/wine" "$root/cmake/wine-env.sh" prepare
     (cd build/win64 && ctest --output-on-failure -j "$jobs")
     ;;
   run)
     # The demonstration: sample pages on the local server, a prefix of its own (never the user's),
     # the ticker on the current display or, without one, under a virtual X server with screenshots.
-    install_deps
+    stage "Windows build"
     build win64
+    # The table now: the demonstration replaces this shell and may run on.
+    print_stage_times 0
+    trap - EXIT
     exec bash "$root/tools/demo/run_demo.sh" "$root/build/win64" "${@:2}"
     ;;
   bench)
-    install_deps
+    stage "optimised build"
     build native-release
+    stage "benchmarks"
     for b in build/native-release/*/*_bench; do
       [ -x "$b" ] && "$b" "${@:2}"
     done

@@ -10,6 +10,10 @@
 # Diagnostics name the sources and their lines (the copies open with a #line, so a copy's line N
 # is the source's N - 1), each once, then the count per check.
 # Exits 1 on any warning.
+# Results are cached by content in ~/.cache/zellora/tidy (ZELLORA_TIDY_CACHE another folder;
+# tools/tidy_db.py says what the key holds): a file is analysed again when its copy, a header it
+# includes, its compile command, .clang-tidy or clang-tidy changed, and a cached warning is
+# reported again. Deleting the folder empties the cache.
 #   tools/tidy.sh [file...]     default: every .cpp under support ticker companion catalogue tools
 #                               tests but the fuzz targets; TIDY_JOBS files at a time (nproc)
 set -euo pipefail
@@ -52,10 +56,8 @@ for f in "${files[@]}"; do
   fi
   jobs_list+=("$build" "$copy")
 done
-n=$((${#jobs_list[@]} / 2))
-echo "== clang-tidy over $n files, $jobs at a time"
 # One log per file, so that the outputs of parallel runs do not interleave. clang-tidy's own exit
-# status only tells a file it could not compile; that shows in the log as an error.
-printf '%s\0' "${jobs_list[@]}" | xargs -0 -n 2 -P "$jobs" sh -c \
-  'nice clang-tidy -p "$1" --quiet "$2" >"'"$logs"'/$(echo "$2" | tr / _).log" 2>&1 || true' sh
+# status only tells a file it could not compile; that shows in the log as an error. A file whose
+# inputs are all as they were at an earlier run gets that run's log from the cache (tidy_db.py).
+python3 tools/tidy_db.py run "$root" "$jobs" "$logs" "${jobs_list[@]}"
 python3 tools/tidy_db.py summary "$root" "$logs"/*.log

@@ -719,11 +719,11 @@ bool CDibSurface::DrawFrameControl(RECT rect, UINT type, UINT state) {
 }
 
 int CDibSurface::DrawTextFont(const std::string& text, RECT rect, UINT format, long colour, int pointTenths,
-                              const std::string& face) {
+                              const std::string& face, UINT dpi) {
   return Locked([&](HDC dc) {
     const int oldMode = ::SetBkMode(dc, TRANSPARENT);
     const COLORREF oldColour = colour != kNoKey ? ::SetTextColor(dc, static_cast<COLORREF>(colour)) : 0;
-    win::CFontHandle font(face.empty() ? nullptr : CreateStyledFont(face, pointTenths, ""));
+    win::CFontHandle font(face.empty() ? nullptr : CreateStyledFont(face, pointTenths, "", dpi));
     int result = 0;
     {
       win::CSelectObject select(dc, font.Get());

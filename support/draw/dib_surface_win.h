@@ -126,9 +126,9 @@ class CDibSurface {
   bool TextOut(int x, int y, const std::string& text);
   int DrawText(const std::string& text, RECT& rect, UINT format);
   // DrawText in transparent mode, in colour unless it is -1, in a font of pointTenths and face
-  // unless face is empty.
+  // unless face is empty, made for dpi (0: the screen's system DPI).
   int DrawTextFont(const std::string& text, RECT rect, UINT format, long colour, int pointTenths,
-                   const std::string& face);
+                   const std::string& face, UINT dpi = 0);
   // Anti-aliased text centred in (x, y, w, h): baseline-aligned with the given weight (A); bottom-
   // aligned at weight 600 (B); as B without the last glyph's bearing in the centring (C). A shadow
   // colour other than -1 draws a shadow one pixel right and down.

@@ -1,16 +1,17 @@
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "support/draw/font_style.h"
 #include "support/draw/fonts_win.h"
-#include "support/win/handles.h"
+#include "support/win/dpi.h"
 
-HFONT CreateStyledFont(const std::string& face, int pointTenths, const std::string& style) {
+HFONT CreateStyledFont(const std::string& face, int pointTenths, const std::string& style, unsigned dpi) {
   const FontStyle s = ParseFontStyle(face, pointTenths, style);
   LOGFONTA lf{};
-  // Tenths of a point at the screen's vertical resolution.
-  int dpi = 96;
-  if (win::CWindowDc screen(nullptr); screen) dpi = ::GetDeviceCaps(screen.Get(), LOGPIXELSY);
-  lf.lfHeight = PointTenthsToHeight(s.pointTenths, dpi);
+  // Tenths of a point at the window's vertical resolution, or the screen's.
+  if (dpi == 0) dpi = win::SystemDpi();
+  lf.lfHeight = PointTenthsToHeight(s.pointTenths, static_cast<std::int32_t>(std::min(dpi, 0x7FFFFFFFu)));
   lf.lfWeight = s.weight;
   lf.lfItalic = s.italic ? 1 : 0;
   lf.lfUnderline = s.underline ? 1 : 0;

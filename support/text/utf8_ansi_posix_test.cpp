@@ -35,12 +35,12 @@ TEST(Utf8ToAnsiNative, CutSequenceKeepsWhatFollows) {
   EXPECT_EQ(Utf8("a\xE3\x81"), "a?");
 }
 
+// The chardet pages of the shared folder beside the source tree, else the machine's. The source tree
+// is the build's absolute ZELLORA_SOURCE_DIR: __FILE__ names the rewritten copy in the clang build,
+// and a path relative to the build tree where the compiler cache rewrites paths under its base dir.
 std::string CorpusDir() {
-  std::string src = __FILE__;
-  src = src.substr(0, src.find_last_of('/'));  // support/
-  src = src.substr(0, src.find_last_of('/'));  // the source tree
-  for (const std::string& dir :
-       {src + "/../shared/corpus/chardet", std::string("/work/shared/corpus/chardet")}) {
+  for (const std::string& dir : {std::string(ZELLORA_SOURCE_DIR) + "/../shared/corpus/chardet",
+                                 std::string("/work/shared/corpus/chardet")}) {
     std::ifstream probe(dir + "/LICENSE");
     if (probe) return dir;
   }

@@ -2,6 +2,8 @@
 #include <mshtml.h>
 #include <ocidl.h>
 
+#include <vector>
+
 #include "support/win/browser_host.h"
 
 namespace win {
@@ -17,6 +19,51 @@ std::string ArgumentText(const DISPPARAMS* params, unsigned index) {
   std::string text;
   if (const VARIANT* v = DispatchArgument(params, index)) VariantToAnsi(*v, text);
   return text;
+}
+
+// The dispatch object an argument names, or null.
+IDispatch* ArgumentObject(const DISPPARAMS* params, unsigned index) {
+  const VARIANT* v = DispatchArgument(params, index);
+  if (!v) return nullptr;
+  if (V_VT(v) == VT_DISPATCH) return V_DISPATCH(v);
+  if (V_VT(v) == (VT_DISPATCH | VT_BYREF) && V_DISPATCHREF(v)) return *V_DISPATCHREF(v);
+  return nullptr;
+}
+
+// The hosts of this thread that want keyboard messages, and the message filter hook that hands
+// them over. Modal dialog boxes call the thread's WH_MSGFILTER hooks with MSGF_DIALOGBOX for every
+// message before the dialog manager sees it (so does IsDialogMessage in a dialog loop of our own):
+// the one place where a container can offer keys to a control inside a dialog.
+struct KeyHosts {
+  HHOOK hook = nullptr;
+  std::vector<CBrowserHost*> hosts;
+};
+thread_local KeyHosts keyHosts;
+
+LRESULT CALLBACK KeyFilter(int code, WPARAM wParam, LPARAM lParam) noexcept {
+  if (code == MSGF_DIALOGBOX && lParam) {
+    MSG& msg = *reinterpret_cast<MSG*>(lParam);
+    // By index: a control's handling may destroy a host and shorten the list.
+    for (std::size_t i = 0; i < keyHosts.hosts.size(); ++i) {
+      if (keyHosts.hosts[i]->TranslateKey(msg)) return TRUE;
+    }
+  }
+  return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+void AddKeyHost(CBrowserHost* host) {
+  if (!keyHosts.hook)
+    keyHosts.hook = ::SetWindowsHookExA(WH_MSGFILTER, KeyFilter, nullptr, ::GetCurrentThreadId());
+  keyHosts.hosts.push_back(host);
+}
+
+void RemoveKeyHost(CBrowserHost* host) {
+  auto& hosts = keyHosts.hosts;
+  for (auto it = hosts.begin(); it != hosts.end();) it = *it == host ? hosts.erase(it) : it + 1;
+  if (hosts.empty() && keyHosts.hook) {
+    ::UnhookWindowsHookEx(keyHosts.hook);
+    keyHosts.hook = nullptr;
+  }
 }
 
 long ArgumentNumber(const DISPPARAMS* params, unsigned index) {
@@ -42,7 +89,10 @@ class CBrowserHost::CSite : public CComObject<IOleClientSite, IOleInPlaceSite, I
   void Detach() {
     listener = nullptr;
     window = nullptr;
+    top = nullptr;
   }
+  // The control's identity (its IUnknown), which the events of the top-level page carry.
+  void SetTopLevel(IUnknown* identity) { top = identity; }
 
   // IOleClientSite
   HRESULT STDMETHODCALLTYPE SaveObject() override { return E_NOTIMPL; }
@@ -124,13 +174,13 @@ class CBrowserHost::CSite : public CComObject<IOleClientSite, IOleInPlaceSite, I
     try {
       switch (id) {
         case DISPID_BEFORENAVIGATE2:
-          to->OnBeforeNavigate(ArgumentText(params, 1));
+          if (FromTopLevel(params)) to->OnBeforeNavigate(ArgumentText(params, 1));
           break;
         case DISPID_NAVIGATECOMPLETE2:
-          to->OnNavigateComplete(ArgumentText(params, 1));
+          if (FromTopLevel(params)) to->OnNavigateComplete(ArgumentText(params, 1));
           break;
         case DISPID_DOCUMENTCOMPLETE:
-          to->OnDocumentComplete(ArgumentText(params, 1));
+          if (FromTopLevel(params)) to->OnDocumentComplete(ArgumentText(params, 1));
           break;
         case DISPID_TITLECHANGE:
           to->OnTitleChange(ArgumentText(params, 0));
@@ -139,7 +189,7 @@ class CBrowserHost::CSite : public CComObject<IOleClientSite, IOleInPlaceSite, I
           to->OnStatusTextChange(ArgumentText(params, 0));
           break;
         case DISPID_NAVIGATEERROR:
-          to->OnNavigateError(ArgumentText(params, 1), ArgumentNumber(params, 3));
+          if (FromTopLevel(params)) to->OnNavigateError(ArgumentText(params, 1), ArgumentNumber(params, 3));
           break;
         default:
           break;
@@ -159,14 +209,59 @@ class CBrowserHost::CSite : public CComObject<IOleClientSite, IOleInPlaceSite, I
   }
 
  private:
+  // Whether a navigation event (its first argument names the browser object it is about) concerns
+  // the top-level page: a frame's events name the frame's own object. An event that names none
+  // is taken as the page's.
+  bool FromTopLevel(const DISPPARAMS* params) const {
+    IDispatch* from = ArgumentObject(params, 0);
+    if (!from || !top) return true;
+    IUnknown* identity = nullptr;
+    if (FAILED(from->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity))) || !identity)
+      return true;
+    const bool same = identity == top;
+    identity->Release();
+    return same;
+  }
+
   HWND window;
   BrowserEvents* listener;
+  IUnknown* top = nullptr;  // not a reference of ours: the host holds the control while it is set
 };
+
+bool EnterBrowserEmulation() {
+  char path[MAX_PATH * 4] = {};
+  const DWORD length = ::GetModuleFileNameA(nullptr, path, sizeof path);
+  if (length == 0 || length >= sizeof path) return false;
+  std::string name(path, length);
+  const std::size_t slash = name.find_last_of("\\/");
+  if (slash != std::string::npos) name.erase(0, slash + 1);
+  HKEY key = nullptr;
+  // HKEY_CURRENT_USER needs no rights; a 64-bit program's Software key is not redirected.
+  if (::RegCreateKeyExA(HKEY_CURRENT_USER, kBrowserEmulationKey, 0, nullptr, 0,
+                        KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+    return false;
+  DWORD mode = 0, type = 0, size = sizeof mode;
+  bool ok = ::RegQueryValueExA(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&mode), &size) ==
+                ERROR_SUCCESS &&
+            type == REG_DWORD && size == sizeof mode && mode == kBrowserEmulationMode;
+  if (!ok) {
+    mode = kBrowserEmulationMode;
+    ok = ::RegSetValueExA(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&mode),
+                          sizeof mode) == ERROR_SUCCESS;
+  }
+  ::RegCloseKey(key);
+  return ok;
+}
 
 CBrowserHost::CBrowserHost() = default;
 
 CBrowserHost::~CBrowserHost() {
   Destroy();
+}
+
+HRESULT CBrowserHost::CreateControl(IOleObject** control) {
+  return ::CoCreateInstance(kWebBrowserClass, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
+                            reinterpret_cast<void**>(control));
 }
 
 bool CBrowserHost::Create(HWND containerWindow, BrowserEvents* listener) {
@@ -176,9 +271,12 @@ bool CBrowserHost::Create(HWND containerWindow, BrowserEvents* listener) {
   site = new CSite(containerWindow, listener);
   IOleClientSite* clientSite = static_cast<IOleClientSite*>(site);
 
-  bool ok = SUCCEEDED(::CoCreateInstance(kWebBrowserClass, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
-                                         object.ReceiveVoid())) &&
-            SUCCEEDED(object->SetClientSite(clientSite));
+  // The engine reads its feature controls when it is first loaded into the process: the entry
+  // must be there before the control is made. Without it, pages are rendered as by the engine's
+  // oldest version. A failure leaves that mode, which still shows pages.
+  EnterBrowserEmulation();
+  bool ok =
+      SUCCEEDED(CreateControl(object.Receive())) && object && SUCCEEDED(object->SetClientSite(clientSite));
   if (ok) {
     ::OleSetContainedObject(object.Get(), TRUE);
     RECT client{};
@@ -187,6 +285,10 @@ bool CBrowserHost::Create(HWND containerWindow, BrowserEvents* listener) {
          SUCCEEDED(object.QueryInterface(IID_IWebBrowser2, browser)) && browser;
   }
   if (ok) {
+    // Script errors of a page would otherwise open message boxes over the dialog.
+    browser->put_Silent(VARIANT_TRUE);
+    CComPtr<IUnknown> identity;
+    if (SUCCEEDED(object.QueryInterface(IID_IUnknown, identity))) site->SetTopLevel(identity.Get());
     CComPtr<IConnectionPointContainer> points;
     CComPtr<IConnectionPoint> point;
     if (SUCCEEDED(object.QueryInterface(IID_IConnectionPointContainer, points)) && points &&
@@ -194,11 +296,16 @@ bool CBrowserHost::Create(HWND containerWindow, BrowserEvents* listener) {
       point->Advise(static_cast<IDispatch*>(site), &cookie);
     }
   }
-  if (!ok) Destroy();
+  if (ok) {
+    AddKeyHost(this);
+  } else {
+    Destroy();
+  }
   return ok;
 }
 
 void CBrowserHost::Destroy() {
+  RemoveKeyHost(this);
   if (site) site->Detach();
   if (object && cookie) {
     CComPtr<IConnectionPointContainer> points;
@@ -279,26 +386,28 @@ bool CBrowserHost::HasDocument() const {
   return browser->get_Document(document.Receive()) == S_OK && document;
 }
 
-bool CBrowserHost::FirstElementMarkup(std::string& markup) const {
+bool CBrowserHost::DocumentMarkup(std::string& markup) const {
   markup.clear();
   if (!browser) return false;
   CComPtr<IDispatch> document;
   if (browser->get_Document(document.Receive()) != S_OK || !document) return false;
-  CComPtr<IHTMLDocument2> html;
-  if (FAILED(document.QueryInterface(__uuidof(IHTMLDocument2), html)) || !html) return false;
-  CComPtr<IHTMLElementCollection> all;
-  if (FAILED(html->get_all(all.Receive())) || !all) return false;
-  long length = 0;
-  if (FAILED(all->get_length(&length)) || length <= 0) return false;
-  CVariant name(0L), index(0L);
-  CComPtr<IDispatch> first;
-  if (FAILED(all->item(*name.Get(), *index.Get(), first.Receive())) || !first) return false;
-  CComPtr<IHTMLElement> element;
-  if (FAILED(first.QueryInterface(__uuidof(IHTMLElement), element)) || !element) return false;
+  CComPtr<IHTMLDocument3> html;
+  if (FAILED(document.QueryInterface(__uuidof(IHTMLDocument3), html)) || !html) return false;
+  CComPtr<IHTMLElement> root;
+  if (FAILED(html->get_documentElement(root.Receive())) || !root) return false;
   CBstr outer;
-  if (FAILED(element->get_outerHTML(outer.Receive()))) return false;
+  if (FAILED(root->get_outerHTML(outer.Receive()))) return false;
   markup = outer.ToAnsi();
   return true;
+}
+
+bool CBrowserHost::TranslateKey(MSG& msg) {
+  if (!object || !container || msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST) return false;
+  if (msg.hwnd != container && !::IsChild(container, msg.hwnd)) return false;
+  CComPtr<IOleInPlaceActiveObject> active;
+  if (FAILED(object.QueryInterface(IID_IOleInPlaceActiveObject, active)) || !active) return false;
+  // S_OK: the control handled the key; S_FALSE: the dialog may handle it (Tab out of the page).
+  return active->TranslateAccelerator(&msg) == S_OK;
 }
 
 }  // namespace win

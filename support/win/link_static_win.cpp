@@ -7,6 +7,7 @@
 
 #include "support/draw/font_style.h"
 #include "support/draw/fonts_win.h"
+#include "support/win/dpi.h"
 #include "support/win/link_static.h"
 
 namespace {
@@ -61,7 +62,8 @@ void CLinkStatic::SetBkColor(long colour) {
 }
 
 bool CLinkStatic::SetFont(const std::string& face, int pointTenths, const std::string& style) {
-  win::CFontHandle made(CreateStyledFont(face, pointTenths, style));
+  // At the DPI of the control's monitor, as the system scales the dialog around it.
+  win::CFontHandle made(CreateStyledFont(face, pointTenths, style, wnd ? win::DpiOfWindow(wnd) : 0));
   if (!made) return false;
   if (wnd) ::SendMessageA(wnd, WM_SETFONT, reinterpret_cast<WPARAM>(made.Get()), TRUE);
   // The control no longer uses the old font once the new one is set.

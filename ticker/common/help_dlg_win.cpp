@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "support/draw/fonts_win.h"
+#include "support/win/dpi.h"
 #include "ticker/common/help_dlg_res.h"
 
 CHelpDlg::CHelpDlg(std::string captionText, std::string helpText)
@@ -11,7 +12,8 @@ CHelpDlg::CHelpDlg(std::string captionText, std::string helpText)
 bool CHelpDlg::OnInitDialog() {
   ::SetWindowTextA(GetHwnd(), caption.c_str());
   SetItemText(IDC_HELP_TEXT, text);
-  font.Attach(CreateStyledFont("ＭＳ ゴシック", 90, "標準"));
+  // At the DPI of the dialog's monitor, as the system scales the dialog itself.
+  font.Attach(CreateStyledFont("ＭＳ ゴシック", 90, "標準", win::DpiOfWindow(GetHwnd())));
   if (font) ::SendMessageA(GetItem(IDC_HELP_TEXT), WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), TRUE);
   background.Attach(::CreateSolidBrush(kBackground));
   return true;

@@ -7,6 +7,9 @@
 
 namespace help_text {
 
+// The caption of the help box of the options, registration and selection dialogs.
+constexpr const char kHelpTitle[] = " Zellora ｵﾌﾟｼｮﾝ設定 ﾍﾙﾌﾟ";
+
 inline std::string JoinLines(std::initializer_list<const char*> lines) {
   std::string text;
   bool first = true;

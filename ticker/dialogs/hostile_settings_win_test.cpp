@@ -119,24 +119,21 @@ TEST_F(HostileDialogs, OptionsDialogShowsTheDefaultsAndCancelWritesNothing) {
     for (const char* t : texts) Store(settings::kOptionKey, t, form);
     const Tree before = Snapshot();
 
-    COptionDlg dlg(base_);
-    dlg.companionPath = "-";
+    COptionDlg dlg(base_, "-");
     ASSERT_TRUE(dlg.Create(nullptr)) << form.what;
-    // A 4-byte number reads as that number; nothing else here is a number.
-    if (form.type == REG_DWORD) {
-      EXPECT_EQ(dlg.options.howto, 7) << form.what;
-    } else {
-      EXPECT_TRUE(IsChecked(dlg.GetItem(IDC_OPT_MODE_DESKTOP))) << form.what;
-      EXPECT_FALSE(IsChecked(dlg.GetItem(IDC_OPT_MODE_BAR))) << form.what;
-      EXPECT_TRUE(IsChecked(dlg.GetItem(IDC_OPT_ORDER_REGIST))) << form.what;
-      EXPECT_EQ(Selected(dlg.GetItem(IDC_OPT_SPEED)), 1) << form.what;
-      EXPECT_EQ(Selected(dlg.GetItem(IDC_OPT_LOOP)), 0) << form.what;
-      EXPECT_EQ(Selected(dlg.GetItem(IDC_OPT_SLEEP)), 0) << form.what;
-      EXPECT_EQ(Selected(dlg.GetItem(IDC_OPT_AREA)), 0) << form.what;
-      EXPECT_TRUE(IsChecked(dlg.GetItem(IDC_OPT_REG_EXPLORER))) << form.what;
-      EXPECT_FALSE(IsChecked(dlg.GetItem(IDC_OPT_PROXY_AUTH))) << form.what;
-      EXPECT_FALSE(::IsWindowEnabled(dlg.GetItem(IDC_OPT_PROXY_USER))) << form.what;
-    }
+    // A 4-byte number reads as that number: 7, which only the pause list has (the others show
+    // their defaults, and the check boxes are on); nothing else here is a number.
+    const bool number = form.type == REG_DWORD;
+    EXPECT_TRUE(IsChecked(dlg.GetItem(IDC_OPT_MODE_DESKTOP))) << form.what;
+    EXPECT_FALSE(IsChecked(dlg.GetItem(IDC_OPT_MODE_BAR))) << form.what;
+    EXPECT_TRUE(IsChecked(dlg.GetItem(IDC_OPT_ORDER_REGIST))) << form.what;
+    EXPECT_EQ(Selected(dlg.GetItem(IDC_OPT_SPEED)), 1) << form.what;
+    EXPECT_EQ(Selected(dlg.GetItem(IDC_OPT_LOOP)), 0) << form.what;
+    EXPECT_EQ(Selected(dlg.GetItem(IDC_OPT_SLEEP)), number ? 7 : 0) << form.what;
+    EXPECT_EQ(Selected(dlg.GetItem(IDC_OPT_AREA)), 0) << form.what;
+    EXPECT_TRUE(IsChecked(dlg.GetItem(IDC_OPT_REG_EXPLORER))) << form.what;
+    EXPECT_EQ(IsChecked(dlg.GetItem(IDC_OPT_PROXY_AUTH)), number) << form.what;
+    EXPECT_EQ(::IsWindowEnabled(dlg.GetItem(IDC_OPT_PROXY_USER)) != FALSE, number) << form.what;
     // The user name is shown as far as it reads; the password only when it decodes, which none does.
     EXPECT_LE(dlg.GetItemText(IDC_OPT_PROXY_USER).size(), 2 * form.data.size()) << form.what;
     EXPECT_EQ(dlg.GetItemText(IDC_OPT_PROXY_PASSWORD), "") << form.what;

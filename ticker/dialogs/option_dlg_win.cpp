@@ -3,6 +3,7 @@
 #include "support/system/paths_win.h"
 #include "support/win/handles.h"
 #include "ticker/common/help_dlg_win.h"
+#include "ticker/dialogs/help_texts.h"
 #include "ticker/dialogs/option_dlg_res.h"
 #include "ticker/dialogs/option_rules.h"
 
@@ -14,7 +15,8 @@ void FillList(win::CDialog& dlg, int id, const std::vector<std::string>& entries
 
 }  // namespace
 
-COptionDlg::COptionDlg(std::string rootPath) : CDialog(IDD_OPTION_DIALOG), root(std::move(rootPath)) {}
+COptionDlg::COptionDlg(std::string rootPath, std::string companion)
+    : CDialog(IDD_OPTION_DIALOG), root(std::move(rootPath)), companionPath(std::move(companion)) {}
 
 bool COptionDlg::OnInitDialog() {
   FillList(*this, IDC_OPT_AREA, option_dlg::AreaEntries());
@@ -22,7 +24,9 @@ bool COptionDlg::OnInitDialog() {
   FillList(*this, IDC_OPT_LOOP, option_dlg::LoopEntries());
   FillList(*this, IDC_OPT_SLEEP, option_dlg::SleepEntries());
 
-  options = settings::ReadOptionSettings(root.c_str());
+  // A stored index the controls cannot show is shown, and saved, as its default: a radio group
+  // with nothing checked would otherwise be saved as -1.
+  options = option_dlg::ShownOptions(settings::ReadOptionSettings(root.c_str()));
   passwordAsRead = options.proxyPassword;
   ::EnableWindow(GetItem(IDC_OPT_AREA), option_dlg::AreaListEnabled(options.howto));
   UpdateProxyEdits();
@@ -31,12 +35,16 @@ bool COptionDlg::OnInitDialog() {
 }
 
 void COptionDlg::ControlsToFields() {
-  options.howto = GetRadioIndex(IDC_OPT_MODE_BAR);
-  options.order = GetRadioIndex(IDC_OPT_ORDER_REGIST);
-  options.speed = GetListIndex(IDC_OPT_SPEED);
-  options.loopCount = GetListIndex(IDC_OPT_LOOP);
-  options.sleep = GetListIndex(IDC_OPT_SLEEP);
-  options.deskPer = GetListIndex(IDC_OPT_AREA);
+  // A control showing no choice keeps the field as it was: -1 is never stored.
+  auto keep = [](int& field, int index) {
+    if (index >= 0) field = index;
+  };
+  keep(options.howto, GetRadioIndex(IDC_OPT_MODE_BAR));
+  keep(options.order, GetRadioIndex(IDC_OPT_ORDER_REGIST));
+  keep(options.speed, GetListIndex(IDC_OPT_SPEED));
+  keep(options.loopCount, GetListIndex(IDC_OPT_LOOP));
+  keep(options.sleep, GetListIndex(IDC_OPT_SLEEP));
+  keep(options.deskPer, GetListIndex(IDC_OPT_AREA));
   options.regExplorer = IsChecked(IDC_OPT_REG_EXPLORER) ? 1 : 0;
   options.proxyAuth = IsChecked(IDC_OPT_PROXY_AUTH) ? 1 : 0;
   options.proxyUser = GetItemText(IDC_OPT_PROXY_USER);
@@ -50,8 +58,8 @@ void COptionDlg::FieldsToControls() {
   SetListIndex(IDC_OPT_LOOP, options.loopCount);
   SetListIndex(IDC_OPT_SLEEP, options.sleep);
   SetListIndex(IDC_OPT_AREA, options.deskPer);
-  SetCheck(IDC_OPT_REG_EXPLORER, options.regExplorer == 1);
-  SetCheck(IDC_OPT_PROXY_AUTH, options.proxyAuth == 1);
+  SetCheck(IDC_OPT_REG_EXPLORER, options.regExplorer != 0);
+  SetCheck(IDC_OPT_PROXY_AUTH, options.proxyAuth != 0);
   SetItemText(IDC_OPT_PROXY_USER, options.proxyUser);
   SetItemText(IDC_OPT_PROXY_PASSWORD, options.proxyPassword);
 }
@@ -82,7 +90,7 @@ bool COptionDlg::OnCommand(int id, int code, HWND control) {
       return true;
     case IDC_OPT_HELP:
       if (code == STN_CLICKED) {
-        CHelpDlg help(option_dlg::kHelpTitle, option_dlg::HelpText());
+        CHelpDlg help(help_text::kHelpTitle, option_dlg::HelpText());
         help.DoModal(GetHwnd());
       }
       return true;

@@ -12,17 +12,14 @@
 
 class COptionDlg : public win::CDialog {
  public:
-  // root: the ticker's key (tests give one of their own).
-  explicit COptionDlg(std::string root = ticker_link::kRootPath);
+  // root: the ticker's key; companion: the program started on saving, empty for "Zellmate.exe"
+  // beside the program file (tests give a key and a stand-in of their own).
+  explicit COptionDlg(std::string root = ticker_link::kRootPath, std::string companion = std::string());
 
   // The fields bound to the controls.
   settings::OptionSettings options;
   // The password as read at opening: the new one is stored only while the stored one still is this.
   std::string passwordAsRead;
-
-  // The companion started on saving; tests point it at a stand-in. Empty: "Zellmate.exe" beside
-  // the program file.
-  std::string companionPath;
 
  protected:
   bool OnInitDialog() override;
@@ -37,4 +34,5 @@ class COptionDlg : public win::CDialog {
   void StartCompanion() const;
 
   std::string root;
+  std::string companionPath;
 };

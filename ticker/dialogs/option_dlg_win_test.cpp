@@ -9,6 +9,7 @@
 #include "support/registry/registry.h"
 #include "support/system/paths_win.h"
 #include "tests/registry_test_key.h"
+#include "ticker/dialogs/help_texts.h"
 #include "ticker/dialogs/option_dlg_res.h"
 #include "ticker/dialogs/option_rules.h"
 #include "ticker/dialogs/test_driver_win.h"
@@ -66,7 +67,6 @@ class OptionDlg : public RegistryKeyTest {
     RegistryKeyTest::TearDown();
   }
   HWND Open(COptionDlg& dlg) {
-    dlg.companionPath = standin;
     EXPECT_TRUE(dlg.Create(nullptr));
     return dlg.GetHwnd();
   }
@@ -93,7 +93,7 @@ class OptionDlg : public RegistryKeyTest {
 };
 
 TEST_F(OptionDlg, EmptyKeyOpensWithTheDefaults) {
-  COptionDlg dlg(base_);
+  COptionDlg dlg(base_, standin);
   HWND wnd = Open(dlg);
   ASSERT_TRUE(wnd);
   char title[64] = {};
@@ -119,10 +119,48 @@ TEST_F(OptionDlg, EmptyKeyOpensWithTheDefaults) {
   dlg.DestroyWindow();
 }
 
+TEST_F(OptionDlg, StoredIndexesTheControlsCannotShowAreShownAndSavedAsTheDefaults) {
+  for (const auto& [name, value] : std::vector<std::pair<const char*, int>>{{"Howto", 5},
+                                                                            {"Order", -1},
+                                                                            {"Speed", 3},
+                                                                            {"loopCount", 99},
+                                                                            {"Sleep", 12},
+                                                                            {"DeskPer", 4},
+                                                                            {"bRegExplorer", 7},
+                                                                            {"bProxyAuth", 2}}) {
+    reg_.WriteNumber("Option", name, value);
+  }
+  COptionDlg dlg(base_, standin);
+  ASSERT_TRUE(Open(dlg));
+  EXPECT_TRUE(Checked(dlg.GetItem(IDC_OPT_MODE_DESKTOP)));
+  EXPECT_TRUE(Checked(dlg.GetItem(IDC_OPT_ORDER_REGIST)));
+  EXPECT_EQ(SelectedText(dlg.GetItem(IDC_OPT_SPEED)), "普通");
+  EXPECT_EQ(SelectedText(dlg.GetItem(IDC_OPT_LOOP)), "１回");
+  EXPECT_EQ(SelectedText(dlg.GetItem(IDC_OPT_SLEEP)), "連続");
+  EXPECT_EQ(SelectedText(dlg.GetItem(IDC_OPT_AREA)), "２５％");
+  EXPECT_TRUE(::IsWindowEnabled(dlg.GetItem(IDC_OPT_AREA)));
+  EXPECT_TRUE(Checked(dlg.GetItem(IDC_OPT_REG_EXPLORER)));
+  // Any value but 0 turns authentication on for the fetch, so the dialog shows it on.
+  EXPECT_TRUE(Checked(dlg.GetItem(IDC_OPT_PROXY_AUTH)));
+  EXPECT_TRUE(::IsWindowEnabled(dlg.GetItem(IDC_OPT_PROXY_USER)));
+  ::SendMessageA(dlg.GetItem(IDOK), BM_CLICK, 0, 0);
+  EXPECT_EQ(dlg.GetHwnd(), nullptr);
+
+  const settings::OptionSettings saved = settings::ReadOptionSettings(base_.c_str());
+  EXPECT_EQ(saved.howto, 1);
+  EXPECT_EQ(saved.order, 0);
+  EXPECT_EQ(saved.speed, 1);
+  EXPECT_EQ(saved.loopCount, 0);
+  EXPECT_EQ(saved.sleep, 0);
+  EXPECT_EQ(saved.deskPer, 0);
+  EXPECT_EQ(saved.regExplorer, 1);
+  EXPECT_EQ(saved.proxyAuth, 1);
+}
+
 TEST_F(OptionDlg, ModesEnableTheAreaListAndAuthenticationTheEdits) {
   reg_.WriteNumber("Option", "Howto", 0);
   reg_.WriteNumber("Option", "bProxyAuth", 1);
-  COptionDlg dlg(base_);
+  COptionDlg dlg(base_, standin);
   ASSERT_TRUE(Open(dlg));
   HWND area = dlg.GetItem(IDC_OPT_AREA);
   EXPECT_FALSE(::IsWindowEnabled(area));
@@ -155,7 +193,7 @@ TEST_F(OptionDlg, CancelAfterChangingEveryControlLeavesTheRegistryAsItWas) {
   const auto before = Snapshot(OptionPath());
   ASSERT_EQ(before.size(), 10u);
 
-  COptionDlg dlg(base_);
+  COptionDlg dlg(base_, standin);
   ASSERT_TRUE(Open(dlg));
   EXPECT_EQ(SelectedText(dlg.GetItem(IDC_OPT_SLEEP)), "５分");
   ::SendMessageA(dlg.GetItem(IDC_OPT_MODE_DESKTOP), BM_CLICK, 0, 0);
@@ -179,7 +217,7 @@ TEST_F(OptionDlg, PasswordChangedByAnotherProgramStaysAndEverythingElseIsWritten
   stored.proxyAuth = 1;
   stored.proxyPassword = "old";
   ASSERT_TRUE(settings::WriteOptionSettings(stored, "", base_.c_str()));
-  COptionDlg dlg(base_);
+  COptionDlg dlg(base_, standin);
   ASSERT_TRUE(Open(dlg));
   EXPECT_EQ(dlg.GetItemText(IDC_OPT_PROXY_PASSWORD), "old");
   ::SetWindowTextA(dlg.GetItem(IDC_OPT_PROXY_PASSWORD), "mine");
@@ -195,7 +233,7 @@ TEST_F(OptionDlg, PasswordChangedByAnotherProgramStaysAndEverythingElseIsWritten
   EXPECT_EQ(now.proxyAuth, 1);
 
   // Without interference the edit's password is stored.
-  COptionDlg again(base_);
+  COptionDlg again(base_, standin);
   ASSERT_TRUE(Open(again));
   ::SetWindowTextA(again.GetItem(IDC_OPT_PROXY_PASSWORD), "mine");
   ::SendMessageA(again.GetItem(IDOK), BM_CLICK, 0, 0);
@@ -204,7 +242,7 @@ TEST_F(OptionDlg, PasswordChangedByAnotherProgramStaysAndEverythingElseIsWritten
 
 TEST_F(OptionDlg, SavingStartsTheCompanionWithTheQuotedPathEveryTime) {
   for (int run = 0; run < 2; ++run) {
-    COptionDlg dlg(base_);
+    COptionDlg dlg(base_, standin);
     ASSERT_TRUE(Open(dlg));
     if (Checked(dlg.GetItem(IDC_OPT_REG_EXPLORER))) {
       ::SendMessageA(dlg.GetItem(IDC_OPT_REG_EXPLORER), BM_CLICK, 0, 0);
@@ -212,7 +250,7 @@ TEST_F(OptionDlg, SavingStartsTheCompanionWithTheQuotedPathEveryTime) {
     ::SendMessageA(dlg.GetItem(IDOK), BM_CLICK, 0, 0);
   }
   EXPECT_EQ(settings::ReadOptionSettings(base_.c_str()).regExplorer, 0);
-  COptionDlg dlg(base_);
+  COptionDlg dlg(base_, standin);
   ASSERT_TRUE(Open(dlg));
   ::SendMessageA(dlg.GetItem(IDC_OPT_REG_EXPLORER), BM_CLICK, 0, 0);
   ::SendMessageA(dlg.GetItem(IDOK), BM_CLICK, 0, 0);
@@ -227,11 +265,11 @@ TEST_F(OptionDlg, SavingStartsTheCompanionWithTheQuotedPathEveryTime) {
 }
 
 TEST_F(OptionDlg, HelpPictureOpensTheHelpWindowWithTheOptionsText) {
-  COptionDlg dlg(base_);
+  COptionDlg dlg(base_, standin);
   ASSERT_TRUE(Open(dlg));
   EXPECT_NE(::SendMessageA(dlg.GetItem(IDC_OPT_HELP), STM_GETIMAGE, IMAGE_BITMAP, 0), 0);
   std::string shownText;
-  std::thread user = dialog_test::WhenShown(option_dlg::kHelpTitle, [&](HWND help) {
+  std::thread user = dialog_test::WhenShown(help_text::kHelpTitle, [&](HWND help) {
     if (!help) return;
     char text[4096] = {};
     ::GetDlgItemTextA(help, 1033, text, sizeof text);

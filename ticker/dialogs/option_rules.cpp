@@ -71,6 +71,31 @@ const std::string& HelpText() {
   return text;
 }
 
+namespace {
+
+int Shown(int stored, std::size_t count, int fallback) {
+  return stored >= 0 && static_cast<std::size_t>(stored) < count ? stored : fallback;
+}
+
+constexpr std::size_t kModeButtons = 3;   // "Howto"
+constexpr std::size_t kOrderButtons = 2;  // "Order"
+
+}  // namespace
+
+settings::OptionSettings ShownOptions(const settings::OptionSettings& stored) {
+  const settings::OptionSettings defaults;
+  settings::OptionSettings shown = stored;
+  shown.howto = Shown(stored.howto, kModeButtons, defaults.howto);
+  shown.order = Shown(stored.order, kOrderButtons, defaults.order);
+  shown.speed = Shown(stored.speed, SpeedEntries().size(), defaults.speed);
+  shown.loopCount = Shown(stored.loopCount, LoopEntries().size(), defaults.loopCount);
+  shown.sleep = Shown(stored.sleep, SleepEntries().size(), defaults.sleep);
+  shown.deskPer = Shown(stored.deskPer, AreaEntries().size(), defaults.deskPer);
+  shown.regExplorer = stored.regExplorer != 0 ? 1 : 0;
+  shown.proxyAuth = stored.proxyAuth != 0 ? 1 : 0;
+  return shown;
+}
+
 std::string CompanionPath(const std::string& tickerFolder) {
   if (tickerFolder.empty()) return std::string();
   return paths::JoinPath(tickerFolder, kCompanionFile);

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "ticker/common/settings.h"
+
 namespace option_dlg {
 
 // List contents in the order shown; the stored value is the index. "1分" has a half-width digit
@@ -13,6 +15,11 @@ const std::vector<std::string>& AreaEntries();   // "DeskPer"
 const std::vector<std::string>& SpeedEntries();  // "Speed"
 const std::vector<std::string>& LoopEntries();   // "loopCount"
 const std::vector<std::string>& SleepEntries();  // "Sleep"
+
+// The options as the dialog shows them: a radio or list index the control has no entry for takes
+// the reader's default (so a stored "Howto" of 5 shows, and is saved as, the desktop background),
+// and a check box is on for every value but 0, as the programs that read those values take it.
+settings::OptionSettings ShownOptions(const settings::OptionSettings& stored);
 
 // The area list matters only for the desktop-background mode.
 inline bool AreaListEnabled(int howto) {
@@ -23,7 +30,6 @@ inline bool ProxyEditsEnabled(int proxyAuth) {
   return proxyAuth == 1;
 }
 
-constexpr const char kHelpTitle[] = " Zellora ｵﾌﾟｼｮﾝ設定 ﾍﾙﾌﾟ";
 // The help window's text, lines separated by CR LF.
 const std::string& HelpText();
 

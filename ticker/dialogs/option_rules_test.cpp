@@ -62,4 +62,45 @@ TEST(OptionRules, HelpTextHasItsThirtyNineLines) {
   EXPECT_EQ(text.substr(text.size() - last.size()), last);
 }
 
+TEST(OptionRules, IndexesTheControlsCannotShowTakeTheDefaultsAndCheckBoxesAnyNonZero) {
+  settings::OptionSettings stored;
+  stored.howto = 2;
+  stored.order = 1;
+  stored.speed = 0;
+  stored.loopCount = 2;
+  stored.sleep = 11;
+  stored.deskPer = 3;
+  stored.regExplorer = 0;
+  stored.proxyAuth = 1;
+  stored.proxyUser = "u";
+  settings::OptionSettings shown = option_dlg::ShownOptions(stored);
+  EXPECT_EQ(shown.howto, 2);
+  EXPECT_EQ(shown.order, 1);
+  EXPECT_EQ(shown.speed, 0);
+  EXPECT_EQ(shown.loopCount, 2);
+  EXPECT_EQ(shown.sleep, 11);
+  EXPECT_EQ(shown.deskPer, 3);
+  EXPECT_EQ(shown.regExplorer, 0);
+  EXPECT_EQ(shown.proxyAuth, 1);
+  EXPECT_EQ(shown.proxyUser, "u");
+
+  for (int bad : {-1, 12, 1 << 30}) {
+    stored = settings::OptionSettings();
+    stored.howto = stored.order = stored.speed = stored.loopCount = stored.sleep = stored.deskPer = bad;
+    stored.regExplorer = stored.proxyAuth = bad;
+    shown = option_dlg::ShownOptions(stored);
+    const settings::OptionSettings defaults;
+    EXPECT_EQ(shown.howto, defaults.howto) << bad;
+    EXPECT_EQ(shown.order, defaults.order) << bad;
+    EXPECT_EQ(shown.speed, defaults.speed) << bad;
+    EXPECT_EQ(shown.loopCount, defaults.loopCount) << bad;
+    EXPECT_EQ(shown.sleep, defaults.sleep) << bad;
+    EXPECT_EQ(shown.deskPer, defaults.deskPer) << bad;
+    EXPECT_EQ(shown.regExplorer, 1) << bad;
+    EXPECT_EQ(shown.proxyAuth, 1) << bad;
+  }
+  stored.howto = 3;  // one past the last mode button
+  EXPECT_EQ(option_dlg::ShownOptions(stored).howto, 1);
+}
+
 }  // namespace

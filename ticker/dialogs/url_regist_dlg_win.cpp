@@ -4,7 +4,7 @@
 
 #include "support/registry/registry.h"
 #include "ticker/common/help_dlg_win.h"
-#include "ticker/dialogs/option_rules.h"
+#include "ticker/dialogs/help_texts.h"
 #include "ticker/dialogs/url_regist_dlg_res.h"
 #include "ticker/dialogs/url_select_dlg_win.h"
 
@@ -56,10 +56,11 @@ class CUrlRegistDlg::ListBoxItems : public url_regist::UrlItemList {
   }
   void Remove(int index) override { ::SendMessageA(box, LB_DELETESTRING, static_cast<WPARAM>(index), 0); }
   int Find(const std::string& title) const override {
-    if (title.empty()) return -1;
-    // Searching after item 0 runs to the end and then wraps round to item 0.
-    const LRESULT found = ::SendMessageA(box, LB_FINDSTRING, 0, reinterpret_cast<LPARAM>(title.c_str()));
-    return found < 0 ? -1 : static_cast<int>(found);
+    std::vector<std::string> titles;
+    const int count = Count();
+    titles.reserve(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) titles.push_back(Entry(i).title);
+    return url_regist::FindTitle(titles, title);
   }
   int Selected() const override {
     const LRESULT sel = ::SendMessageA(box, LB_GETCURSEL, 0, 0);
@@ -89,8 +90,10 @@ bool CUrlRegistDlg::OnInitDialog() {
   FieldsToControls();
   ListBoxItems items(GetItem(IDC_REG_LIST));
   CRegistry reg(root);
-  url_regist::Load(reg, items);
-  return true;
+  url_regist::Load(reg, items, known);
+  // Typing starts with the title, the field every other action goes by.
+  ::SetFocus(GetItem(IDC_REG_TITLE));
+  return false;
 }
 
 void CUrlRegistDlg::ControlsToFields() {
@@ -112,9 +115,47 @@ bool CUrlRegistDlg::AskOverwrite() {
                        MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
-int CUrlRegistDlg::AddEntry(const UrlEntry& entry) {
+void CUrlRegistDlg::Refuse(int focusId) {
+  ::MessageBeep(MB_ICONEXCLAMATION);
+  if (focusId) ::SetFocus(GetItem(focusId));
+}
+
+void CUrlRegistDlg::Add() {
+  ControlsToFields();
   ListBoxItems items(GetItem(IDC_REG_LIST));
-  return url_regist::AddEntry(items, entry, title, [this] { return AskOverwrite(); });
+  const url_regist::AddResult added = url_regist::AddEntry(
+      items, UrlEntry{title, url, referrer, level}, [this] { return AskOverwrite(); }, known);
+  switch (added.outcome) {
+    case url_regist::AddOutcome::kAppended:
+    case url_regist::AddOutcome::kReplaced:
+      items.Select(added.index);
+      break;
+    case url_regist::AddOutcome::kNoTitle:
+      Refuse(IDC_REG_TITLE);
+      break;
+    case url_regist::AddOutcome::kNoUrl:
+      Refuse(IDC_REG_URL);
+      break;
+    case url_regist::AddOutcome::kListFull:
+      Refuse(0);
+      break;
+    case url_regist::AddOutcome::kDeclined:
+      break;
+  }
+}
+
+void CUrlRegistDlg::Delete() {
+  ControlsToFields();
+  ListBoxItems items(GetItem(IDC_REG_LIST));
+  if (!url_regist::DeleteByTitle(items, title)) return;
+  // The fields showed the entry just deleted; left there they would look as if it still existed.
+  items.Select(-1);
+  title.clear();
+  url.clear();
+  referrer.clear();
+  level = url_regist::kNewLevel;
+  FieldsToControls();
+  ::SetFocus(GetItem(IDC_REG_TITLE));
 }
 
 void CUrlRegistDlg::ShowSelected() {
@@ -133,12 +174,10 @@ bool CUrlRegistDlg::OnCommand(int id, int code, HWND control) {
   ListBoxItems items(GetItem(IDC_REG_LIST));
   switch (id) {
     case IDC_REG_ADD:
-      ControlsToFields();
-      AddEntry(UrlEntry{title, url, referrer, level});
+      Add();
       return true;
     case IDC_REG_DELETE:
-      ControlsToFields();
-      url_regist::DeleteByTitle(items, title);
+      Delete();
       return true;
     case IDC_REG_UP:
       url_regist::MoveSelected(items, -1);
@@ -163,7 +202,7 @@ bool CUrlRegistDlg::OnCommand(int id, int code, HWND control) {
     }
     case IDC_REG_HELP:
       if (code == STN_CLICKED) {
-        CHelpDlg help(option_dlg::kHelpTitle, url_regist::HelpText());
+        CHelpDlg help(help_text::kHelpTitle, url_regist::HelpText());
         help.DoModal(GetHwnd());
       }
       return true;
@@ -184,7 +223,13 @@ bool CUrlRegistDlg::OnMessage(UINT msg, WPARAM /*wParam*/, LPARAM lParam, LRESUL
 void CUrlRegistDlg::OnOK() {
   ListBoxItems items(GetItem(IDC_REG_LIST));
   CRegistry reg(root);
-  url_regist::Save(reg, items);
+  const url_regist::SaveResult saved = url_regist::SaveMerged(reg, items, known);
+  if (!saved.saved) {
+    // Shown after the list lock is let go: the companion must not wait for the user.
+    ::MessageBoxA(GetHwnd(), url_regist::NotSavedText(saved.notSaved).c_str(), url_regist::kOverwriteCaption,
+                  MB_OK | MB_ICONEXCLAMATION);
+    return;
+  }
   ControlsToFields();
   EndDialog(IDOK);
 }

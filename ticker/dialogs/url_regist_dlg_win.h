@@ -24,29 +24,29 @@ class CUrlRegistDlg : public win::CDialog {
   std::string referrer;
   int level = url_regist::kNewLevel;
 
-  // Adds an entry as "追加" does: appended, or replacing the item found by the title field when the
-  // user agrees. Returns the new item's index or -1.
-  int AddEntry(const UrlEntry& entry);
-
-  // The "..." button's selection dialog; tests replace it. Gets the fields' URL, referrer and level
-  // and returns true with the chosen entry (title, URL, referrer, level) when the user chose one.
-  std::function<bool(HWND owner, UrlEntry& chosen)> selectPage;
-
-  // Records owned by list items, over every dialog (a leak shows as a count left over).
-  static long LiveRecords();
-
  protected:
   bool OnInitDialog() override;
   bool OnCommand(int id, int code, HWND control) override;
   bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
   void OnOK() override;
 
+  // Seams for the tests (reached through a subclass).
+  // The "..." button's selection dialog: gets the fields' URL, referrer and level and returns
+  // true with the chosen entry (title, URL, referrer, level) when the user chose one.
+  std::function<bool(HWND owner, UrlEntry& chosen)> selectPage;
+  // Records owned by list items, over every dialog (a leak shows as a count left over).
+  static long LiveRecords();
+
  private:
   class ListBoxItems;
   void ControlsToFields();
   void FieldsToControls();
   void ShowSelected();
+  void Add();
+  void Delete();
   bool AskOverwrite();
+  void Refuse(int focusId);
 
   std::string root;
+  url_regist::KnownUrls known;
 };

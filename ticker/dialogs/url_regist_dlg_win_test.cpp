@@ -6,21 +6,30 @@
 #include <vector>
 
 #include "support/registry/registry.h"
+#include "support/ticker_link/list_lock.h"
 #include "tests/registry_test_key.h"
 #include "ticker/dialogs/test_driver_win.h"
 #include "ticker/dialogs/url_regist_dlg_res.h"
 
 namespace {
 
+// The dialog with its test seams in reach.
+class TestRegistDlg : public CUrlRegistDlg {
+ public:
+  using CUrlRegistDlg::CUrlRegistDlg;
+  using CUrlRegistDlg::LiveRecords;
+  using CUrlRegistDlg::selectPage;
+};
+
 class UrlRegistDlg : public RegistryKeyTest {
  protected:
   void SetUp() override {
     RegistryKeyTest::SetUp();
-    records = CUrlRegistDlg::LiveRecords();
+    records = TestRegistDlg::LiveRecords();
   }
   void TearDown() override {
     // Every record an item owned was freed with its item.
-    EXPECT_EQ(CUrlRegistDlg::LiveRecords(), records);
+    EXPECT_EQ(TestRegistDlg::LiveRecords(), records);
     RegistryKeyTest::TearDown();
   }
 
@@ -69,13 +78,13 @@ class UrlRegistDlg : public RegistryKeyTest {
 
 TEST_F(UrlRegistDlg, StoredSlotsWithGapsOpenInOrderAndSaveWithoutGaps) {
   Store({0, 3, 7});
-  CUrlRegistDlg dlg(base_);
+  TestRegistDlg dlg(base_);
   ASSERT_TRUE(dlg.Create(nullptr));
   char title[64] = {};
   ::GetWindowTextA(dlg.GetHwnd(), title, sizeof title);
   EXPECT_STREQ(title, " URL登録");
   EXPECT_EQ(Items(dlg), std::vector<std::string>({"slot0", "slot3", "slot7"}));
-  EXPECT_EQ(CUrlRegistDlg::LiveRecords(), records + 3);
+  EXPECT_EQ(TestRegistDlg::LiveRecords(), records + 3);
   EXPECT_EQ(dlg.GetItemText(IDC_REG_TITLE), "");
   EXPECT_EQ(dlg.GetItemText(IDC_REG_LEVEL), "40");
 
@@ -95,15 +104,18 @@ TEST_F(UrlRegistDlg, StoredSlotsWithGapsOpenInOrderAndSaveWithoutGaps) {
   EXPECT_EQ(e.level, 7);
 }
 
-TEST_F(UrlRegistDlg, ThirtyFiveItemsSaveAsThirtyTwo) {
-  CUrlRegistDlg dlg(base_);
+TEST_F(UrlRegistDlg, AddStopsAtThirtyTwoItemsSoWhatIsListedIsWhatIsSaved) {
+  TestRegistDlg dlg(base_);
   ASSERT_TRUE(dlg.Create(nullptr));
   for (int i = 0; i < 35; ++i) {
     char name[16];
     std::snprintf(name, sizeof name, "item%02d", i);
     Add(dlg, name, std::string("http://h/") + name, i + 1);
   }
-  EXPECT_EQ(Items(dlg).size(), 35u);
+  EXPECT_EQ(Items(dlg).size(), 32u);
+  EXPECT_EQ(Items(dlg).back(), "item31");
+  // The refused entry is still in the fields, for the user to make room and add again.
+  EXPECT_EQ(dlg.GetItemText(IDC_REG_TITLE), "item34");
   Press(dlg, IDOK);
   const auto saved = url_list::ReadList(reg_);
   ASSERT_EQ(saved.size(), 32u);
@@ -112,9 +124,9 @@ TEST_F(UrlRegistDlg, ThirtyFiveItemsSaveAsThirtyTwo) {
   EXPECT_FALSE(url_list::SlotExists(reg_, 32));
 }
 
-TEST_F(UrlRegistDlg, APrefixTitleAsksAndYesReplacesInPlaceNoKeepsAll) {
+TEST_F(UrlRegistDlg, TheSameTitleAsksAndYesReplacesInPlaceNoKeepsAll) {
   Store({0, 1, 2});  // slot0, slot1, slot2
-  CUrlRegistDlg dlg(base_);
+  TestRegistDlg dlg(base_);
   ASSERT_TRUE(dlg.Create(nullptr));
 
   std::string question;
@@ -131,23 +143,27 @@ TEST_F(UrlRegistDlg, APrefixTitleAsksAndYesReplacesInPlaceNoKeepsAll) {
   std::thread yes = dialog_test::WhenShown(" Zellora", [&](HWND box) {
     if (box) ::PostMessageA(box, WM_COMMAND, IDYES, 0);
   });
-  Add(dlg, "Slot1", "http://new/", 12);  // a prefix of "slot1", found without case
+  Add(dlg, "Slot1", "http://new/", 12);  // "slot1", found without case
   yes.join();
   EXPECT_EQ(Items(dlg), std::vector<std::string>({"slot0", "Slot1", "slot2"}));
-  EXPECT_EQ(CUrlRegistDlg::LiveRecords(), records + 3);
+  EXPECT_EQ(TestRegistDlg::LiveRecords(), records + 3);
   ClickItem(dlg, 1);
   EXPECT_EQ(dlg.GetItemText(IDC_REG_URL), "http://new/");
   EXPECT_EQ(dlg.GetItemText(IDC_REG_LEVEL), "12");
 
-  // An empty title appends an empty item without asking.
+  EXPECT_EQ(::SendMessageA(dlg.GetItem(IDC_REG_LIST), LB_GETCURSEL, 0, 0), 1);
+
+  // An empty title or address adds nothing (and asks nothing).
   Add(dlg, "", "http://empty/");
-  EXPECT_EQ(Items(dlg), std::vector<std::string>({"slot0", "Slot1", "slot2", ""}));
+  Add(dlg, "no address", "");
+  EXPECT_EQ(Items(dlg), std::vector<std::string>({"slot0", "Slot1", "slot2"}));
+  EXPECT_EQ(TestRegistDlg::LiveRecords(), records + 3);
   dlg.DestroyWindow();
 }
 
 TEST_F(UrlRegistDlg, DeleteTakesTheItemNamedInTheEditNotTheSelectedOne) {
   Store({0, 1, 2});
-  CUrlRegistDlg dlg(base_);
+  TestRegistDlg dlg(base_);
   ASSERT_TRUE(dlg.Create(nullptr));
   ClickItem(dlg, 0);
   Type(dlg, IDC_REG_TITLE, "nothing like it");
@@ -156,20 +172,120 @@ TEST_F(UrlRegistDlg, DeleteTakesTheItemNamedInTheEditNotTheSelectedOne) {
   Type(dlg, IDC_REG_TITLE, "slot2");
   Press(dlg, IDC_REG_DELETE);
   EXPECT_EQ(Items(dlg), std::vector<std::string>({"slot0", "slot1"}));
-  EXPECT_EQ(CUrlRegistDlg::LiveRecords(), records + 2);
-  // The list box's search starts at the second item and comes round to the first last.
+  EXPECT_EQ(TestRegistDlg::LiveRecords(), records + 2);
+  // Only the whole title counts, without case.
   Type(dlg, IDC_REG_TITLE, "SLOT");
   Press(dlg, IDC_REG_DELETE);
+  EXPECT_EQ(Items(dlg).size(), 2u);
+  Type(dlg, IDC_REG_TITLE, "SLOT1");
+  Press(dlg, IDC_REG_DELETE);
   EXPECT_EQ(Items(dlg), std::vector<std::string>({"slot0"}));
+  Type(dlg, IDC_REG_TITLE, "slot0");
   Press(dlg, IDC_REG_DELETE);
   EXPECT_TRUE(Items(dlg).empty());
-  EXPECT_EQ(CUrlRegistDlg::LiveRecords(), records);
+  EXPECT_EQ(TestRegistDlg::LiveRecords(), records);
   dlg.DestroyWindow();
+}
+
+TEST_F(UrlRegistDlg, ATitleThatBeginsAnotherIsItsOwnEntryAndTheFieldsFollowEachAction) {
+  ASSERT_TRUE(url_list::WriteList(
+      reg_, {UrlEntry{"星雷タイムズ", "http://times/", "", 30}, UrlEntry{"社会", "http://social/", "", 20}}));
+  TestRegistDlg dlg(base_);
+  ASSERT_TRUE(dlg.Create(nullptr));
+  EXPECT_EQ(::GetFocus(), dlg.GetItem(IDC_REG_TITLE));
+  HWND list = dlg.GetItem(IDC_REG_LIST);
+
+  Add(dlg, "星", "http://star/", 25);  // no question: nothing is called "星" yet
+  EXPECT_EQ(Items(dlg), std::vector<std::string>({"星雷タイムズ", "社会", "星"}));
+  EXPECT_EQ(::SendMessageA(list, LB_GETCURSEL, 0, 0), 2);
+
+  bool asked = false;
+  std::thread yes = dialog_test::WhenShown(" Zellora", [&](HWND box) {
+    if (!box) return;
+    asked = true;
+    ::PostMessageA(box, WM_COMMAND, IDYES, 0);
+  });
+  Add(dlg, "星", "http://star2/", 26);
+  yes.join();
+  EXPECT_TRUE(asked);
+  EXPECT_EQ(Items(dlg), std::vector<std::string>({"星雷タイムズ", "社会", "星"}));
+  EXPECT_EQ(::SendMessageA(list, LB_GETCURSEL, 0, 0), 2);
+
+  ClickItem(dlg, 2);
+  Press(dlg, IDC_REG_DELETE);
+  EXPECT_EQ(Items(dlg), std::vector<std::string>({"星雷タイムズ", "社会"}));
+  EXPECT_EQ(::SendMessageA(list, LB_GETCURSEL, 0, 0), LB_ERR);
+  EXPECT_EQ(dlg.GetItemText(IDC_REG_TITLE), "");
+  EXPECT_EQ(dlg.GetItemText(IDC_REG_URL), "");
+  EXPECT_EQ(dlg.GetItemText(IDC_REG_LEVEL), "40");
+
+  Press(dlg, IDOK);
+  const auto saved = url_list::ReadList(reg_);
+  ASSERT_EQ(saved.size(), 2u);
+  EXPECT_EQ(saved[0].url, "http://times/");
+  EXPECT_EQ(saved[0].level, 30);
+}
+
+TEST_F(UrlRegistDlg, APageAddedByTheCompanionWhileOpenSurvivesTheSave) {
+  Store({0, 1});
+  TestRegistDlg dlg(base_);
+  ASSERT_TRUE(dlg.Create(nullptr));
+  Type(dlg, IDC_REG_TITLE, "slot0");
+  Press(dlg, IDC_REG_DELETE);
+  {
+    // The companion's AddURL: one slot more, written under the list lock.
+    url_list::ListLock lock;
+    ASSERT_TRUE(
+        url_list::WriteEntry(reg_, url_list::SlotKey(2), UrlEntry{"お気に入り(1)", "http://fav/", "", 40}));
+  }
+  Press(dlg, IDOK);
+  EXPECT_EQ(dlg.GetHwnd(), nullptr);
+  const auto saved = url_list::ReadList(reg_);
+  ASSERT_EQ(saved.size(), 2u);
+  EXPECT_EQ(saved[0].title, "slot1");
+  EXPECT_EQ(saved[1].title, "お気に入り(1)");
+}
+
+TEST_F(UrlRegistDlg, APageThatNoLongerFitsIsNamedAndStaysInTheListUntilThereIsRoom) {
+  std::vector<UrlEntry> entries;
+  for (int i = 0; i < 31; ++i)
+    entries.push_back(UrlEntry{"e" + std::to_string(i), "http://e/" + std::to_string(i), "", 40});
+  ASSERT_TRUE(url_list::WriteList(reg_, entries));
+  TestRegistDlg dlg(base_);
+  ASSERT_TRUE(dlg.Create(nullptr));
+  Add(dlg, "mine", "http://mine/");
+  ASSERT_TRUE(
+      url_list::WriteEntry(reg_, url_list::SlotKey(31), UrlEntry{"theirs", "http://theirs/", "", 40}));
+
+  std::string message;
+  std::thread user = dialog_test::WhenShown(" Zellora", [&](HWND box) {
+    if (!box) return;
+    message = dialog_test::MessageBoxText(box);
+    ::PostMessageA(box, WM_COMMAND, IDOK, 0);
+  });
+  Press(dlg, IDOK);
+  user.join();
+  EXPECT_EQ(message, "次のURLは登録できませんでした（最大32件）：\ntheirs");
+  ASSERT_NE(dlg.GetHwnd(), nullptr);
+  EXPECT_EQ(Items(dlg).size(), 33u);
+  EXPECT_EQ(Items(dlg).back(), "theirs");
+  EXPECT_EQ(url_list::ReadList(reg_).back().title, "theirs");
+  EXPECT_EQ(url_list::ReadList(reg_)[30].title, "e30");
+
+  Type(dlg, IDC_REG_TITLE, "e0");
+  Press(dlg, IDC_REG_DELETE);
+  Press(dlg, IDOK);
+  EXPECT_EQ(dlg.GetHwnd(), nullptr);
+  const auto saved = url_list::ReadList(reg_);
+  ASSERT_EQ(saved.size(), 32u);
+  EXPECT_EQ(saved[0].title, "e1");
+  EXPECT_EQ(saved[30].title, "mine");
+  EXPECT_EQ(saved[31].title, "theirs");
 }
 
 TEST_F(UrlRegistDlg, UpAndDownMoveTheSelectionAndDoNothingAtTheEnds) {
   Store({0, 1, 2});
-  CUrlRegistDlg dlg(base_);
+  TestRegistDlg dlg(base_);
   ASSERT_TRUE(dlg.Create(nullptr));
   Press(dlg, IDC_REG_UP);  // nothing selected
   ClickItem(dlg, 0);
@@ -185,7 +301,7 @@ TEST_F(UrlRegistDlg, UpAndDownMoveTheSelectionAndDoNothingAtTheEnds) {
   Press(dlg, IDC_REG_DOWN);
   EXPECT_EQ(Items(dlg), std::vector<std::string>({"slot2", "slot0", "slot1"}));
   EXPECT_EQ(::SendMessageA(dlg.GetItem(IDC_REG_LIST), LB_GETCURSEL, 0, 0), 1);
-  EXPECT_EQ(CUrlRegistDlg::LiveRecords(), records + 3);
+  EXPECT_EQ(TestRegistDlg::LiveRecords(), records + 3);
 
   Press(dlg, IDOK);
   const auto saved = url_list::ReadList(reg_);
@@ -196,7 +312,7 @@ TEST_F(UrlRegistDlg, UpAndDownMoveTheSelectionAndDoNothingAtTheEnds) {
 
 TEST_F(UrlRegistDlg, LevelTakesDigitsOnlyAndCancelWritesNothing) {
   Store({0, 5});
-  CUrlRegistDlg dlg(base_);
+  TestRegistDlg dlg(base_);
   ASSERT_TRUE(dlg.Create(nullptr));
   HWND levelEdit = dlg.GetItem(IDC_REG_LEVEL);
   EXPECT_TRUE(::GetWindowLongA(levelEdit, GWL_STYLE) & ES_NUMBER);
@@ -215,7 +331,7 @@ TEST_F(UrlRegistDlg, LevelTakesDigitsOnlyAndCancelWritesNothing) {
 }
 
 TEST_F(UrlRegistDlg, TheSelectionDialogGetsTheFieldsAndItsChoiceComesBack) {
-  CUrlRegistDlg dlg(base_);
+  TestRegistDlg dlg(base_);
   UrlEntry given;
   dlg.selectPage = [&](HWND owner, UrlEntry& chosen) {
     EXPECT_EQ(owner, dlg.GetHwnd());
@@ -239,7 +355,7 @@ TEST_F(UrlRegistDlg, TheSelectionDialogGetsTheFieldsAndItsChoiceComesBack) {
 }
 
 TEST_F(UrlRegistDlg, HelpPictureShowsTheRegistrationHelp) {
-  CUrlRegistDlg dlg(base_);
+  TestRegistDlg dlg(base_);
   ASSERT_TRUE(dlg.Create(nullptr));
   std::string shown;
   std::thread user = dialog_test::WhenShown(" Zellora ｵﾌﾟｼｮﾝ設定 ﾍﾙﾌﾟ", [&](HWND help) {

@@ -56,24 +56,66 @@ const std::string& HelpText() {
   return text;
 }
 
-int FindTitlePrefix(const std::vector<std::string>& titles, const std::string& title) {
+int FindTitle(const std::vector<std::string>& titles, const std::string& title) {
   if (title.empty() || titles.empty()) return -1;
-  const std::string wanted = sjis::ToUpper(title);
   const int count = static_cast<int>(titles.size());
   for (int step = 1; step <= count; ++step) {
     const int index = step % count;  // 1, 2, ..., count - 1, then 0
-    if (sjis::StartsWith(sjis::ToUpper(titles[static_cast<std::size_t>(index)]), wanted)) return index;
+    if (sjis::EqualsNoCase(titles[static_cast<std::size_t>(index)], title)) return index;
   }
   return -1;
 }
 
-int AddEntry(UrlItemList& list, const UrlEntry& entry, const std::string& titleField,
-             const std::function<bool()>& askOverwrite) {
-  const int found = list.Find(titleField);
-  if (found < 0) return list.Insert(list.Count(), entry);
-  if (!askOverwrite || !askOverwrite()) return -1;
-  list.Remove(found);
-  return list.Insert(found, entry);
+namespace {
+
+bool Blank(const std::string& text) {
+  return sjis::TrimView(text).empty();
+}
+
+// At most maxBytes bytes of text, never half a double-byte character, with "..." when cut.
+std::string Shortened(const std::string& text, std::size_t maxBytes) {
+  if (text.size() <= maxBytes) return text;
+  std::size_t end = 0;
+  while (end < text.size()) {
+    const std::size_t next = sjis::NextChar(text, end);
+    if (next > maxBytes) break;
+    end = next;
+  }
+  return text.substr(0, end) + "...";
+}
+
+constexpr std::size_t kShownTitleBytes = 100;
+
+}  // namespace
+
+AddResult AddEntry(UrlItemList& list, const UrlEntry& entry, const std::function<bool()>& askOverwrite,
+                   KnownUrls& known) {
+  AddResult result;
+  if (Blank(entry.title)) {
+    result.outcome = AddOutcome::kNoTitle;
+    return result;
+  }
+  if (Blank(entry.url)) {
+    result.outcome = AddOutcome::kNoUrl;
+    return result;
+  }
+  const int found = list.Find(entry.title);
+  if (found < 0) {
+    // What the list shows is what "設定" saves: no item beyond the last slot.
+    if (list.Count() >= url_list::kMaxSlots) {
+      result.outcome = AddOutcome::kListFull;
+      return result;
+    }
+    result.outcome = AddOutcome::kAppended;
+    result.index = list.Insert(list.Count(), entry);
+  } else {
+    if (!askOverwrite || !askOverwrite()) return result;  // declined
+    list.Remove(found);
+    result.outcome = AddOutcome::kReplaced;
+    result.index = list.Insert(found, entry);
+  }
+  if (result.index >= 0) known.insert(entry.url);
+  return result;
 }
 
 bool DeleteByTitle(UrlItemList& list, const std::string& titleField) {
@@ -90,17 +132,18 @@ bool MoveSelected(UrlItemList& list, int delta) {
   if (target < 0 || target >= list.Count()) return false;
   const UrlEntry copy = list.Entry(selected);
   list.Remove(selected);
-  list.Insert(target, copy);
-  list.Select(list.Find(copy.title));
+  // The moved item itself, not the first one a search by its title would find.
+  list.Select(list.Insert(target, copy));
   return true;
 }
 
-void Load(CRegistry& root, UrlItemList& list) {
+void Load(CRegistry& root, UrlItemList& list, KnownUrls& known) {
   for (int slot = 0; slot < url_list::kMaxSlots; ++slot) {
     if (!url_list::SlotExists(root, slot)) continue;
     UrlEntry entry;
     url_list::LoadEntry(root, url_list::SlotKey(slot), entry);
-    AddEntry(list, entry, std::string(), nullptr);
+    known.insert(entry.url);
+    list.Insert(list.Count(), entry);
   }
 }
 
@@ -110,10 +153,27 @@ std::vector<UrlEntry> EntriesToSave(const UrlItemList& list) {
   return entries;
 }
 
-bool Save(CRegistry& root, const UrlItemList& list) {
-  const std::vector<UrlEntry> entries = EntriesToSave(list);
+SaveResult SaveMerged(CRegistry& root, UrlItemList& list, KnownUrls& known) {
+  SaveResult result;
+  // From the read to the last write: the companion's AddURL cannot slip in between.
   url_list::ListLock lock;
-  return url_list::WriteList(root, entries);
+  for (const UrlEntry& stored : url_list::ReadList(root)) {
+    if (known.count(stored.url)) continue;
+    known.insert(stored.url);
+    list.Insert(list.Count(), stored);
+    ++result.arrived;
+  }
+  for (int i = url_list::kMaxSlots; i < list.Count(); ++i) result.notSaved.push_back(list.Entry(i).title);
+  if (!result.notSaved.empty()) return result;
+  result.writeOk = url_list::WriteList(root, EntriesToSave(list));
+  result.saved = true;
+  return result;
+}
+
+std::string NotSavedText(const std::vector<std::string>& titles) {
+  std::string text = kNotSavedMessage;
+  for (const std::string& title : titles) text += "\n" + Shortened(title, kShownTitleBytes);
+  return text;
 }
 
 int VectorItemList::Insert(int index, const UrlEntry& entry) {
@@ -137,7 +197,7 @@ int VectorItemList::Find(const std::string& title) const {
   std::vector<std::string> titles;
   titles.reserve(items.size());
   for (const auto& item : items) titles.push_back(item->title);
-  return FindTitlePrefix(titles, title);
+  return FindTitle(titles, title);
 }
 
 }  // namespace url_regist

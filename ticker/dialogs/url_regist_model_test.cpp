@@ -32,21 +32,25 @@ VectorItemList ListOf(std::initializer_list<const char*> titles) {
   return list;
 }
 
-TEST(UrlRegistFind, PrefixWithoutCaseFromTheSecondItemRoundToTheFirst) {
-  const std::vector<std::string> titles{"News A", "news b", "Sports", "ニュース"};
-  EXPECT_EQ(url_regist::FindTitlePrefix(titles, "NEWS"), 1);  // the first item is searched last
-  EXPECT_EQ(url_regist::FindTitlePrefix(titles, "news a"), 0);
-  EXPECT_EQ(url_regist::FindTitlePrefix(titles, "sp"), 2);
-  EXPECT_EQ(url_regist::FindTitlePrefix(titles, "ニュ"), 3);
-  EXPECT_EQ(url_regist::FindTitlePrefix(titles, "ports"), -1);  // a prefix, not a part
-  EXPECT_EQ(url_regist::FindTitlePrefix(titles, "News A and more"), -1);
-  EXPECT_EQ(url_regist::FindTitlePrefix(titles, ""), -1);
-  EXPECT_EQ(url_regist::FindTitlePrefix({"only"}, "ONLY"), 0);
-  EXPECT_EQ(url_regist::FindTitlePrefix({}, "x"), -1);
+TEST(UrlRegistFind, TheWholeTitleWithoutCaseFromTheSecondItemRoundToTheFirst) {
+  const std::vector<std::string> titles{"News A", "news b", "Sports", "星", "星雷タイムズ"};
+  EXPECT_EQ(url_regist::FindTitle(titles, "NEWS B"), 1);
+  EXPECT_EQ(url_regist::FindTitle(titles, "news a"), 0);
+  // A title that is only the start of another never finds it, either way round.
+  EXPECT_EQ(url_regist::FindTitle(titles, "星"), 3);
+  EXPECT_EQ(url_regist::FindTitle(titles, "星雷タイムズ"), 4);
+  EXPECT_EQ(url_regist::FindTitle(titles, "星雷"), -1);
+  EXPECT_EQ(url_regist::FindTitle(titles, "sp"), -1);
+  EXPECT_EQ(url_regist::FindTitle(titles, "News A and more"), -1);
+  EXPECT_EQ(url_regist::FindTitle(titles, ""), -1);
+  EXPECT_EQ(url_regist::FindTitle({"abc", "ABC"}, "abc"), 1);  // the first item is searched last
+  EXPECT_EQ(url_regist::FindTitle({"only"}, "ONLY"), 0);
+  EXPECT_EQ(url_regist::FindTitle({}, "x"), -1);
 }
 
-TEST(UrlRegistAdd, AppendsOrOverwritesInPlaceOnlyWhenTheUserSaysYes) {
-  VectorItemList list = ListOf({"Alpha", "Beta news", "Gamma"});
+TEST(UrlRegistAdd, AppendsOrOverwritesTheSameTitleOnlyWhenTheUserSaysYes) {
+  VectorItemList list = ListOf({"Alpha", "星雷タイムズ", "Gamma"});
+  url_regist::KnownUrls known;
   int asked = 0;
   auto no = [&] {
     ++asked;
@@ -57,34 +61,64 @@ TEST(UrlRegistAdd, AppendsOrOverwritesInPlaceOnlyWhenTheUserSaysYes) {
     return true;
   };
 
-  EXPECT_EQ(url_regist::AddEntry(list, Entry("Delta"), "Delta", no), 3);
+  // A title that only begins another is a new entry.
+  auto added = url_regist::AddEntry(list, Entry("星"), no, known);
+  EXPECT_EQ(added.outcome, url_regist::AddOutcome::kAppended);
+  EXPECT_EQ(added.index, 3);
   EXPECT_EQ(asked, 0);
+  EXPECT_EQ(known.count("http://host/星"), 1u);
 
-  // "beta" is a prefix of "Beta news": the question is asked.
-  EXPECT_EQ(url_regist::AddEntry(list, Entry("beta", 7), "beta", no), -1);
+  EXPECT_EQ(url_regist::AddEntry(list, Entry("gamma", 7), no, known).outcome,
+            url_regist::AddOutcome::kDeclined);
   EXPECT_EQ(asked, 1);
-  EXPECT_EQ(Titles(list), std::vector<std::string>({"Alpha", "Beta news", "Gamma", "Delta"}));
+  EXPECT_EQ(Titles(list), std::vector<std::string>({"Alpha", "星雷タイムズ", "Gamma", "星"}));
 
-  EXPECT_EQ(url_regist::AddEntry(list, Entry("beta", 7), "beta", yes), 1);
+  added = url_regist::AddEntry(list, Entry("星", 7), yes, known);
+  EXPECT_EQ(added.outcome, url_regist::AddOutcome::kReplaced);
+  EXPECT_EQ(added.index, 3);
   EXPECT_EQ(asked, 2);
-  EXPECT_EQ(Titles(list), std::vector<std::string>({"Alpha", "beta", "Gamma", "Delta"}));
-  EXPECT_EQ(list.Entry(1).level, 7);
-  EXPECT_EQ(list.Entry(1).url, "http://host/beta");
-
-  // An empty title finds nothing and appends an item with an empty text.
-  EXPECT_EQ(url_regist::AddEntry(list, Entry(""), "", yes), 4);
-  EXPECT_EQ(asked, 2);
-  EXPECT_EQ(list.Entry(4).title, "");
+  EXPECT_EQ(Titles(list), std::vector<std::string>({"Alpha", "星雷タイムズ", "Gamma", "星"}));
+  EXPECT_EQ(list.Entry(3).level, 7);
+  EXPECT_EQ(list.Entry(1).level, 40);
 }
 
-TEST(UrlRegistDelete, ByTheTitleInTheEditNotBySelection) {
-  VectorItemList list = ListOf({"Alpha", "Beta", "Gamma"});
-  list.Select(0);
+TEST(UrlRegistAdd, NothingIsAddedWithoutATitleOrAnAddressOrBeyondThirtyTwo) {
+  VectorItemList list;
+  url_regist::KnownUrls known;
+  auto yes = [] { return true; };
+  EXPECT_EQ(url_regist::AddEntry(list, UrlEntry{"", "http://a/", "", 40}, yes, known).outcome,
+            url_regist::AddOutcome::kNoTitle);
+  EXPECT_EQ(url_regist::AddEntry(list, UrlEntry{" \t", "http://a/", "", 40}, yes, known).outcome,
+            url_regist::AddOutcome::kNoTitle);
+  EXPECT_EQ(url_regist::AddEntry(list, UrlEntry{"t", " ", "", 40}, yes, known).outcome,
+            url_regist::AddOutcome::kNoUrl);
+  EXPECT_EQ(list.Count(), 0);
+  EXPECT_TRUE(known.empty());
+
+  for (int i = 0; i < 32; ++i) {
+    ASSERT_EQ(url_regist::AddEntry(list, Entry("t" + std::to_string(i)), yes, known).outcome,
+              url_regist::AddOutcome::kAppended);
+  }
+  const auto full = url_regist::AddEntry(list, Entry("t32"), yes, known);
+  EXPECT_EQ(full.outcome, url_regist::AddOutcome::kListFull);
+  EXPECT_FALSE(full.Changed());
+  EXPECT_EQ(list.Count(), 32);
+  EXPECT_EQ(known.count("http://host/t32"), 0u);
+  // A full list still takes an overwrite.
+  EXPECT_EQ(url_regist::AddEntry(list, Entry("T5", 9), yes, known).outcome,
+            url_regist::AddOutcome::kReplaced);
+  EXPECT_EQ(list.Entry(5).level, 9);
+}
+
+TEST(UrlRegistDelete, ByTheWholeTitleInTheEditNotBySelection) {
+  VectorItemList list = ListOf({"星雷タイムズ", "Beta", "星"});
+  list.Select(1);
   EXPECT_FALSE(url_regist::DeleteByTitle(list, "Omega"));
+  EXPECT_FALSE(url_regist::DeleteByTitle(list, "bet"));
   EXPECT_EQ(list.Count(), 3);
-  EXPECT_TRUE(url_regist::DeleteByTitle(list, "gam"));
-  EXPECT_EQ(Titles(list), std::vector<std::string>({"Alpha", "Beta"}));
-  EXPECT_EQ(list.Selected(), 0);
+  EXPECT_TRUE(url_regist::DeleteByTitle(list, "星"));
+  EXPECT_EQ(Titles(list), std::vector<std::string>({"星雷タイムズ", "Beta"}));
+  EXPECT_EQ(list.Selected(), 1);
   EXPECT_FALSE(url_regist::DeleteByTitle(list, ""));
 }
 
@@ -105,9 +139,30 @@ TEST(UrlRegistMove, UpAndDownStopAtTheEndsAndKeepTheRecord) {
   EXPECT_TRUE(url_regist::MoveSelected(list, +1));
   EXPECT_EQ(Titles(list), std::vector<std::string>({"Gamma", "Alpha", "Beta"}));
   EXPECT_EQ(list.Selected(), 1);
+
+  // The moved item stays selected, not another one a search by its title would find first.
+  VectorItemList same = ListOf({"q", "A", "a"});
+  same.Select(1);
+  EXPECT_TRUE(url_regist::MoveSelected(same, -1));
+  EXPECT_EQ(Titles(same), std::vector<std::string>({"A", "q", "a"}));
+  EXPECT_EQ(same.Selected(), 0);
 }
 
-class UrlRegistStore : public RegistryKeyTest {};
+class UrlRegistStore : public RegistryKeyTest {
+ protected:
+  // What the companion's AddURL does while the dialog is open: one more slot under the list lock.
+  void CompanionAppends(const UrlEntry& entry) {
+    url_list::ListLock lock;
+    ASSERT_TRUE(url_list::WriteEntry(
+        reg_, url_list::SlotKey(static_cast<int>(url_list::ReadList(reg_).size())), entry));
+  }
+  std::vector<std::string> StoredTitles() {
+    std::vector<std::string> titles;
+    for (const UrlEntry& e : url_list::ReadList(reg_)) titles.push_back(e.title);
+    return titles;
+  }
+  url_regist::KnownUrls known;
+};
 
 TEST_F(UrlRegistStore, GapsCloseOnLoadAndSlotsFollowTheListOnSave) {
   for (int slot : {0, 3, 7}) {
@@ -115,12 +170,15 @@ TEST_F(UrlRegistStore, GapsCloseOnLoadAndSlotsFollowTheListOnSave) {
         url_list::WriteEntry(reg_, url_list::SlotKey(slot), Entry("slot" + std::to_string(slot), slot)));
   }
   VectorItemList list;
-  url_regist::Load(reg_, list);
+  url_regist::Load(reg_, list, known);
   EXPECT_EQ(Titles(list), std::vector<std::string>({"slot0", "slot3", "slot7"}));
   EXPECT_EQ(list.Entry(2).referrer, "http://from/slot7");
   EXPECT_EQ(list.Entry(2).level, 7);
 
-  ASSERT_TRUE(url_regist::Save(reg_, list));
+  const auto saved = url_regist::SaveMerged(reg_, list, known);
+  ASSERT_TRUE(saved.saved);
+  EXPECT_TRUE(saved.writeOk);
+  EXPECT_EQ(saved.arrived, 0);
   for (int slot = 0; slot < 32; ++slot) EXPECT_EQ(url_list::SlotExists(reg_, slot), slot < 3) << slot;
   UrlEntry e;
   ASSERT_TRUE(url_list::LoadEntry(reg_, url_list::SlotKey(2), e));
@@ -128,16 +186,62 @@ TEST_F(UrlRegistStore, GapsCloseOnLoadAndSlotsFollowTheListOnSave) {
   EXPECT_EQ(e.level, 7);
 }
 
-TEST_F(UrlRegistStore, ThirtyFiveItemsSaveAsThirtyTwo) {
+TEST_F(UrlRegistStore, AnEntryAddedWhileTheDialogWasOpenIsKeptAndADeletedOneStaysDeleted) {
+  ASSERT_TRUE(url_list::WriteList(reg_, {Entry("A"), Entry("B")}));
+  VectorItemList list;
+  url_regist::Load(reg_, list, known);
+  ASSERT_TRUE(url_regist::DeleteByTitle(list, "A"));
+  url_regist::AddEntry(list, Entry("C"), nullptr, known);
+  CompanionAppends(Entry("D"));
+  // The same address the user added by hand is not taken twice.
+  CompanionAppends(UrlEntry{"C(2)", "http://host/C", "", 40});
+
+  const auto saved = url_regist::SaveMerged(reg_, list, known);
+  ASSERT_TRUE(saved.saved);
+  EXPECT_EQ(saved.arrived, 1);
+  EXPECT_EQ(StoredTitles(), std::vector<std::string>({"B", "C", "D"}));
+  EXPECT_EQ(url_list::ReadList(reg_)[2].referrer, "http://from/D");
+}
+
+TEST_F(UrlRegistStore, WhatDoesNotFitIsNamedKeptInTheListAndNothingIsWritten) {
+  std::vector<UrlEntry> stored;
+  for (int i = 0; i < 31; ++i) stored.push_back(Entry("t" + std::to_string(i)));
+  ASSERT_TRUE(url_list::WriteList(reg_, stored));
+  VectorItemList list;
+  url_regist::Load(reg_, list, known);
+  ASSERT_EQ(url_regist::AddEntry(list, Entry("mine"), nullptr, known).outcome,
+            url_regist::AddOutcome::kAppended);
+  CompanionAppends(Entry("theirs"));
+
+  auto saved = url_regist::SaveMerged(reg_, list, known);
+  EXPECT_FALSE(saved.saved);
+  EXPECT_EQ(saved.arrived, 1);
+  EXPECT_EQ(saved.notSaved, std::vector<std::string>({"theirs"}));
+  EXPECT_EQ(list.Count(), 33);
+  EXPECT_EQ(StoredTitles().back(), "theirs");  // untouched
+  EXPECT_EQ(StoredTitles().size(), 32u);
+  EXPECT_EQ(url_regist::NotSavedText({"theirs", std::string(150, 'x')}),
+            "次のURLは登録できませんでした（最大32件）：\ntheirs\n" + std::string(100, 'x') + "...");
+
+  // The user makes room; the next "設定" saves every item without taking "theirs" twice.
+  ASSERT_TRUE(url_regist::DeleteByTitle(list, "t3"));
+  saved = url_regist::SaveMerged(reg_, list, known);
+  EXPECT_TRUE(saved.saved);
+  EXPECT_EQ(saved.arrived, 0);
+  const auto titles = StoredTitles();
+  ASSERT_EQ(titles.size(), 32u);
+  EXPECT_EQ(titles[30], "mine");
+  EXPECT_EQ(titles[31], "theirs");
+}
+
+TEST_F(UrlRegistStore, ThirtyFiveItemsAreNotCutToThirtyTwo) {
   VectorItemList list;
   for (int i = 0; i < 35; ++i) list.Insert(list.Count(), Entry("t" + std::to_string(i), i));
   EXPECT_EQ(url_regist::EntriesToSave(list).size(), 32u);
-  ASSERT_TRUE(url_regist::Save(reg_, list));
-  EXPECT_TRUE(url_list::SlotExists(reg_, 31));
-  UrlEntry e;
-  ASSERT_TRUE(url_list::LoadEntry(reg_, url_list::SlotKey(31), e));
-  EXPECT_EQ(e.title, "t31");
-  EXPECT_EQ(url_list::ReadList(reg_).size(), 32u);
+  const auto saved = url_regist::SaveMerged(reg_, list, known);
+  EXPECT_FALSE(saved.saved);
+  EXPECT_EQ(saved.notSaved, std::vector<std::string>({"t32", "t33", "t34"}));
+  EXPECT_TRUE(url_list::ReadList(reg_).empty());
 }
 
 TEST_F(UrlRegistStore, SaveWaitsForAnotherWriterHoldingTheListLock) {
@@ -149,7 +253,8 @@ TEST_F(UrlRegistStore, SaveWaitsForAnotherWriterHoldingTheListLock) {
     ASSERT_TRUE(other.Held());
     saver = std::thread([&] {
       CRegistry reg(base_);
-      url_regist::Save(reg, list);
+      url_regist::KnownUrls mine;
+      url_regist::SaveMerged(reg, list, mine);
       saved = true;
     });
     std::this_thread::sleep_for(std::chrono::milliseconds(150));

@@ -2,20 +2,92 @@
 
 #include <commctrl.h>
 
+#include <atomic>
+#include <mutex>
+#include <stdexcept>
+#include <system_error>
+#include <thread>
+#include <utility>
+#include <vector>
+
 #include "support/net/page_fetch.h"
 #include "ticker/common/help_dlg_win.h"
 #include "ticker/common/settings.h"
+#include "ticker/dialogs/help_texts.h"
 #include "ticker/dialogs/url_select_dlg_res.h"
 #include "ticker/news/news_list.h"
 
 namespace {
 
 constexpr UINT_PTR kEditSubclass = 1;
-constexpr UINT kTypedUrlMessage = WM_APP + 31;  // Enter went down in one of the two edits
+constexpr UINT kTypedUrlMessage = WM_APP + 31;      // Enter went down in one of the two edits
+constexpr UINT kDownloadDoneMessage = WM_APP + 32;  // an own download has delivered
+
+std::atomic<int> downloadsRunning{0};
+
+struct OwnDownload {
+  unsigned navigation = 0;  // the navigation it was started for
+  std::string url;
+  std::string markup;
+};
 
 }  // namespace
 
+// Where the own downloads' threads leave their results. It lives as long as the dialog or a
+// download still holds it; once the dialog has closed it, nothing is posted to the window any more.
+class CUrlSelectDlg::DownloadMailbox {
+ public:
+  explicit DownloadMailbox(HWND dialog) : window(dialog) {}
+
+  // The dialog is going: from now on results are dropped, and the downloads give up at their
+  // next line.
+  void Close() {
+    std::lock_guard<std::mutex> hold(lock);
+    window = nullptr;
+    closed = true;
+  }
+  bool Closed() const { return closed.load(); }
+
+  void Deliver(OwnDownload done) {
+    std::lock_guard<std::mutex> hold(lock);
+    // Posted under the lock, so Close (on the dialog's thread, before its window goes) cannot
+    // come between the check and the post.
+    if (!window) return;
+    results.push_back(std::move(done));
+    ::PostMessageA(window, kDownloadDoneMessage, 0, 0);
+  }
+
+  std::vector<OwnDownload> Take() {
+    std::lock_guard<std::mutex> hold(lock);
+    return std::exchange(results, {});
+  }
+
+ private:
+  std::mutex lock;
+  HWND window;
+  std::atomic<bool> closed{false};
+  std::vector<OwnDownload> results;
+};
+
+// The lines of a page as they arrive; a download whose dialog has gone stops at the next one.
+class CUrlSelectDlg::LineCollector : public PageLineSink {
+ public:
+  explicit LineCollector(const DownloadMailbox& box) : mailbox(box) {}
+  void OnLine(std::string& line) override {
+    if (mailbox.Closed()) throw std::runtime_error("the dialog has closed");
+    page.lines.push_back(std::move(line));
+  }
+  PageLines page;
+
+ private:
+  const DownloadMailbox& mailbox;
+};
+
 CUrlSelectDlg::CUrlSelectDlg() : CDialog(IDD_URL_SELECT_DIALOG) {}
+
+int CUrlSelectDlg::DownloadsRunning() {
+  return downloadsRunning.load();
+}
 
 CUrlSelectDlg::~CUrlSelectDlg() {
   DestroyWindow();
@@ -25,6 +97,7 @@ CUrlSelectDlg::~CUrlSelectDlg() {
 bool CUrlSelectDlg::OnInitDialog() {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};
   ::InitCommonControlsEx(&controls);
+  mailbox = std::make_shared<DownloadMailbox>(GetHwnd());
   FieldsToControls();
   gripPicture.LoadFromResource(GetInstance(), MAKEINTRESOURCEA(IDB_GRIP), 0xFF00FF);
   RECT client{};
@@ -70,11 +143,17 @@ void CUrlSelectDlg::ControlsToFields() {
   levelText = GetItemText(IDC_SEL_LEVEL_TEXT);
 }
 
+void CUrlSelectDlg::ShowText(int id, const std::string& text) {
+  // Writing an edit's text puts the caret back at the start and drops the selection: the fields
+  // are shown again on every status text and slider redraw, while the user may be typing.
+  if (GetItemText(id) != text) SetItemText(id, text);
+}
+
 void CUrlSelectDlg::FieldsToControls() {
-  SetItemText(IDC_SEL_URL, url);
-  SetItemText(IDC_SEL_REFERRER, referrer);
-  SetItemText(IDC_SEL_STATUS, statusText);
-  SetItemText(IDC_SEL_LEVEL_TEXT, levelText);
+  ShowText(IDC_SEL_URL, url);
+  ShowText(IDC_SEL_REFERRER, referrer);
+  ShowText(IDC_SEL_STATUS, statusText);
+  ShowText(IDC_SEL_LEVEL_TEXT, levelText);
   if (HWND slider = GetItem(IDC_SEL_LEVEL)) {
     if (::SendMessageA(slider, TBM_GETPOS, 0, 0) != level) ::SendMessageA(slider, TBM_SETPOS, TRUE, level);
   }
@@ -94,7 +173,8 @@ void CUrlSelectDlg::LayOut() {
   browser.Resize();
   grip = url_select::GripSquare(client.right, client.bottom);
   RECT now{grip.x, grip.y, grip.Right(), grip.Bottom()};
-  ::InvalidateRect(GetHwnd(), &now, FALSE);
+  // Erased first: the grip's transparent pixels show the dialog's face.
+  ::InvalidateRect(GetHwnd(), &now, TRUE);
 }
 
 void CUrlSelectDlg::BeginWait() {
@@ -135,6 +215,7 @@ void CUrlSelectDlg::NavigateTyped() {
 }
 
 void CUrlSelectDlg::OnBeforeNavigate(const std::string& navigated) {
+  ++navigation;  // a download for the page being left is no longer wanted
   if (busy) EndWait();
   busy = true;
   BeginWait();
@@ -160,7 +241,8 @@ void CUrlSelectDlg::OnDocumentComplete(const std::string& navigated) {
     return;
   }
   previewFromOwnDownload = false;
-  if (browser.FirstElementMarkup(pageMarkup)) {
+  ++navigation;  // the browser's own document: no download of ours replaces its preview
+  if (browser.DocumentMarkup(pageMarkup)) {
     FieldsToControls();
     RefreshPreview();
   }
@@ -178,23 +260,46 @@ void CUrlSelectDlg::OnNavigateError(const std::string& navigated, long /*status*
 
 void CUrlSelectDlg::PreviewOwnDownload(const std::string& pageUrl) {
   ControlsToFields();
-  if (pageUrl.empty()) return;
-  BeginWait();
+  if (pageUrl.empty() || !mailbox) return;
+  const unsigned forNavigation = ++navigation;  // an earlier download's result is not shown
   const settings::ProxyCredentials proxy = settings::ReadProxyCredentials();
-  PageLines page;
-  LoadPage(page, pageUrl.c_str(), referrer.empty() ? nullptr : referrer.c_str(), kEncodingUnknown,
-           proxy.user.empty() ? nullptr : proxy.user.c_str(),
-           proxy.password.empty() ? nullptr : proxy.password.c_str());
-  EndWait();
-  url = pageUrl;
-  pageMarkup = url_select::JoinPageLines(page);
-  previewFromOwnDownload = true;
-  NewsList titled;
-  titled.ExtractFromText(pageMarkup, url_select::kSliderMax);
-  OnTitleChange(titled.GetTitle());
-  statusText = url_select::kOwnDownloadStatus;
-  FieldsToControls();
-  RefreshPreview();
+  std::shared_ptr<DownloadMailbox> box = mailbox;
+  const std::string from = referrer;
+  ++downloadsRunning;
+  try {
+    // Detached: a dead server may hold the fetch for its whole time-out, and the dialog must be
+    // free to close meanwhile. The thread holds nothing of the dialog but the mailbox.
+    std::thread([box, forNavigation, pageUrl, from, proxy] {
+      LineCollector collector(*box);
+      PageLines state;
+      LoadPage(state, pageUrl.c_str(), from.empty() ? nullptr : from.c_str(), kEncodingUnknown,
+               proxy.user.empty() ? nullptr : proxy.user.c_str(),
+               proxy.password.empty() ? nullptr : proxy.password.c_str(), collector);
+      if (!box->Closed()) box->Deliver({forNavigation, pageUrl, url_select::JoinPageLines(collector.page)});
+      --downloadsRunning;
+    }).detach();
+    ++downloadsPending;
+  } catch (const std::system_error&) {
+    --downloadsRunning;  // no thread to be had: no preview of this page
+  }
+}
+
+void CUrlSelectDlg::TakeDownloads() {
+  if (!mailbox) return;
+  for (OwnDownload& done : mailbox->Take()) {
+    if (downloadsPending > 0) --downloadsPending;
+    if (done.navigation != navigation) continue;  // the user has gone on since
+    ControlsToFields();
+    url = done.url;
+    pageMarkup = std::move(done.markup);
+    previewFromOwnDownload = true;
+    NewsList titled;
+    titled.ExtractFromText(pageMarkup, url_select::kSliderMax);
+    OnTitleChange(titled.GetTitle());
+    statusText = url_select::kOwnDownloadStatus;
+    FieldsToControls();
+    RefreshPreview();
+  }
 }
 
 void CUrlSelectDlg::OnTitleChange(const std::string& title) {
@@ -227,7 +332,7 @@ bool CUrlSelectDlg::OnCommand(int id, int code, HWND control) {
       return true;
     case IDC_SEL_HELP:
       if (code == STN_CLICKED) {
-        CHelpDlg help(url_select::kHelpTitle, url_select::HelpText());
+        CHelpDlg help(help_text::kHelpTitle, url_select::HelpText());
         help.DoModal(GetHwnd());
       }
       return true;
@@ -242,6 +347,8 @@ void CUrlSelectDlg::OnOK() {
 }
 
 void CUrlSelectDlg::OnDestroy() {
+  if (mailbox) mailbox->Close();
+  mailbox.reset();
   for (int id : {IDC_SEL_URL, IDC_SEL_REFERRER}) {
     if (HWND edit = GetItem(id)) ::RemoveWindowSubclass(edit, &CUrlSelectDlg::EditProc, kEditSubclass);
   }
@@ -254,7 +361,10 @@ void CUrlSelectDlg::OnDestroy() {
 }
 
 void CUrlSelectDlg::PaintGrip(HDC dc) {
-  if (gripPicture.IsValid()) gripPicture.Draw(dc, grip.x, grip.y);
+  // Keying the picture blackened its magenta pixels and made a mask of them: it is drawn through
+  // that mask, so those pixels keep the dialog's face (a plain copy shows them black).
+  if (gripPicture.IsValid())
+    gripPicture.Draw(dc, grip.x, grip.y, 0, 0, 0, 0, 0, 0, SRCCOPY, CDibSurface::kDrawHalftone);
 }
 
 bool CUrlSelectDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
@@ -277,10 +387,33 @@ bool CUrlSelectDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& r
       result = HTBOTTOMRIGHT;
       return true;
     }
+    case WM_GETMINMAXINFO: {
+      // Below this client size the controls of the layout would overlap.
+      auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+      RECT outer{}, inner{};
+      if (!info || ::IsIconic(GetHwnd()) || !::GetWindowRect(GetHwnd(), &outer) ||
+          !::GetClientRect(GetHwnd(), &inner))
+        return false;
+      info->ptMinTrackSize.x = url_select::kMinClientWidth + (outer.right - outer.left) - inner.right;
+      info->ptMinTrackSize.y = url_select::kMinClientHeight + (outer.bottom - outer.top) - inner.bottom;
+      result = 0;
+      return true;
+    }
     case WM_SETCURSOR:
-      if (waiting == 0) return false;
-      ::SetCursor(::LoadCursorA(nullptr, IDC_WAIT));
+      if (waiting > 0) {
+        ::SetCursor(::LoadCursorA(nullptr, IDC_WAIT));
+      } else if (downloadsPending > 0 && reinterpret_cast<HWND>(wParam) == GetHwnd() &&
+                 LOWORD(lParam) == HTCLIENT) {
+        // A download of our own runs in the background; the controls keep their own cursors.
+        ::SetCursor(::LoadCursorA(nullptr, IDC_APPSTARTING));
+      } else {
+        return false;
+      }
       result = TRUE;
+      return true;
+    case kDownloadDoneMessage:
+      TakeDownloads();
+      result = 0;
       return true;
     case WM_NOTIFY: {
       const auto* header = reinterpret_cast<const NMHDR*>(lParam);

@@ -4,11 +4,14 @@
 //
 // Without an HTML engine the control requests the page but never delivers a document; the dialog
 // then downloads the page itself exactly as the ticker does (referrer and proxy credentials
-// included) and previews that, saying so in the status line.
+// included) and previews that, saying so in the status line. That download runs on a thread of
+// its own, so the dialog answers while a slow server keeps it waiting; its result is posted back,
+// and dropped when the user has navigated on or closed the dialog meanwhile.
 #pragma once
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 #include "support/draw/dib_surface_win.h"
@@ -28,18 +31,6 @@ class CUrlSelectDlg : public win::CDialog, private win::BrowserEvents {
   int level = 0;
   std::string pageTitle;
 
-  // What the dialog holds, for its tests.
-  std::string pageMarkup;
-  std::string statusText;
-  std::string levelText;
-  bool busy = false;
-  bool BrowserCreated() const { return browser.IsCreated(); }
-  // True when the last preview came from the dialog's own download.
-  bool previewFromOwnDownload = false;
-
-  // Runs the preview again for the slider's level (as releasing the thumb does).
-  void RefreshPreview();
-
  protected:
   bool OnInitDialog() override;
   bool OnCommand(int id, int code, HWND control) override;
@@ -47,7 +38,6 @@ class CUrlSelectDlg : public win::CDialog, private win::BrowserEvents {
   void OnDestroy() override;
   bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
- private:
   // Browser events.
   void OnBeforeNavigate(const std::string& navigated) override;
   void OnNavigateComplete(const std::string& navigated) override;
@@ -56,11 +46,31 @@ class CUrlSelectDlg : public win::CDialog, private win::BrowserEvents {
   void OnStatusTextChange(const std::string& text) override;
   void OnNavigateError(const std::string& navigated, long status) override;
 
+  // What the dialog holds and does, reached by the tests through a subclass.
+  std::string pageMarkup;
+  std::string statusText;
+  std::string levelText;
+  bool busy = false;
+  // True when the last preview came from the dialog's own download.
+  bool previewFromOwnDownload = false;
+  bool BrowserCreated() const { return browser.IsCreated(); }
+  // Runs the preview again for the slider's level (as releasing the thumb does).
+  void RefreshPreview();
+  // Starts the dialog's own download of pageUrl; its preview follows when it is done.
+  void PreviewOwnDownload(const std::string& pageUrl);
+  // Own downloads still running, over every dialog.
+  static int DownloadsRunning();
+
+ private:
+  class DownloadMailbox;
+  class LineCollector;
+
   void ControlsToFields();
   void FieldsToControls();
+  void ShowText(int id, const std::string& text);
   void LayOut();
   void NavigateTyped();
-  void PreviewOwnDownload(const std::string& pageUrl);
+  void TakeDownloads();
   void BeginWait();
   void EndWait();
   void PaintGrip(HDC dc);
@@ -74,6 +84,11 @@ class CUrlSelectDlg : public win::CDialog, private win::BrowserEvents {
   url_select::Box grip;
   CDibSurface gripPicture;
   int waiting = 0;
+  // Where the own downloads deliver; shared with their threads, which may outlive the dialog.
+  std::shared_ptr<DownloadMailbox> mailbox;
+  // Counts the navigations: a download started for an earlier one is not shown.
+  unsigned navigation = 0;
+  int downloadsPending = 0;
 };
 
 // Runs the dialog modally for the registration dialog: in, chosen's URL, referrer and level; out,

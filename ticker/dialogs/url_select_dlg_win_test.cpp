@@ -58,6 +58,17 @@ std::vector<std::string> Requests(const std::string& all, bool browsers) {
   return heads;
 }
 
+// The dialog with its test seams in reach.
+class TestSelectDlg : public CUrlSelectDlg {
+ public:
+  using CUrlSelectDlg::BrowserCreated;
+  using CUrlSelectDlg::DownloadsRunning;
+  using CUrlSelectDlg::OnStatusTextChange;
+  using CUrlSelectDlg::pageMarkup;
+  using CUrlSelectDlg::previewFromOwnDownload;
+  using CUrlSelectDlg::PreviewOwnDownload;
+};
+
 RECT ChildRect(HWND dialog, HWND child) {
   RECT r{};
   ::GetWindowRect(child, &r);
@@ -73,11 +84,21 @@ class UrlSelectDlg : public HttpServerTest {
     ASSERT_TRUE(server->WriteFile("select.htm", kPage));
     pageUrl = server->Url("/page?file=select.htm");
   }
+  // Opens dlg on the test page and waits for its preview.
+  void OpenOnThePage(TestSelectDlg& dlg) {
+    dlg.url = pageUrl;
+    ASSERT_TRUE(dlg.Create(nullptr));
+    ASSERT_TRUE(PumpUntil([&] { return dlg.previewFromOwnDownload; }));
+  }
+  // A page whose server sends 10 bytes and then waits seconds before the rest.
+  std::string StallingPage(int seconds) const {
+    return server->Url("/page?file=select.htm&stall=10&stall_secs=" + std::to_string(seconds));
+  }
   std::string pageUrl;
 };
 
 TEST_F(UrlSelectDlg, OpeningWithAReferrerSendsItAndThePreviewFollowsTheLevel) {
-  CUrlSelectDlg dlg;
+  TestSelectDlg dlg;
   dlg.url = pageUrl;
   dlg.referrer = "http://referring.example/list.html";
   dlg.level = 20;
@@ -128,7 +149,7 @@ TEST_F(UrlSelectDlg, OpeningWithAReferrerSendsItAndThePreviewFollowsTheLevel) {
 }
 
 TEST_F(UrlSelectDlg, WithoutAReferrerTheBrowserSendsNoExtraHeadersAndLevelZeroStartsAtForty) {
-  CUrlSelectDlg dlg;
+  TestSelectDlg dlg;
   dlg.url = pageUrl;
   ASSERT_TRUE(dlg.Create(nullptr));
   ASSERT_TRUE(PumpUntil([&] { return dlg.previewFromOwnDownload; }));
@@ -162,7 +183,7 @@ TEST_F(UrlSelectDlg, OpeningWithoutAUrlGoesToTheBrowsersHomePage) {
   ::RegSetValueExA(key, "Start Page", 0, REG_SZ, reinterpret_cast<const BYTE*>(home.c_str()),
                    static_cast<DWORD>(home.size() + 1));
 
-  CUrlSelectDlg dlg;
+  TestSelectDlg dlg;
   ASSERT_TRUE(dlg.Create(nullptr));
   const bool shown = PumpUntil([&] { return dlg.previewFromOwnDownload; });
   if (hadOld) {
@@ -183,7 +204,7 @@ TEST_F(UrlSelectDlg, OpeningWithoutAUrlGoesToTheBrowsersHomePage) {
 TEST_F(UrlSelectDlg, EnterInTheUrlEditNavigatesWithTheReferrerClearedAndKeepsTheDialogOpen) {
   ASSERT_TRUE(server->WriteFile("second.htm", kPage));
   const std::string second = server->Url("/page?file=second.htm");
-  CUrlSelectDlg dlg;
+  TestSelectDlg dlg;
   dlg.url = pageUrl;
   dlg.referrer = "http://referring.example/";
   ASSERT_TRUE(dlg.Create(nullptr));
@@ -210,7 +231,7 @@ TEST_F(UrlSelectDlg, EnterInTheUrlEditNavigatesWithTheReferrerClearedAndKeepsThe
 }
 
 TEST_F(UrlSelectDlg, LayoutFollowsTheClientSizeAndTheGripResizes) {
-  CUrlSelectDlg dlg;
+  TestSelectDlg dlg;
   dlg.url = pageUrl;
   ASSERT_TRUE(dlg.Create(nullptr));
   HWND wnd = dlg.GetHwnd();
@@ -269,6 +290,103 @@ TEST_F(UrlSelectDlg, SelectHandsTitleUrlReferrerAndLevelToTheRegistrationDialog)
   EXPECT_EQ(regist.GetItemText(IDC_REG_REFERRER), "http://referring.example/");
   EXPECT_EQ(regist.GetItemText(IDC_REG_LEVEL), "12");
   regist.DestroyWindow();
+}
+
+TEST_F(UrlSelectDlg, TheOwnDownloadRunsBesideTheDialogAndOnlyTheLatestIsShown) {
+  const char kSecond[] =
+      "<html><head><title>二番目の頁</title></head><body><p>二番目の頁の長い見出しの文章</p></body></html>";
+  ASSERT_TRUE(server->WriteFile("second.htm", kSecond));
+  const std::string second = server->Url("/page?file=second.htm");
+  TestSelectDlg dlg;
+  OpenOnThePage(dlg);
+
+  // A server that keeps the page waiting does not keep the dialog waiting.
+  dlg.previewFromOwnDownload = false;
+  const DWORD start = ::GetTickCount();
+  dlg.PreviewOwnDownload(StallingPage(3));
+  EXPECT_LT(::GetTickCount() - start, 1000u);
+  EXPECT_EQ(TestSelectDlg::DownloadsRunning(), 1);
+  DWORD_PTR answer = 0;
+  std::thread other(
+      [&] { EXPECT_NE(::SendMessageTimeoutA(dlg.GetHwnd(), WM_NULL, 0, 0, SMTO_NORMAL, 1000, &answer), 0); });
+  dialog_test::Pump(300);
+  other.join();
+
+  // The user goes on before it has come: the later page is shown, the earlier one dropped.
+  dlg.PreviewOwnDownload(second);
+  ASSERT_TRUE(PumpUntil([&] { return dlg.previewFromOwnDownload; }));
+  ASSERT_TRUE(PumpUntil([&] { return TestSelectDlg::DownloadsRunning() == 0; }));
+  dialog_test::Pump(200);
+  EXPECT_EQ(dlg.pageTitle, "二番目の頁");
+  EXPECT_EQ(dlg.GetItemText(IDC_SEL_URL), second);
+  EXPECT_NE(dlg.pageMarkup.find("二番目"), std::string::npos);
+  dlg.DestroyWindow();
+}
+
+TEST_F(UrlSelectDlg, ClosingDuringTheOwnDownloadDoesNotWaitForIt) {
+  {
+    TestSelectDlg dlg;
+    OpenOnThePage(dlg);
+    dlg.PreviewOwnDownload(StallingPage(3));
+    ASSERT_EQ(TestSelectDlg::DownloadsRunning(), 1);
+    const DWORD start = ::GetTickCount();
+    dlg.DestroyWindow();
+    EXPECT_LT(::GetTickCount() - start, 1000u);
+  }
+  // The download ends unseen (it gives up at its next line) and nothing is posted to a window
+  // that has gone.
+  EXPECT_TRUE(PumpUntil([] { return TestSelectDlg::DownloadsRunning() == 0; }));
+  TestSelectDlg again;
+  OpenOnThePage(again);
+  EXPECT_EQ(again.pageTitle, "選択テストの頁");
+  again.DestroyWindow();
+}
+
+TEST_F(UrlSelectDlg, StatusTextsAndTheSliderLeaveWhatTheUserTypesAlone) {
+  TestSelectDlg dlg;
+  OpenOnThePage(dlg);
+  ::ShowWindow(dlg.GetHwnd(), SW_SHOWNA);
+  for (int id : {IDC_SEL_URL, IDC_SEL_REFERRER}) {
+    HWND edit = dlg.GetItem(id);
+    ::SetWindowTextA(edit, "http://typed.example/half");
+    ::SendMessageA(edit, EM_SETSEL, 7, 12);
+    dlg.OnStatusTextChange("読み込み中");
+    ::RedrawWindow(dlg.GetItem(IDC_SEL_LEVEL), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    DWORD from = 0, to = 0;
+    ::SendMessageA(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
+    EXPECT_EQ(from, 7u) << id;
+    EXPECT_EQ(to, 12u) << id;
+    EXPECT_EQ(dlg.GetItemText(id), "http://typed.example/half");
+  }
+  EXPECT_EQ(dlg.GetItemText(IDC_SEL_STATUS), "読み込み中");
+  dlg.DestroyWindow();
+}
+
+TEST_F(UrlSelectDlg, TheDialogStopsAtItsSmallestLayoutAndItsGripShowsTheFaceThrough) {
+  TestSelectDlg dlg;
+  OpenOnThePage(dlg);
+  HWND wnd = dlg.GetHwnd();
+  RECT outer{}, client{};
+  ::GetWindowRect(wnd, &outer);
+  ::GetClientRect(wnd, &client);
+  MINMAXINFO info{};
+  ::SendMessageA(wnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+  EXPECT_EQ(info.ptMinTrackSize.x - ((outer.right - outer.left) - client.right), url_select::kMinClientWidth);
+  EXPECT_EQ(info.ptMinTrackSize.y - ((outer.bottom - outer.top) - client.bottom),
+            url_select::kMinClientHeight);
+
+  ::SetWindowPos(wnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+  ::UpdateWindow(wnd);
+  dialog_test::Pump(100);
+  HDC dc = ::GetDC(wnd);
+  ::GetClientRect(wnd, &client);
+  // The grip's corner pixel is one of its transparent ones; its dots are not.
+  const COLORREF corner = ::GetPixel(dc, client.right - 17, client.bottom - 17);
+  const COLORREF face = ::GetPixel(dc, client.right - 30, client.bottom - 2);
+  ::ReleaseDC(wnd, dc);
+  EXPECT_EQ(corner, face);
+  EXPECT_NE(corner, RGB(0, 0, 0));
+  dlg.DestroyWindow();
 }
 
 }  // namespace

@@ -48,6 +48,12 @@ std::vector<Box> Layout(int width, int height);
 int BrowserHeight(int height);
 int PreviewHeight(int height);
 
+// The smallest client area the dialog can be sized to: below it controls of the layout overlap
+// ("ｷｬﾝｾﾙ" reaches the browser buttons' row under 302 pixels) or lose their use (the status text
+// keeps 110 pixels; the browser and the preview keep 128 and 32).
+constexpr int kMinClientWidth = 400;
+constexpr int kMinClientHeight = 300;
+
 // The size grip: a 17 x 17 square in the lower right corner.
 constexpr int kGripSize = 17;
 Box GripSquare(int width, int height);
@@ -89,6 +95,5 @@ constexpr const char kOwnDownloadStatus[] = "プレビュー：ティッカー�
 
 // The help window's text, lines separated by CR LF.
 const std::string& HelpText();
-constexpr const char kHelpTitle[] = " Zellora ｵﾌﾟｼｮﾝ設定 ﾍﾙﾌﾟ";
 
 }  // namespace url_select

@@ -42,6 +42,36 @@ TEST(UrlSelectLayout, BrowserTakesFourFifthsAndPreviewOneFifthOfWhatIsLeft) {
   EXPECT_EQ(url_select::PreviewHeight(333), 38);
 }
 
+bool Overlap(const url_select::Box& a, const url_select::Box& b) {
+  return a.x < b.Right() && b.x < a.Right() && a.y < b.Bottom() && b.y < a.Bottom();
+}
+
+// The first two boxes of the layout (the grip among them) that overlap, or "" when none do.
+std::string Overlapping(int w, int h) {
+  auto boxes = url_select::Layout(w, h);
+  boxes.push_back(url_select::GripSquare(w, h));
+  for (std::size_t i = 0; i < boxes.size(); ++i) {
+    if (boxes[i].width <= 0 || boxes[i].height < 0) return std::to_string(boxes[i].id) + " has no size";
+    for (std::size_t j = i + 1; j < boxes.size(); ++j) {
+      if (Overlap(boxes[i], boxes[j])) return std::to_string(boxes[i].id) + "/" + std::to_string(boxes[j].id);
+    }
+  }
+  return "";
+}
+
+TEST(UrlSelectLayout, NoControlsOverlapFromTheSmallestSizeUpButBelowThey) {
+  for (int w = url_select::kMinClientWidth; w < url_select::kMinClientWidth + 700; w += 7) {
+    for (int h = url_select::kMinClientHeight; h < url_select::kMinClientHeight + 700; h += 11) {
+      ASSERT_EQ(Overlapping(w, h), "") << w << " x " << h;
+    }
+  }
+  const auto smallest = url_select::Layout(url_select::kMinClientWidth, url_select::kMinClientHeight);
+  EXPECT_GE(Find(smallest, url_select::kStatus)->width, 110);
+  EXPECT_EQ(Find(smallest, url_select::kPreview)->height, 32);
+  // Just below the smallest width "ｷｬﾝｾﾙ" meets the browser buttons.
+  EXPECT_EQ(Overlapping(301, url_select::kMinClientHeight), "1011/2");
+}
+
 TEST(UrlSelectLayout, GripIsTheLowerRightSquare) {
   const auto grip = url_select::GripSquare(600, 300);
   EXPECT_EQ(grip.x, 583);

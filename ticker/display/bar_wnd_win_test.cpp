@@ -43,40 +43,106 @@ TEST(BarWnd, LiesHiddenAlongTheBottomOfTheWorkArea) {
   EXPECT_FALSE(bar.IsShown());
 }
 
-TEST(BarWnd, DucksInFiveStepsAndComesBackOnlyWhenThePointerIsWellAbove) {
+// A DPI change as the system announces it to a per-monitor aware window.
+void ChangeDpi(HWND w, UINT dpi) {
+  RECT suggested = WindowRect(w);
+  ::SendMessageA(w, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+}
+
+TEST(BarWnd, DucksInFiveStepsAndComesBackOnlyWhenThePointerIsWellAboveAtEveryDpi) {
+  // Height, slide step and pointer margin are 20, 4 and 100 pixels at 96 DPI.
+  for (const UINT dpi : {96u, 144u, 192u}) {
+    SCOPED_TRACE(dpi);
+    CBarWnd bar;
+    ASSERT_TRUE(bar.Create(nullptr));
+    HWND w = bar.GetHwnd();
+    ChangeDpi(w, dpi);
+    const int height = 20 * static_cast<int>(dpi) / 96;
+    const int step = height / 5;
+    const int margin = 100 * static_cast<int>(dpi) / 96;
+    bar.ShowTopmost();
+    const int base = bar.BaseY();
+    EXPECT_EQ(base, WorkArea().bottom - height);
+    EXPECT_EQ(WindowRect(w).bottom - WindowRect(w).top, height);
+    EXPECT_EQ(bar.BarRect().bottom, height);
+
+    ::SendMessageA(w, WM_MOUSEMOVE, 0, MAKELPARAM(10, 10));
+    EXPECT_EQ(bar.Direction(), step);
+    ::SendMessageA(w, WM_MOUSEMOVE, 0, MAKELPARAM(12, 10));  // a second move changes nothing
+    for (int n = 1; n <= 5; ++n) {
+      Timer(w, 200);
+      EXPECT_EQ(bar.Offset(), step * n);
+      const RECT r = WindowRect(w);
+      EXPECT_EQ(r.top, base + step * n);
+      EXPECT_EQ(r.bottom, base + height);
+    }
+    EXPECT_EQ(bar.Direction(), 0);
+    Timer(w, 200);  // a late slide tick does not go past the edge
+    EXPECT_EQ(bar.Offset(), height);
+
+    // Pointer just inside the margin above the bar: it stays down.
+    ASSERT_TRUE(::SetCursorPos(100, base - margin + 1));
+    Timer(w, 300);
+    EXPECT_EQ(bar.Direction(), 0);
+    // Beyond it: it comes back.
+    ASSERT_TRUE(::SetCursorPos(100, base - margin - 1));
+    Timer(w, 300);
+    EXPECT_EQ(bar.Direction(), -step);
+    for (int n = 1; n <= 5; ++n) Timer(w, 200);
+    EXPECT_EQ(bar.Offset(), 0);
+    EXPECT_EQ(bar.Direction(), 0);
+    EXPECT_EQ(WindowRect(w).top, base);
+    EXPECT_EQ(WindowRect(w).bottom - WindowRect(w).top, height);
+  }
+}
+
+TEST(BarWnd, ADpiChangeLaysItOutAtOnceAndTheLayoutCheckKeepsIt) {
   CBarWnd bar;
   ASSERT_TRUE(bar.Create(nullptr));
-  bar.ShowTopmost();
   HWND w = bar.GetHwnd();
-  const int base = bar.BaseY();
+  const UINT before = bar.Dpi();
+  ChangeDpi(w, 144);
+  EXPECT_EQ(bar.Dpi(), 144u);
+  EXPECT_EQ(WindowRect(w).bottom - WindowRect(w).top, 30);
+  // The system still reports what it said before: the periodic check does not undo the change.
+  Timer(w, 100);
+  EXPECT_EQ(WindowRect(w).bottom - WindowRect(w).top, 30);
+  ChangeDpi(w, before);
+  EXPECT_EQ(WindowRect(w).bottom - WindowRect(w).top, 20 * static_cast<int>(before) / 96);
+}
 
-  ::SendMessageA(w, WM_MOUSEMOVE, 0, MAKELPARAM(10, 10));
-  EXPECT_EQ(bar.Direction(), 4);
-  ::SendMessageA(w, WM_MOUSEMOVE, 0, MAKELPARAM(12, 10));  // a second move changes nothing
-  for (int step = 1; step <= 5; ++step) {
-    Timer(w, 200);
-    EXPECT_EQ(bar.Offset(), 4 * step);
-    const RECT r = WindowRect(w);
-    EXPECT_EQ(r.top, base + 4 * step);
-    EXPECT_EQ(r.bottom, base + 20);
+// The work area of this process, set for one test (Wine keeps it per process).
+class WorkAreaOverride {
+ public:
+  explicit WorkAreaOverride(const RECT& r) : saved(WorkArea()) {
+    RECT copy = r;
+    set = ::SystemParametersInfoA(SPI_SETWORKAREA, 0, &copy, 0) != FALSE;
   }
-  EXPECT_EQ(bar.Direction(), 0);
-  Timer(w, 200);  // a late slide tick does not go past the edge
-  EXPECT_EQ(bar.Offset(), 20);
+  ~WorkAreaOverride() {
+    if (set) ::SystemParametersInfoA(SPI_SETWORKAREA, 0, &saved, 0);
+  }
+  bool set = false;
 
-  // Pointer 50 pixels above the bar: it stays down.
-  ASSERT_TRUE(::SetCursorPos(100, base - 50));
-  Timer(w, 300);
-  EXPECT_EQ(bar.Direction(), 0);
-  // More than 100 above: it comes back.
-  ASSERT_TRUE(::SetCursorPos(100, base - 101));
-  Timer(w, 300);
-  EXPECT_EQ(bar.Direction(), -4);
-  for (int step = 1; step <= 5; ++step) Timer(w, 200);
-  EXPECT_EQ(bar.Offset(), 0);
-  EXPECT_EQ(bar.Direction(), 0);
-  EXPECT_EQ(WindowRect(w).top, base);
-  EXPECT_EQ(WindowRect(w).bottom - WindowRect(w).top, 20);
+ private:
+  RECT saved;
+};
+
+TEST(BarWnd, KeepsClearOfATaskbarOnTheLeft) {
+  RECT work = WorkArea();
+  work.left += 60;
+  WorkAreaOverride leftTaskbar(work);
+  ASSERT_TRUE(leftTaskbar.set);
+  ASSERT_EQ(WorkArea().left, work.left);
+  CBarWnd bar;
+  ASSERT_TRUE(bar.Create(nullptr));
+  HWND w = bar.GetHwnd();
+  EXPECT_EQ(WindowRect(w).left, work.left);
+  EXPECT_EQ(WindowRect(w).right, work.right);
+  EXPECT_EQ(bar.Width(), work.right - work.left);
+  // Ducking keeps the edge too.
+  ::SendMessageA(w, WM_MOUSEMOVE, 0, MAKELPARAM(10, 10));
+  Timer(w, 200);
+  EXPECT_EQ(WindowRect(w).left, work.left);
 }
 
 TEST(BarWnd, PresentsFramesAndPaintsFromItsMemoryBitmap) {

@@ -1,7 +1,5 @@
 #include "ticker/display/caption_target.h"
 
-#include "support/text/sjis.h"
-
 namespace ticker {
 
 namespace cs = caption_style;
@@ -16,15 +14,12 @@ bool IsForegroundCandidate(std::uint32_t style) {
   return IsCaptionCandidate(style) && (style & (cs::kCaption | cs::kBorder)) != 0;
 }
 
-std::string FormatCaption(const std::string& title, const std::string& text) {
-  std::string caption = title + "  " + text;
-  if (caption.size() <= kMaxCaptionBytes) return caption;
-  std::size_t end = 0;
-  for (;;) {
-    const std::size_t next = sjis::NextChar(caption, end);
-    if (next == end || next > kMaxCaptionBytes) break;
-    end = next;
-  }
+std::u16string FormatCaption(const std::u16string& title, const std::u16string& text) {
+  std::u16string caption = title + u"  " + text;
+  if (caption.size() <= kMaxCaptionUnits) return caption;
+  std::size_t end = kMaxCaptionUnits;
+  // The first half of a surrogate pair goes with its second half.
+  if (caption[end - 1] >= 0xD800 && caption[end - 1] <= 0xDBFF) --end;
   caption.resize(end);
   return caption;
 }
@@ -63,7 +58,7 @@ int CCaptionTarget::TargetWidth() {
   return HeldIntact() ? windows.OuterWidth(held) : -1;
 }
 
-void CCaptionTarget::Draw(const std::string& text) {
+void CCaptionTarget::Draw(const std::u16string& text) {
   const WindowId candidate = FindCaptionTarget(windows);
   if (HeldIntact() && candidate != held &&
       (candidate != kNoWindow || !IsCaptionCandidate(windows.Style(held)))) {
@@ -72,7 +67,7 @@ void CCaptionTarget::Draw(const std::string& text) {
   const WindowId target = held != kNoWindow ? held : candidate;
   if (target == kNoWindow) return;
 
-  std::string title;
+  std::u16string title;
   if (!windows.ReadTitle(target, title)) return;
   if (held == kNoWindow) {
     if (!windows.Identify(target, identity)) return;
@@ -87,7 +82,7 @@ void CCaptionTarget::Draw(const std::string& text) {
     savedTitle = title;
   }
   unconfirmedTitle.clear();
-  const std::string caption = FormatCaption(savedTitle, text);
+  const std::u16string caption = FormatCaption(savedTitle, text);
   if (windows.WriteTitle(held, caption)) {
     writtenTitle = caption;
   } else {

@@ -2,6 +2,11 @@
 // gives the caption back when it stops, when another window becomes active or when the window
 // no longer looks like an application window. The windows are reached through CaptionWindows
 // (caption_windows_win.h on Windows, a fake in the tests).
+//
+// Captions are UTF-16, as the window manager keeps them: another program's caption may hold any
+// character (an emoji, a European name) and must come back exactly as it was, which a trip
+// through code page 932 would not allow. The ticker's own text is converted to UTF-16 before it
+// gets here.
 #pragma once
 
 #include <cstddef>
@@ -35,12 +40,12 @@ bool IsCaptionCandidate(std::uint32_t style);
 // The foreground window must also have a caption or border bit.
 bool IsForegroundCandidate(std::uint32_t style);
 
-// A caption holds at most this many bytes of ours; longer titles are cut at a character
-// boundary, so reading the caption back gives exactly what was written.
-constexpr std::size_t kMaxCaptionBytes = 1023;
-// "%s  %s" of the window's own title and the ticker text, cut to kMaxCaptionBytes without
-// splitting a double-byte character.
-std::string FormatCaption(const std::string& title, const std::string& text);
+// A caption written by the ticker holds at most this many UTF-16 units; longer ones are cut at a
+// character boundary, so reading the caption back gives exactly what was written.
+constexpr std::size_t kMaxCaptionUnits = 1023;
+// "%s  %s" of the window's own title and the ticker text, cut to kMaxCaptionUnits without
+// splitting a surrogate pair.
+std::u16string FormatCaption(const std::u16string& title, const std::u16string& text);
 
 // What tells a window apart from a later one that got the same handle.
 struct WindowIdentity {
@@ -64,9 +69,9 @@ class CaptionWindows {
   // false when the window is gone.
   virtual bool Identify(WindowId window, WindowIdentity& identity) = 0;
   // The whole caption; false when it cannot be read.
-  virtual bool ReadTitle(WindowId window, std::string& title) = 0;
+  virtual bool ReadTitle(WindowId window, std::u16string& title) = 0;
   // false when the window did not take the title in time (it may still take it later).
-  virtual bool WriteTitle(WindowId window, const std::string& title) = 0;
+  virtual bool WriteTitle(WindowId window, const std::u16string& title) = 0;
   virtual int OuterWidth(WindowId window) = 0;
 };
 
@@ -83,15 +88,15 @@ class CCaptionTarget {
 
   // One tick: finds the target (keeping or giving back the one held) and writes "%s  %s" of its
   // own title and text into its caption.
-  void Draw(const std::string& text);
+  void Draw(const std::u16string& text);
   // Gives the held window its own title back and lets go of it.
   void Release();
   // Outer width of the held window, -1 when none is held.
   int TargetWidth();
 
   WindowId Held() const { return held; }
-  const std::string& SavedTitle() const { return savedTitle; }
-  const std::string& WrittenTitle() const { return writtenTitle; }
+  const std::u16string& SavedTitle() const { return savedTitle; }
+  const std::u16string& WrittenTitle() const { return writtenTitle; }
 
  private:
   // The held window still exists and is the one that was taken (not a new window that reuses
@@ -102,9 +107,9 @@ class CCaptionTarget {
   CaptionWindows& windows;
   WindowId held = kNoWindow;
   WindowIdentity identity;
-  std::string savedTitle;        // the window's own title
-  std::string writtenTitle;      // what the ticker last wrote into it
-  std::string unconfirmedTitle;  // a write the window did not answer in time
+  std::u16string savedTitle;        // the window's own title
+  std::u16string writtenTitle;      // what the ticker last wrote into it
+  std::u16string unconfirmedTitle;  // a write the window did not answer in time
 };
 
 }  // namespace ticker

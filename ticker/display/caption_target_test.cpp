@@ -7,8 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "support/text/sjis.h"
-
 namespace {
 
 using ticker::CCaptionTarget;
@@ -23,12 +21,12 @@ class FakeWindows : public ticker::CaptionWindows {
  public:
   struct Window {
     std::uint32_t style = kApp;
-    std::string title;
+    std::u16string title;
     ticker::WindowIdentity identity;
     int width = 640;
     int writes = 0;
-    bool busy = false;  // does not answer: writes time out
-    std::string late;   // a timed-out write, delivered by Wake(id, true)
+    bool busy = false;    // does not answer: writes time out
+    std::u16string late;  // a timed-out write, delivered by Wake(id, true)
   };
   void Wake(WindowId id, bool deliverLate) {
     windows[id].busy = false;
@@ -36,7 +34,7 @@ class FakeWindows : public ticker::CaptionWindows {
     windows[id].late.clear();
   }
 
-  WindowId Add(const std::string& title, std::uint32_t style = kApp) {
+  WindowId Add(const std::u16string& title, std::uint32_t style = kApp) {
     const WindowId id = nextId++;
     Window w;
     w.style = style;
@@ -62,12 +60,12 @@ class FakeWindows : public ticker::CaptionWindows {
     identity = windows[id].identity;
     return true;
   }
-  bool ReadTitle(WindowId id, std::string& title) override {
+  bool ReadTitle(WindowId id, std::u16string& title) override {
     if (!Has(id)) return false;
     title = windows[id].title;
     return true;
   }
-  bool WriteTitle(WindowId id, const std::string& title) override {
+  bool WriteTitle(WindowId id, const std::u16string& title) override {
     if (!Has(id)) return false;
     if (windows[id].busy) {
       // Times out; the window may take the title once it answers again.
@@ -105,13 +103,13 @@ TEST(CaptionStyle, OnlyApplicationAndPopupWindowsQualify) {
 
 TEST(CaptionTargetSearch, ForegroundFirstThenZOrder) {
   FakeWindows w;
-  const WindowId bottom = w.Add("bottom");
-  const WindowId minimised = w.Add("minimised", kApp | cs::kMinimized);
-  const WindowId tool = w.Add("tool", cs::kVisible | cs::kPopup);
+  const WindowId bottom = w.Add(u"bottom");
+  const WindowId minimised = w.Add(u"minimised", kApp | cs::kMinimized);
+  const WindowId tool = w.Add(u"tool", cs::kVisible | cs::kPopup);
   EXPECT_EQ(ticker::FindCaptionTarget(w), bottom);  // no foreground: first suitable from the top
   w.foreground = tool;
   EXPECT_EQ(ticker::FindCaptionTarget(w), bottom);
-  const WindowId top = w.Add("top", kPopupApp);
+  const WindowId top = w.Add(u"top", kPopupApp);
   EXPECT_EQ(ticker::FindCaptionTarget(w), top);
   w.foreground = bottom;
   EXPECT_EQ(ticker::FindCaptionTarget(w), bottom);
@@ -123,19 +121,19 @@ TEST(CaptionTargetSearch, ForegroundFirstThenZOrder) {
 
 TEST(CaptionTarget, AppendsAfterTwoSpacesAndRestoresExactly) {
   FakeWindows w;
-  const WindowId a = w.Add("(無題) - メモ帳");
+  const WindowId a = w.Add(u"(無題) - メモ帳");
   w.foreground = a;
   CCaptionTarget target(w);
   EXPECT_EQ(target.TargetWidth(), -1);
-  target.Draw("ニュース");
-  EXPECT_EQ(w.windows[a].title, "(無題) - メモ帳  ニュース");
+  target.Draw(u"ニュース");
+  EXPECT_EQ(w.windows[a].title, u"(無題) - メモ帳  ニュース");
   EXPECT_EQ(target.Held(), a);
   EXPECT_EQ(target.TargetWidth(), w.windows[a].width);
-  target.Draw("ュース１");
-  EXPECT_EQ(w.windows[a].title, "(無題) - メモ帳  ュース１");
-  EXPECT_EQ(target.SavedTitle(), "(無題) - メモ帳");
+  target.Draw(u"ュース１");
+  EXPECT_EQ(w.windows[a].title, u"(無題) - メモ帳  ュース１");
+  EXPECT_EQ(target.SavedTitle(), u"(無題) - メモ帳");
   target.Release();
-  EXPECT_EQ(w.windows[a].title, "(無題) - メモ帳");
+  EXPECT_EQ(w.windows[a].title, u"(無題) - メモ帳");
   EXPECT_EQ(target.Held(), ticker::kNoWindow);
   // Releasing twice writes nothing more.
   const int writes = w.windows[a].writes;
@@ -145,176 +143,214 @@ TEST(CaptionTarget, AppendsAfterTwoSpacesAndRestoresExactly) {
 
 TEST(CaptionTarget, ForegroundChangeGivesTheFirstCaptionBack) {
   FakeWindows w;
-  const WindowId a = w.Add("first");
-  const WindowId b = w.Add("second");
+  const WindowId a = w.Add(u"first");
+  const WindowId b = w.Add(u"second");
   w.foreground = a;
   CCaptionTarget target(w);
-  target.Draw("ＡＢ");
-  EXPECT_EQ(w.windows[a].title, "first  ＡＢ");
+  target.Draw(u"ＡＢ");
+  EXPECT_EQ(w.windows[a].title, u"first  ＡＢ");
   w.foreground = b;
-  target.Draw("ＢＣ");
-  EXPECT_EQ(w.windows[a].title, "first");
-  EXPECT_EQ(w.windows[b].title, "second  ＢＣ");
+  target.Draw(u"ＢＣ");
+  EXPECT_EQ(w.windows[a].title, u"first");
+  EXPECT_EQ(w.windows[b].title, u"second  ＢＣ");
   EXPECT_EQ(target.Held(), b);
   target.Release();
-  EXPECT_EQ(w.windows[b].title, "second");
+  EXPECT_EQ(w.windows[b].title, u"second");
 }
 
 TEST(CaptionTarget, UnsuitableWindowIsGivenBack) {
   FakeWindows w;
-  const WindowId a = w.Add("only");
+  const WindowId a = w.Add(u"only");
   w.foreground = a;
   CCaptionTarget target(w);
-  target.Draw("ＡＢ");
+  target.Draw(u"ＡＢ");
   // Minimised, with no other window to take over: given back, nothing held, nothing written.
   w.windows[a].style |= cs::kMinimized;
-  target.Draw("ＢＣ");
-  EXPECT_EQ(w.windows[a].title, "only");
+  target.Draw(u"ＢＣ");
+  EXPECT_EQ(w.windows[a].title, u"only");
   EXPECT_EQ(target.Held(), ticker::kNoWindow);
   EXPECT_EQ(target.TargetWidth(), -1);
   // Restored: taken again.
   w.windows[a].style &= ~cs::kMinimized;
-  target.Draw("ＣＤ");
-  EXPECT_EQ(w.windows[a].title, "only  ＣＤ");
+  target.Draw(u"ＣＤ");
+  EXPECT_EQ(w.windows[a].title, u"only  ＣＤ");
 }
 
 TEST(CaptionTarget, HeldWindowKeptWhileNothingElseQualifies) {
   FakeWindows w;
-  const WindowId a = w.Add("held");
+  const WindowId a = w.Add(u"held");
   w.foreground = a;
   CCaptionTarget target(w);
-  target.Draw("ＡＢ");
+  target.Draw(u"ＡＢ");
   // The foreground moves to a window that does not qualify: the z-order walk finds the held one.
-  const WindowId tool = w.Add("tool", cs::kVisible | cs::kPopup);
+  const WindowId tool = w.Add(u"tool", cs::kVisible | cs::kPopup);
   w.foreground = tool;
-  target.Draw("ＢＣ");
+  target.Draw(u"ＢＣ");
   EXPECT_EQ(target.Held(), a);
-  EXPECT_EQ(w.windows[a].title, "held  ＢＣ");
+  EXPECT_EQ(w.windows[a].title, u"held  ＢＣ");
   EXPECT_EQ(w.windows[tool].writes, 0);
 }
 
 TEST(CaptionTarget, RetitledWindowKeepsItsNewTitle) {
   FakeWindows w;
-  const WindowId a = w.Add("page 1 - browser");
+  const WindowId a = w.Add(u"page 1 - browser");
   w.foreground = a;
   CCaptionTarget target(w);
-  target.Draw("ＡＢ");
-  w.windows[a].title = "page 2 - browser";  // the window sets its own caption
-  target.Draw("ＢＣ");
-  EXPECT_EQ(w.windows[a].title, "page 2 - browser  ＢＣ");
-  EXPECT_EQ(target.SavedTitle(), "page 2 - browser");
+  target.Draw(u"ＡＢ");
+  w.windows[a].title = u"page 2 - browser";  // the window sets its own caption
+  target.Draw(u"ＢＣ");
+  EXPECT_EQ(w.windows[a].title, u"page 2 - browser  ＢＣ");
+  EXPECT_EQ(target.SavedTitle(), u"page 2 - browser");
   target.Release();
-  EXPECT_EQ(w.windows[a].title, "page 2 - browser");
+  EXPECT_EQ(w.windows[a].title, u"page 2 - browser");
 }
 
 TEST(CaptionTarget, DestroyedOrReusedHandleIsNeverWritten) {
   FakeWindows w;
-  const WindowId a = w.Add("doomed");
+  const WindowId a = w.Add(u"doomed");
   w.foreground = a;
   CCaptionTarget target(w);
-  target.Draw("ＡＢ");
+  target.Draw(u"ＡＢ");
   w.Destroy(a);
   target.Release();  // nothing to give back to
   EXPECT_EQ(target.Held(), ticker::kNoWindow);
 
   // A new window that got the same handle must not receive the old window's title.
-  const WindowId b = w.Add("victim");
+  const WindowId b = w.Add(u"victim");
   w.foreground = b;
-  target.Draw("ＡＢ");
+  target.Draw(u"ＡＢ");
   ASSERT_EQ(target.Held(), b);
   FakeWindows::Window replacement;
-  replacement.title = "newcomer";
+  replacement.title = u"newcomer";
   replacement.identity = ticker::WindowIdentity{999, 7, "OtherClass"};
   w.windows[b] = replacement;
   EXPECT_EQ(target.TargetWidth(), -1);
   target.Release();
-  EXPECT_EQ(w.windows[b].title, "newcomer");
+  EXPECT_EQ(w.windows[b].title, u"newcomer");
   EXPECT_EQ(w.windows[b].writes, 0);
 }
 
 TEST(CaptionTarget, TimedOutWritesAreNotTakenForARetitle) {
   for (bool deliverLate : {false, true}) {
     FakeWindows w;
-    const WindowId a = w.Add("busy");
+    const WindowId a = w.Add(u"busy");
     w.foreground = a;
     CCaptionTarget target(w);
-    target.Draw("ＡＢ");
+    target.Draw(u"ＡＢ");
     w.windows[a].busy = true;
-    target.Draw("ＢＣ");  // times out
-    EXPECT_EQ(w.windows[a].title, "busy  ＡＢ");
+    target.Draw(u"ＢＣ");  // times out
+    EXPECT_EQ(w.windows[a].title, u"busy  ＡＢ");
     w.Wake(a, deliverLate);  // the late write is dropped, or arrives after all
-    target.Draw("ＣＤ");
-    EXPECT_EQ(w.windows[a].title, "busy  ＣＤ") << deliverLate;
-    EXPECT_EQ(target.SavedTitle(), "busy") << deliverLate;
+    target.Draw(u"ＣＤ");
+    EXPECT_EQ(w.windows[a].title, u"busy  ＣＤ") << deliverLate;
+    EXPECT_EQ(target.SavedTitle(), u"busy") << deliverLate;
     target.Release();
-    EXPECT_EQ(w.windows[a].title, "busy") << deliverLate;
+    EXPECT_EQ(w.windows[a].title, u"busy") << deliverLate;
   }
 }
 
 TEST(CaptionTarget, NoCandidateDrawsNothing) {
   FakeWindows w;
-  w.Add("hidden", kApp & ~cs::kVisible);
+  w.Add(u"hidden", kApp & ~cs::kVisible);
   CCaptionTarget target(w);
-  target.Draw("ＡＢ");
+  target.Draw(u"ＡＢ");
   EXPECT_EQ(target.Held(), ticker::kNoWindow);
   EXPECT_EQ(w.windows.begin()->second.writes, 0);
 }
 
-bool WholeCharacters(const std::string& s) {
-  std::size_t pos = 0;
-  while (pos < s.size()) {
-    const std::size_t next = sjis::NextChar(s, pos);
-    if (next - pos == 1 && sjis::IsLeadByte(s[pos])) return false;  // a lead byte without its partner
-    pos = next;
+// No half of a surrogate pair stands alone.
+bool WholeCharacters(const std::u16string& s) {
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    const bool high = s[i] >= 0xD800 && s[i] <= 0xDBFF;
+    const bool low = s[i] >= 0xDC00 && s[i] <= 0xDFFF;
+    if (low) return false;
+    if (high) {
+      if (i + 1 == s.size() || s[i + 1] < 0xDC00 || s[i + 1] > 0xDFFF) return false;
+      ++i;
+    }
   }
   return true;
 }
 
 TEST(CaptionFormat, LongTitlesAreCutAtACharacterBoundary) {
-  std::string ticker;
-  for (int i = 0; i < 124; ++i) ticker += "ニ";  // 248 bytes
-  EXPECT_EQ(ticker::FormatCaption("t", ticker), "t  " + ticker);
+  std::u16string ticker;
+  for (int i = 0; i < 124; ++i) ticker += u"ニ";  // the most a tick shows
+  EXPECT_EQ(ticker::FormatCaption(u"t", ticker), u"t  " + ticker);
 
-  const std::string ascii(1023, 'x');
+  // Counted in UTF-16 units of what is written, whatever script: 1023 of them.
+  const std::u16string ascii(1023, u'x');
   EXPECT_EQ(ticker::FormatCaption(ascii, ticker), ascii);
+  std::u16string kanji;
+  for (int i = 0; i < 1000; ++i) kanji += u"表";
+  EXPECT_EQ(ticker::FormatCaption(kanji, ticker), kanji + u"  " + ticker.substr(0, 21));
+  EXPECT_EQ(ticker::FormatCaption(kanji, ticker).size(), ticker::kMaxCaptionUnits);
 
-  std::string wide;
-  for (int i = 0; i < 511; ++i) wide += "表";  // 1022 bytes, trail byte 0x5C
-  const std::string cut = ticker::FormatCaption(wide, ticker);
-  EXPECT_EQ(cut, wide + " ");
-  EXPECT_LE(cut.size(), ticker::kMaxCaptionBytes);
-
-  // The boundary falls inside a double-byte character of the ticker text: it is left out whole.
-  const std::string title(1020, 'y');
-  EXPECT_EQ(ticker::FormatCaption(title, ticker), title + "  ");
-  const std::string title2(1019, 'y');
-  EXPECT_EQ(ticker::FormatCaption(title2, ticker), title2 + "  ニ");
+  const std::u16string title(1020, u'y');
+  EXPECT_EQ(ticker::FormatCaption(title, ticker), title + u"  ニ");
+  EXPECT_EQ(ticker::FormatCaption(title.substr(1), ticker), title.substr(1) + u"  ニニ");
+  // A character outside the basic plane counts two units; one that would straddle the limit is
+  // left out whole.
+  EXPECT_EQ(ticker::FormatCaption(title + u"\U0001F600", ticker), title + u"\U0001F600 ");  // 1022 + 1
+  const std::u16string y1021(1021, u'y');
+  EXPECT_EQ(ticker::FormatCaption(y1021 + u"\U0001F600", u""), y1021 + u"\U0001F600");  // 1023: kept
+  EXPECT_EQ(ticker::FormatCaption(y1021 + u"\u00E9\U0001F600", u""),
+            y1021 + u"\u00E9");  // its second half is unit 1024
 
   for (std::size_t n = 1000; n <= 1030; ++n) {
-    std::string mixed;
-    while (mixed.size() < n) mixed += mixed.size() % 3 ? "ソ" : "a";
-    const std::string c = ticker::FormatCaption(mixed, ticker);
-    EXPECT_LE(c.size(), ticker::kMaxCaptionBytes) << n;
+    std::u16string mixed;
+    while (mixed.size() < n) mixed += mixed.size() % 3 ? u"\U0001F600" : u"©";
+    const std::u16string c = ticker::FormatCaption(mixed, ticker);
+    EXPECT_LE(c.size(), ticker::kMaxCaptionUnits) << n;
+    EXPECT_GE(c.size(), ticker::kMaxCaptionUnits - 1) << n;
     EXPECT_TRUE(WholeCharacters(c)) << n;
-    EXPECT_EQ(c.compare(0, std::min(c.size(), mixed.size()), mixed, 0, std::min(c.size(), mixed.size())), 0);
+    const std::size_t common = std::min(c.size(), mixed.size());
+    EXPECT_EQ(c.compare(0, common, mixed, 0, common), 0) << n;
   }
 }
 
 TEST(CaptionTarget, LongCaptionReadsBackAsWrittenAndIsRestoredWhole) {
   FakeWindows w;
-  std::string title;
-  for (int i = 0; i < 511; ++i) title += "能";
-  title += "z";  // 1023 bytes
+  std::u16string title;
+  for (int i = 0; i < 1021; ++i) title += u"能";
+  title += u"\U0001F600";  // 1023 units
   const WindowId a = w.Add(title);
   w.foreground = a;
   CCaptionTarget target(w);
-  std::string ticker;
-  for (int i = 0; i < 124; ++i) ticker += "ニ";
+  std::u16string ticker;
+  for (int i = 0; i < 124; ++i) ticker += u"ニ";
   for (int tick = 0; tick < 5; ++tick) target.Draw(ticker);
-  EXPECT_LE(w.windows[a].title.size(), ticker::kMaxCaptionBytes);
+  EXPECT_LE(w.windows[a].title.size(), ticker::kMaxCaptionUnits);
   EXPECT_EQ(target.SavedTitle(), title);  // our own writes are never taken for a retitle
   target.Release();
   EXPECT_EQ(w.windows[a].title, title);
+  // Longer than the limit: shown cut, given back whole.
+  title += u"\u00E4";
+  w.windows[a].title = title;
+  target.Draw(ticker);
+  EXPECT_EQ(w.windows[a].title, title.substr(0, 1023));
+  target.Draw(ticker);
+  EXPECT_EQ(target.SavedTitle(), title);
+  target.Release();
+  EXPECT_EQ(w.windows[a].title, title);
+}
+
+// A caption in scripts code page 932 cannot hold keeps every character through a whole round.
+TEST(CaptionTarget, CaptionsOutsideTheCodePageComeBackExactly) {
+  FakeWindows w;
+  // "Café 😀 © Ελληνικά — naïve", written with escapes (the compiler's narrow character set is code
+  // page 932, which lacks most of them).
+  const std::u16string own =
+      u"Caf\u00E9 \U0001F600 \u00A9 \u0395\u03BB\u03BB\u03B7\u03BD\u03B9\u03BA\u03AC \u2014 na\u00EFve";
+  const WindowId a = w.Add(own);
+  w.foreground = a;
+  CCaptionTarget target(w);
+  target.Draw(u"ニュース");
+  EXPECT_EQ(w.windows[a].title, own + u"  ニュース");
+  w.windows[a].title = own + u" \u2713";  // it retitles itself
+  target.Draw(u"ュース");
+  EXPECT_EQ(w.windows[a].title, own + u" \u2713  ュース");
+  target.Release();
+  EXPECT_EQ(w.windows[a].title, own + u" \u2713");
 }
 
 }  // namespace

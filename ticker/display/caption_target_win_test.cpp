@@ -1,13 +1,14 @@
-// Title-bar mode against real windows of another program (caption_sample.exe) on the same Wine
-// display: what is appended, what is given back, and when.
+// Title-bar mode against real windows of another program (caption_sample.exe, a Unicode window)
+// on the same Wine display: what is appended, what is given back, and when.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/system/paths.h"
 #include "support/system/paths_win.h"
-#include "support/text/sjis.h"
 #include "support/ticker_link/ticker_link.h"
 #include "tests/gui_objects_win.h"
 #include "tests/registry_test_key.h"
@@ -52,6 +53,22 @@ std::string Title(HWND w) {
   char buffer[4096] = {};
   const int n = GetWindowTextA(w, buffer, sizeof buffer);
   return std::string(buffer, n > 0 ? static_cast<std::size_t>(n) : 0);
+}
+
+// The caption as the window holds it.
+std::u16string WideTitle(HWND w) {
+  wchar_t buffer[4096] = {};
+  const int n = GetWindowTextW(w, buffer, 4096);
+  return std::u16string(reinterpret_cast<const char16_t*>(buffer), n > 0 ? static_cast<std::size_t>(n) : 0);
+}
+
+void SetWideTitle(HWND w, const std::u16string& title) {
+  SetWindowTextW(w, reinterpret_cast<const wchar_t*>(title.c_str()));
+}
+
+// The ticker's Shift_JIS text as the caption target takes it.
+std::u16string U(const std::string& sjis) {
+  return ticker::TickerTextToUtf16(sjis);
 }
 
 // One running caption_sample.exe and its window.
@@ -108,7 +125,7 @@ TEST_F(CaptionWindowsTest, TextFollowsTwoSpacesAndForegroundSwitchGivesTheCaptio
   ASSERT_TRUE(a.ToForeground());
   EXPECT_EQ(ticker::FindCaptionTarget(windows), ToWindowId(a.window));
 
-  target.Draw("ニュース１");
+  target.Draw(U("ニュース１"));
   EXPECT_EQ(Title(a.window), first + "  ニュース１");
   RECT r{};
   GetWindowRect(a.window, &r);
@@ -117,12 +134,12 @@ TEST_F(CaptionWindowsTest, TextFollowsTwoSpacesAndForegroundSwitchGivesTheCaptio
   Sample b("Second window");
   ASSERT_TRUE(b.window);
   ASSERT_TRUE(b.ToForeground());
-  target.Draw("ュース１２");
+  target.Draw(U("ュース１２"));
   EXPECT_EQ(Title(a.window), first);
   EXPECT_EQ(Title(b.window), "Second window  ュース１２");
 
   ASSERT_TRUE(a.ToForeground());
-  target.Draw("ース１２３");
+  target.Draw(U("ース１２３"));
   EXPECT_EQ(Title(b.window), "Second window");
   EXPECT_EQ(Title(a.window), first + "  ース１２３");
   target.Release();
@@ -134,11 +151,11 @@ TEST_F(CaptionWindowsTest, WindowThatRetitlesItselfKeepsItsNewTitle) {
   Sample a("page");
   ASSERT_TRUE(a.window);
   ASSERT_TRUE(a.ToForeground());
-  target.Draw("ＡＢ");
+  target.Draw(U("ＡＢ"));
   EXPECT_EQ(Title(a.window), "page  ＡＢ");
   PostMessageA(a.window, WM_APP + 1, 7, 0);
   ASSERT_TRUE(WaitFor([&] { return Title(a.window) == "page (7)"; }));
-  target.Draw("ＢＣ");
+  target.Draw(U("ＢＣ"));
   EXPECT_EQ(Title(a.window), "page (7)  ＢＣ");
   target.Release();
   EXPECT_EQ(Title(a.window), "page (7)");
@@ -152,68 +169,74 @@ TEST_F(CaptionWindowsTest, StartAndStopLeaveTheCaptionByteForByte) {
   ASSERT_TRUE(a.ToForeground());
   const std::string line = "　　　【　テスト　ニュース　１２月８日　】　　　　　●見出し．．．　以上";
   for (std::size_t offset = 0; offset < line.size(); offset += 2) {
-    target.Draw(line.substr(offset));
+    target.Draw(U(line.substr(offset)));
     EXPECT_EQ(Title(a.window), own + "  " + line.substr(offset));
   }
   target.Release();
   EXPECT_EQ(Title(a.window), own);
 }
 
-bool WholeCharacters(const std::string& s) {
-  for (std::size_t pos = 0; pos < s.size();) {
-    const std::size_t next = sjis::NextChar(s, pos);
-    if (next - pos == 1 && sjis::IsLeadByte(s[pos])) return false;
-    pos = next;
-  }
-  return true;
-}
-
-TEST_F(CaptionWindowsTest, CaptionOf1023BytesNeitherOverflowsNorSplitsACharacter) {
+TEST_F(CaptionWindowsTest, CaptionOf1023UnitsNeitherOverflowsNorSplitsACharacter) {
   Sample a("long");
   ASSERT_TRUE(a.window);
-  std::string own;
-  while (own.size() < 1021) own += own.size() % 5 == 0 ? "a" : "能";
-  own.resize(own.size() - (own.size() > 1023 ? 2 : 0));
-  while (own.size() < 1023) own += "z";
+  std::u16string own;
+  while (own.size() < 1021) own += own.size() % 5 == 0 ? u"a" : u"能";
+  own += u"\U0001F600";  // 1023 units, the last two one character
   ASSERT_EQ(own.size(), 1023u);
-  SetWindowTextA(a.window, own.c_str());
-  ASSERT_EQ(Title(a.window), own);
+  SetWideTitle(a.window, own);
+  ASSERT_EQ(WideTitle(a.window), own);
   ASSERT_TRUE(a.ToForeground());
   std::string text;
-  for (int i = 0; i < 124; ++i) text += "ニ";  // the most a tick shows: 248 bytes
+  for (int i = 0; i < 124; ++i) text += "ニ";  // the most a tick shows
   for (int tick = 0; tick < 10; ++tick) {
-    target.Draw(text.substr(static_cast<std::size_t>(tick) * 2));
-    const std::string shown = Title(a.window);
-    EXPECT_LE(shown.size(), ticker::kMaxCaptionBytes);
-    EXPECT_TRUE(WholeCharacters(shown));
-    EXPECT_EQ(
-        shown.compare(0, std::min(shown.size(), own.size()), own, 0, std::min(shown.size(), own.size())), 0);
+    target.Draw(U(text.substr(static_cast<std::size_t>(tick) * 2)));
+    EXPECT_EQ(WideTitle(a.window), own);  // no room for the text; nothing of the title is lost
     EXPECT_EQ(target.SavedTitle(), own);
   }
   target.Release();
-  EXPECT_EQ(Title(a.window), own);
+  EXPECT_EQ(WideTitle(a.window), own);
 
-  // A shorter title leaves room: the text is cut at a character, never inside one.
-  const std::string shorter(1000, 'x');
-  SetWindowTextA(a.window, shorter.c_str());
-  target.Draw(text);
-  const std::string shown = Title(a.window);
-  EXPECT_EQ(shown.size(), 1022u);  // 1000 + 2 spaces + 10 characters; the 11th would pass 1023
-  EXPECT_EQ(shown, shorter + "  " + text.substr(0, 20));
+  // A shorter title leaves room: the text is cut at the limit, counted in units of the caption.
+  const std::u16string shorter(1000, u'x');
+  SetWideTitle(a.window, shorter);
+  target.Draw(U(text));
+  const std::u16string shown = WideTitle(a.window);
+  EXPECT_EQ(shown.size(), ticker::kMaxCaptionUnits);
+  EXPECT_EQ(shown, shorter + u"  " + U(text.substr(0, 42)));  // 1000 + 2 + 21
   target.Release();
-  EXPECT_EQ(Title(a.window), shorter);
+  EXPECT_EQ(WideTitle(a.window), shorter);
+}
+
+// "Café 😀 © Ελληνικά — naïve (東京)" (escaped: the compiler's narrow character set is code page
+// 932, which lacks most of it).
+const std::u16string kForeignTitle =
+    u"Caf\u00E9 \U0001F600 \u00A9 \u0395\u03BB\u03BB\u03B7\u03BD\u03B9\u03BA\u03AC \u2014 na\u00EFve (東京)";
+
+TEST_F(CaptionWindowsTest, CaptionOutsideTheCodePageComesBackExactly) {
+  Sample a("foreign");
+  ASSERT_TRUE(a.window);
+  SetWideTitle(a.window, kForeignTitle);
+  ASSERT_EQ(WideTitle(a.window), kForeignTitle);
+  ASSERT_TRUE(a.ToForeground());
+  target.Draw(U("ニュース"));
+  EXPECT_EQ(WideTitle(a.window), kForeignTitle + u"  ニュース");
+  target.Draw(U("ュース１"));
+  EXPECT_EQ(WideTitle(a.window), kForeignTitle + u"  ュース１");
+  EXPECT_EQ(target.SavedTitle(), kForeignTitle);
+  target.Release();
+  EXPECT_EQ(WideTitle(a.window), kForeignTitle);
 }
 
 TEST_F(CaptionWindowsTest, HungTargetDoesNotStallTheTicker) {
   Sample a("busy");
   ASSERT_TRUE(a.window);
   ASSERT_TRUE(a.ToForeground());
-  target.Draw("ＡＢ");
+  target.Draw(U("ＡＢ"));
   ASSERT_EQ(Title(a.window), "busy  ＡＢ");
   PostMessageA(a.window, WM_APP + 2, 4000, 0);
   Sleep(100);  // the sample is asleep inside its handler now
   const DWORD start = GetTickCount();
-  target.Draw("ＢＣ");
+  target.Draw(U("ＢＣ"));
   const DWORD took = GetTickCount() - start;
   EXPECT_LT(took, 2500u) << "a tick waited for a window that does not answer";
   // Once it answers again, the next tick writes and Stop gives the title back.
@@ -221,7 +244,7 @@ TEST_F(CaptionWindowsTest, HungTargetDoesNotStallTheTicker) {
     DWORD_PTR r = 0;
     return SendMessageTimeoutA(a.window, WM_NULL, 0, 0, SMTO_NORMAL, 100, &r) != 0;
   }));
-  target.Draw("ＣＤ");
+  target.Draw(U("ＣＤ"));
   EXPECT_EQ(Title(a.window), "busy  ＣＤ");
   target.Release();
   EXPECT_EQ(Title(a.window), "busy");
@@ -231,7 +254,7 @@ TEST_F(CaptionWindowsTest, ClosedTargetIsLetGoWithoutWriting) {
   Sample a("short-lived");
   ASSERT_TRUE(a.window);
   ASSERT_TRUE(a.ToForeground());
-  target.Draw("ＡＢ");
+  target.Draw(U("ＡＢ"));
   ASSERT_EQ(target.Held(), ToWindowId(a.window));
   const HWND gone = a.window;
   a.Close();
@@ -239,6 +262,50 @@ TEST_F(CaptionWindowsTest, ClosedTargetIsLetGoWithoutWriting) {
   EXPECT_EQ(target.TargetWidth(), -1);
   target.Release();
   EXPECT_EQ(target.Held(), ticker::kNoWindow);
+}
+
+// A window of this process on a thread of its own (for the ticker's thread, the main thread's
+// dialogs are such windows): reading its caption sends it a message, which is sent with a limit,
+// so a busy thread does not hold the tick.
+TEST_F(CaptionWindowsTest, WindowOfThisProcessIsAskedWithALimit) {
+  std::atomic<HWND> window{nullptr};
+  std::atomic<bool> quit{false};
+  HANDLE busy = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  std::thread owner([&] {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"ZelloraOwnCaption";
+    RegisterClassW(&wc);
+    HWND w = CreateWindowExW(0, wc.lpszClassName, L"", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 60, 60, 400, 150,
+                             nullptr, nullptr, wc.hInstance, nullptr);
+    SetWideTitle(w, kForeignTitle);
+    SetForegroundWindow(w);
+    window = w;
+    while (!quit) {
+      if (WaitForSingleObject(busy, 0) == WAIT_OBJECT_0) Sleep(3000);
+      MSG msg;
+      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+    DestroyWindow(w);
+  });
+  ASSERT_TRUE(WaitFor([&] { return window != nullptr && GetForegroundWindow() == window; }));
+  target.Draw(U("ＡＢ"));
+  EXPECT_EQ(WideTitle(window), kForeignTitle + u"  ＡＢ");
+  SetEvent(busy);
+  Sleep(100);
+  const DWORD start = GetTickCount();
+  target.Draw(U("ＢＣ"));
+  EXPECT_LT(GetTickCount() - start, 2500u) << "a tick waited for a busy window of this process";
+  Sleep(3000);
+  target.Draw(U("ＣＤ"));
+  EXPECT_EQ(WideTitle(window), kForeignTitle + u"  ＣＤ");
+  target.Release();
+  EXPECT_EQ(WideTitle(window), kForeignTitle);
+  quit = true;
+  owner.join();
+  CloseHandle(busy);
 }
 
 // The real ticker window in title-bar mode: the caption scrolls one character a tick behind two
@@ -279,6 +346,32 @@ TEST_F(TickerWindowCaptionTest, TickerWindowWritesTheCaptionAndGivesItBackOnClos
   EXPECT_EQ(gui_objects::GdiObjects(), gdi);
   SendMessageA(wnd, WM_CLOSE, 0, 0);
   EXPECT_EQ(Title(a.window), own);
+}
+
+// The real ticker window on a caption outside the code page: started by a news item, stopped as
+// the menu's Start/Stop does it (the display off, then the reload command), the caption is the
+// window's own again, unit for unit.
+TEST_F(TickerWindowCaptionTest, StopGivesBackACaptionOutsideTheCodePageExactly) {
+  ASSERT_TRUE(reg_.WriteNumber("", "bOnline", 0));
+  ASSERT_TRUE(reg_.WriteNumber("Option", "Howto", 2));
+  Sample a("foreign");
+  ASSERT_TRUE(a.window);
+  SetWideTitle(a.window, kForeignTitle);
+  ASSERT_TRUE(a.ToForeground());
+  CTickerDlg dlg(base_);
+  ASSERT_TRUE(dlg.Create(nullptr));
+  HWND wnd = dlg.GetHwnd();
+  std::string item = "@TITLE@試験放送@/TITLE@@URL@http://127.0.0.1/@/URL@@NEWS@本日は晴天なり\n";
+  COPYDATASTRUCT cds{ticker_link::kTagTitleBar, static_cast<DWORD>(item.size() + 1), &item[0]};
+  ASSERT_TRUE(SendMessageA(wnd, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds)));
+  for (int i = 0; i < 20; ++i) SendMessageA(wnd, WM_TIMER, 100, 0);
+  const std::u16string shown = WideTitle(a.window);
+  ASSERT_EQ(shown.compare(0, kForeignTitle.size() + 2, kForeignTitle + u"  "), 0);
+  EXPECT_GT(shown.size(), kForeignTitle.size() + 2) << "no ticker text";
+  SendMessageA(wnd, WM_COMMAND, ticker_link::kReloadCommand, 0);
+  EXPECT_EQ(WideTitle(a.window), kForeignTitle);
+  SendMessageA(wnd, WM_CLOSE, 0, 0);
+  EXPECT_EQ(WideTitle(a.window), kForeignTitle);
 }
 
 }  // namespace

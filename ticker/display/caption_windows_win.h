@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "ticker/display/caption_target.h"
 
 namespace ticker {
@@ -14,12 +16,18 @@ class CSystemCaptionWindows : public CaptionWindows {
   std::uint32_t Style(WindowId window) override;
   bool Exists(WindowId window) override;
   bool Identify(WindowId window, WindowIdentity& identity) override;
-  // The whole caption, however long (not cut at 1 023 bytes), so it can be given back exactly.
-  bool ReadTitle(WindowId window, std::string& title) override;
-  // A window whose thread hangs is given up on after a second instead of stalling the ticker.
-  bool WriteTitle(WindowId window, const std::string& title) override;
+  // The whole caption in UTF-16, however long (not cut at 1 023 units), so it can be given back
+  // exactly.
+  bool ReadTitle(WindowId window, std::u16string& title) override;
+  // The caption in UTF-16. A window whose thread hangs is given up on after a second instead of
+  // stalling the ticker.
+  bool WriteTitle(WindowId window, const std::u16string& title) override;
   int OuterWidth(WindowId window) override;
 };
+
+// The ticker's Shift_JIS text in UTF-16 (from code page 932 whatever the system's ANSI code page
+// is; a byte that is no character becomes the code page's default character).
+std::u16string TickerTextToUtf16(const std::string& text);
 
 inline HWND ToHwnd(WindowId id) {
   return reinterpret_cast<HWND>(id);

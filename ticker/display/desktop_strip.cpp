@@ -7,10 +7,10 @@ int StripWidth(int screenWidth, int areaPercent) {
   return static_cast<int>(static_cast<long long>(screenWidth) * areaPercent / 100);
 }
 
-DibRect StripRect(const DibRect& workArea, int stripWidth) {
+DibRect StripRect(const DibRect& workArea, int stripWidth, int height) {
   // Measured from the right edge, so a work area that does not start at x 0 (a taskbar on the
   // left) still gets a strip of stripWidth pixels.
-  return DibRect{workArea.right - stripWidth, workArea.top, workArea.right, workArea.top + kStripHeight};
+  return DibRect{workArea.right - stripWidth, workArea.top, workArea.right, workArea.top + height};
 }
 
 bool StripPlacement::SeeWorkArea(const DibRect& workArea) {
@@ -19,8 +19,8 @@ bool StripPlacement::SeeWorkArea(const DibRect& workArea) {
   return HasStrip();
 }
 
-DibRect StripPlacement::Place(const DibRect& workArea, int screenWidth, int areaPercent) {
-  strip = StripRect(workArea, StripWidth(screenWidth, areaPercent));
+DibRect StripPlacement::Place(const DibRect& workArea, int screenWidth, int areaPercent, int height) {
+  strip = StripRect(workArea, StripWidth(screenWidth, areaPercent), height);
   return strip;
 }
 

@@ -1,5 +1,6 @@
-// Where the desktop strip goes: areaPercent of the screen's width, 20 pixels high, at the top
-// right of the work area; and when the shell must be told that the work area moved under a strip.
+// Where the desktop strip goes: areaPercent of the screen's width, 20 pixels high at 96 DPI, at
+// the top right of the work area; and when the shell must be told that the work area moved under
+// a strip.
 #pragma once
 
 #include "support/draw/dib_math.h"
@@ -13,8 +14,9 @@ constexpr int kMinAreaPercent = 25;
 // screenWidth x areaPercent / 100 (integer division), areaPercent raised to kMinAreaPercent.
 int StripWidth(int screenWidth, int areaPercent);
 
-// stripWidth pixels wide, flush with the work area's top and right edges (screen coordinates).
-DibRect StripRect(const DibRect& workArea, int stripWidth);
+// stripWidth pixels wide and height high (kStripHeight scaled to the desktop's DPI), flush with
+// the work area's top and right edges (screen coordinates).
+DibRect StripRect(const DibRect& workArea, int stripWidth, int height = kStripHeight);
 
 // The strip last drawn and the work area last seen.
 class StripPlacement {
@@ -23,7 +25,7 @@ class StripPlacement {
   // shell is then asked to repaint, since the old strip may lie outside the new one).
   bool SeeWorkArea(const DibRect& workArea);
   // The strip of this tick.
-  DibRect Place(const DibRect& workArea, int screenWidth, int areaPercent);
+  DibRect Place(const DibRect& workArea, int screenWidth, int areaPercent, int height = kStripHeight);
   bool HasStrip() const { return strip.Width() > 0 && strip.Height() > 0; }
   const DibRect& Strip() const { return strip; }
   const DibRect& LastWorkArea() const { return lastWorkArea; }

@@ -33,17 +33,21 @@ RECT CDesktopStrip::StripRect() const {
   return RECT{s.left, s.top, s.right, s.bottom};
 }
 
-void CDesktopStrip::Draw(const std::string& text, int xOffset, int areaPercent) {
+void CDesktopStrip::Draw(const std::string& text, int xOffset, int areaPercent, UINT dpi) {
   const ScreenGeometry g = pictures.Geometry();
   const DibRect work = ToDib(g.workArea);
   // The old strip may lie outside the new one: the shell repaints the desktop.
   if (placement.SeeWorkArea(work)) ::SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_FLUSHNOWAIT, nullptr, nullptr);
-  placement.Place(work, g.width, areaPercent);
+  placement.Place(work, g.width, areaPercent, win::ScaleForDpi(kStripHeight, dpi));
   const RECT rect = StripRect();
 
+  HWND view = FindDesktopListView();
+  // A view other than the one in the snapshot (the shell was restarted): its icons first.
+  if (view && view != pictures.SnapshotView()) pictures.RefreshSnapshot();
   CDibSurface frame;
-  const bool shown = DrawStrip(frame, rect, text, xOffset, kFillFromSnapshot, &pictures.DesktopSnapshot()) &&
-                     CopyToWindow(frame, FindDesktopListView(), rect);
+  const bool shown =
+      view && DrawStrip(frame, rect, text, xOffset, kFillFromSnapshot, &pictures.DesktopSnapshot(), dpi) &&
+      CopyToWindow(frame, view, rect);
   if (shown) {
     onDesktop = true;
   } else if (!onDesktop) {
@@ -54,10 +58,15 @@ void CDesktopStrip::Draw(const std::string& text, int xOffset, int areaPercent) 
 
 void CDesktopStrip::Clear() {
   if (!placement.HasStrip()) return;
-  const RECT rect = StripRect();
-  CDibSurface frame;
-  if (DrawStrip(frame, rect, "", 0, kFillFromSnapshot, &pictures.DesktopSnapshot()))
-    CopyToWindow(frame, DesktopCanvasWindow(FindDesktopListView()), rect);
+  // Asks the view to repaint the strip's place (wallpaper and icons as they are now) without
+  // waiting for it: RDW_UPDATENOW would wait until the shell has painted, and a hung shell would
+  // hold the ticker; the request stays with the window until the shell reads its messages. A view
+  // that is gone took the strip with it.
+  if (HWND view = FindDesktopListView()) {
+    RECT inView = StripRect();
+    ::MapWindowPoints(HWND_DESKTOP, view, reinterpret_cast<POINT*>(&inView), 2);
+    ::RedrawWindow(view, &inView, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+  }
   placement.Clear();
   onDesktop = false;
 }

@@ -1,14 +1,18 @@
 // Desktop mode against a mock desktop owned by this process (the only way to draw into another
 // window's device context under Wine): a "Progman" window titled "Program Manager" with a
 // "SHELLDLL_DefView" child holding a real list view with a few icons, or the same view under a
-// top-level "WorkerW" window.
+// top-level "WorkerW" window. Like the shell's, the mock's view has no background of its own: its
+// parent paints the wallpaper under the icons, from the same settings the ticker reads.
 #include "ticker/display/desktop_strip_win.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/ticker_link/ticker_link.h"
@@ -84,9 +88,34 @@ void Pump() {
   }
 }
 
-void Register(const char* name) {
+// The wallpaper the mock shell paints (null: grey, so that a black strip would show).
+CDibSurface* shellWallpaper = nullptr;
+
+void PaintShellWallpaper(HWND w, HDC dc) {
+  RECT client{};
+  GetClientRect(w, &client);
+  FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH)));
+  if (!shellWallpaper || !shellWallpaper->IsValid()) return;
+  POINT origin{0, 0};
+  ClientToScreen(w, &origin);
+  shellWallpaper->Locked([&](HDC from) {
+    return BitBlt(dc, 0, 0, client.right, client.bottom, from, origin.x, origin.y, SRCCOPY);
+  });
+}
+
+// The view's parent: it paints the wallpaper when erased and when the view asks it to paint the
+// view's background (a transparent list view sends it WM_PRINTCLIENT).
+LRESULT CALLBACK DefViewProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_ERASEBKGND || msg == WM_PRINTCLIENT) {
+    PaintShellWallpaper(w, reinterpret_cast<HDC>(wp));
+    return 1;
+  }
+  return DefWindowProcA(w, msg, wp, lp);
+}
+
+void Register(const char* name, WNDPROC proc = DefWindowProcA) {
   WNDCLASSA wc{};
-  wc.lpfnWndProc = DefWindowProcA;
+  wc.lpfnWndProc = proc;
   wc.hInstance = GetModuleHandleA(nullptr);
   // Grey, so that a black (empty) strip painted over it would show.
   wc.hbrBackground = reinterpret_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
@@ -103,10 +132,9 @@ class MockDesktop {
     INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&icc);
     Register("Progman");
-    Register("SHELLDLL_DefView");
+    Register("SHELLDLL_DefView", DefViewProc);
     Register("WorkerW");
     HINSTANCE inst = GetModuleHandleA(nullptr);
-    // No WS_CLIPCHILDREN: the clean-up draws through this window over its children.
     progman = CreateWindowExA(0, "Progman", "Program Manager", WS_POPUP | WS_VISIBLE, 0, 0, width, height,
                               nullptr, nullptr, inst, nullptr);
     HWND holder = progman;
@@ -126,8 +154,9 @@ class MockDesktop {
       images = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 4, 4);
       ImageList_AddIcon(images, LoadIconA(nullptr, IDI_APPLICATION));
       SendMessageA(listView, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images));
-      // The desktop's view paints no background of its own: the wallpaper shows through.
+      // The desktop's view paints no background of its own: its parent paints the wallpaper.
       SendMessageA(listView, LVM_SETBKCOLOR, 0, CLR_NONE);
+      SendMessageA(listView, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_TRANSPARENTBKGND, LVS_EX_TRANSPARENTBKGND);
       SendMessageA(listView, LVM_SETTEXTBKCOLOR, 0, CLR_NONE);
       SendMessageA(listView, LVM_SETTEXTCOLOR, 0, RGB(255, 255, 255));
       // Small icons in rows of eight across the top: the last two lie under the strip.
@@ -137,12 +166,22 @@ class MockDesktop {
     }
     Pump();
   }
-  ~MockDesktop() {
-    for (HWND w : {worker, decoy, progman}) {
-      if (w) DestroyWindow(w);
+  ~MockDesktop() { Destroy(); }
+  // What a shell that ends does: its windows go.
+  void Destroy() {
+    for (HWND* w : {&worker, &decoy, &progman}) {
+      if (*w) DestroyWindow(*w);
+      *w = nullptr;
     }
+    defView = listView = nullptr;
     if (images) ImageList_Destroy(images);
+    images = nullptr;
     ticker::ForgetDesktopListView();
+    Pump();
+  }
+  // What the shell does when the wallpaper changes: paint it again.
+  void Repaint() {
+    RedrawWindow(progman, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     Pump();
   }
 
@@ -174,7 +213,20 @@ class DesktopStripTest : public RegistryKeyTest {
     RegistryKeyTest::SetUp();
     ASSERT_TRUE(reg_.WriteString("colors", "Background", "0 128 128"));
     ASSERT_TRUE(reg_.WriteString("desktop", "Wallpaper", ""));
+    ShellPaints(base_, Screen1024);
   }
+  void TearDown() override {
+    shellWallpaper = nullptr;
+    RegistryKeyTest::TearDown();
+  }
+  // The mock shell's wallpaper, rendered from the settings under controlPanel (again when the
+  // settings changed).
+  void ShellPaints(const std::string& controlPanel, ticker::GeometrySource geometry) {
+    shellPictures = std::make_unique<CWallpaperCapture>(controlPanel, std::move(geometry));
+    shellPictures->RebuildWallpaperImage();
+    shellWallpaper = &shellPictures->WallpaperImage();
+  }
+  std::unique_ptr<CWallpaperCapture> shellPictures;
 
   // The strip after one tick of text, checked against the snapshot; then the clean-up.
   void CheckStripOver(HWND view) {
@@ -184,17 +236,19 @@ class DesktopStripTest : public RegistryKeyTest {
     capture.CheckWallpaperSettings();
     capture.RefreshSnapshot();
     ASSERT_TRUE(capture.DesktopSnapshot().IsValid());
+    EXPECT_EQ(capture.SnapshotView(), view);
     if (const char* folder = std::getenv("ZELLORA_SHOT_DIR"))
       capture.DesktopSnapshot().SaveToFile(std::string(folder) + "\\snapshot.bmp");
     EXPECT_EQ(capture.DesktopSnapshot().GetWidth(), 1024);
     EXPECT_EQ(capture.DesktopSnapshot().GetHeight(), 768);
 
+    const RECT r{768, 0, 1024, 20};
+    const Pixels before = ReadWindow(view, r);
     strip.Draw("速報：大雨", 0, 25);
-    const RECT r = strip.StripRect();
-    EXPECT_EQ(r.left, 768);
-    EXPECT_EQ(r.top, 0);
-    EXPECT_EQ(r.right, 1024);
-    EXPECT_EQ(r.bottom, 20);
+    EXPECT_EQ(strip.StripRect().left, r.left);
+    EXPECT_EQ(strip.StripRect().top, r.top);
+    EXPECT_EQ(strip.StripRect().right, r.right);
+    EXPECT_EQ(strip.StripRect().bottom, r.bottom);
 
     // ZELLORA_HOLD_MS keeps the strip on the mock desktop for a screenshot.
     if (const char* hold = std::getenv("ZELLORA_HOLD_MS")) {
@@ -214,6 +268,8 @@ class DesktopStripTest : public RegistryKeyTest {
     }
     EXPECT_GT(label, 20) << "the icon under the strip is missing from the snapshot";
     EXPECT_GT(teal, 2000);
+    // The view printed itself into the snapshot as it shows on the desktop.
+    EXPECT_TRUE(under.rgb == before.rgb) << "the snapshot differs from the desktop under the strip";
     // The text: yellow over its shadow, at the left; everything else is the snapshot, so the
     // labels beyond the text show through.
     int text = 0, other = 0, labelBeyondText = 0;
@@ -238,8 +294,10 @@ class DesktopStripTest : public RegistryKeyTest {
 
     strip.Clear();
     EXPECT_FALSE(strip.HasStrip());
+    // The view repaints the place when it reads its messages.
+    Pump();
     const Pixels after = ReadWindow(view, r);
-    EXPECT_TRUE(after.rgb == under.rgb) << "the strip was not painted over with the snapshot";
+    EXPECT_TRUE(after.rgb == before.rgb) << "the strip was left on the desktop";
   }
 };
 
@@ -247,7 +305,6 @@ TEST_F(DesktopStripTest, StripOnTheProgramManagerChain) {
   MockDesktop desk(Arrangement::kProgman);
   ASSERT_TRUE(desk.listView);
   EXPECT_EQ(ticker::FindDesktopListView(), desk.listView);
-  EXPECT_EQ(ticker::DesktopCanvasWindow(desk.listView), desk.progman);
   CheckStripOver(desk.listView);
 }
 
@@ -255,16 +312,27 @@ TEST_F(DesktopStripTest, StripThroughAWorkerWWindow) {
   MockDesktop desk(Arrangement::kWorkerW);
   ASSERT_TRUE(desk.listView);
   EXPECT_EQ(ticker::FindDesktopListView(), desk.listView);
-  EXPECT_EQ(ticker::DesktopCanvasWindow(desk.listView), desk.worker);
   CheckStripOver(desk.listView);
 }
 
 TEST_F(DesktopStripTest, ListViewIsRememberedWhileItLives) {
   MockDesktop desk(Arrangement::kProgman);
   ASSERT_EQ(ticker::FindDesktopListView(), desk.listView);
-  // The chain breaks (the shell renames its window): the view found before is used.
+  // Found by the window's class, whatever its title.
   SetWindowTextA(desk.progman, "Something else");
   EXPECT_EQ(ticker::FindDesktopListView(), desk.listView);
+  // The chain breaks (the view moves to a window the search does not know): the view found
+  // before is used, and nothing is found without it.
+  Register("ZelloraElsewhere");
+  HWND elsewhere = CreateWindowExA(0, "ZelloraElsewhere", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                   GetModuleHandleA(nullptr), nullptr);
+  SetParent(desk.defView, elsewhere);
+  EXPECT_EQ(ticker::FindDesktopListView(), desk.listView);
+  ticker::ForgetDesktopListView();
+  EXPECT_EQ(ticker::FindDesktopListView(), nullptr);
+  SetParent(desk.defView, desk.progman);
+  EXPECT_EQ(ticker::FindDesktopListView(), desk.listView);
+  DestroyWindow(elsewhere);
   DestroyWindow(desk.listView);
   desk.listView = nullptr;
   EXPECT_EQ(ticker::FindDesktopListView(), nullptr);
@@ -273,7 +341,6 @@ TEST_F(DesktopStripTest, ListViewIsRememberedWhileItLives) {
 TEST_F(DesktopStripTest, NoListViewDrawsNothingAndKeepsTheSnapshot) {
   MockDesktop desk(Arrangement::kNoListView);
   EXPECT_EQ(ticker::FindDesktopListView(), nullptr);
-  EXPECT_EQ(ticker::DesktopCanvasWindow(nullptr), desk.progman);
   CWallpaperCapture capture(base_, Screen1024);
   CDesktopStrip strip(capture);
   capture.RebuildWallpaperImage();
@@ -284,8 +351,9 @@ TEST_F(DesktopStripTest, NoListViewDrawsNothingAndKeepsTheSnapshot) {
   strip.Draw("ＡＢＣ", 0, 25);
   EXPECT_TRUE(ReadWindow(desk.progman, r).rgb == before.rgb);
   EXPECT_FALSE(strip.HasStrip());
-  // The clean-up paints nothing over "Program Manager" either.
+  // The clean-up has nothing repainted and paints nothing itself either.
   strip.Clear();
+  Pump();
   EXPECT_TRUE(ReadWindow(desk.progman, r).rgb == before.rgb);
 }
 
@@ -307,6 +375,7 @@ TEST_F(DesktopStripTest, WorkAreaChangeMovesTheStrip) {
   EXPECT_EQ(strip.StripRect().top, 30);
   EXPECT_EQ(strip.StripRect().bottom, 50);
   strip.Clear();
+  Pump();
   const RECT r = RECT{512, 30, 1024, 50};
   EXPECT_TRUE(ReadWindow(desk.listView, r).rgb == ReadSurface(capture.DesktopSnapshot(), r).rgb);
 }
@@ -333,6 +402,8 @@ TEST_F(DesktopStripTest, ChangedWallpaperRenewsTheStripOnTheNextTick) {
   // The user picks a tiled wallpaper (64 x 48, red left half, blue right half).
   ASSERT_TRUE(reg_.WriteString("desktop", "Wallpaper", TestData("halves.gif")));
   ASSERT_TRUE(reg_.WriteString("desktop", "TileWallpaper", "1"));
+  ShellPaints(base_, Screen1024);
+  desk.Repaint();
   // The next tick: the check first, then the strip.
   EXPECT_TRUE(capture.CheckWallpaperSettings());
   strip.Draw("ＡＢ", -4, 25);
@@ -341,6 +412,7 @@ TEST_F(DesktopStripTest, ChangedWallpaperRenewsTheStripOnTheNextTick) {
     EXPECT_EQ(now.At(x, 19), (1000 + x) % 64 < 32 ? RGB(255, 0, 0) : RGB(0, 0, 255)) << x;
   }
   strip.Clear();
+  Pump();
   EXPECT_TRUE(ReadWindow(desk.listView, beyond).rgb == ReadSurface(capture.DesktopSnapshot(), beyond).rgb);
 }
 
@@ -366,6 +438,127 @@ TEST_F(DesktopStripTest, DisplayChangeRenewsBothPicturesAtTheNewSize) {
   strip.Draw("ＡＢ", 0, 25);
   EXPECT_EQ(strip.StripRect().left, 600);
   EXPECT_EQ(strip.StripRect().right, 800);
+}
+
+int Count(const Pixels& p, COLORREF colour) {
+  int n = 0;
+  for (COLORREF c : p.rgb) n += c == colour;
+  return n;
+}
+
+// The shell ends and a new one starts (its windows are all new): the strip goes on in the new
+// view, over a snapshot of the new view's icons.
+TEST_F(DesktopStripTest, RestartedShellIsFoundAgain) {
+  auto first = std::make_unique<MockDesktop>(Arrangement::kProgman);
+  CWallpaperCapture capture(base_, Screen1024);
+  CDesktopStrip strip(capture);
+  capture.RebuildWallpaperImage();
+  capture.RefreshSnapshot();
+  strip.Draw("ＡＢ", 0, 25);
+  const HWND oldView = first->listView;
+  EXPECT_EQ(capture.SnapshotView(), oldView);
+  first->Destroy();
+  // No shell for a moment: nothing is drawn, the ticker goes on.
+  strip.Draw("ＢＣ", -4, 25);
+  MockDesktop second(Arrangement::kWorkerW);
+  ASSERT_NE(second.listView, oldView);
+  const RECT r{768, 0, 1024, 20};
+  const Pixels before = ReadWindow(second.listView, r);
+  strip.Draw("ＣＤ", 0, 25);
+  EXPECT_EQ(ticker::FindDesktopListView(), second.listView);
+  EXPECT_EQ(capture.SnapshotView(), second.listView) << "the snapshot still shows the old shell's icons";
+  EXPECT_TRUE(ReadSurface(capture.DesktopSnapshot(), r).rgb == before.rgb);
+  EXPECT_GT(Count(ReadWindow(second.listView, r), ticker::kStripTextColour), 30)
+      << "no text on the new desktop";
+  strip.Clear();
+  Pump();
+  EXPECT_TRUE(ReadWindow(second.listView, r).rgb == before.rgb);
+}
+
+// A mock desktop whose windows belong to a thread of their own, which stops reading its messages
+// on request, as a hung shell does.
+class ShellThread {
+ public:
+  ShellThread() {
+    thread = std::thread([this] {
+      MockDesktop desk(Arrangement::kProgman);
+      view = desk.listView;
+      ready = true;
+      while (!quit) {
+        if (hang) {
+          WaitForSingleObject(wake, INFINITE);
+          hang = false;
+        }
+        Pump();
+      }
+    });
+    while (!ready) Sleep(10);
+  }
+  ~ShellThread() {
+    quit = true;
+    SetEvent(wake);
+    thread.join();
+    CloseHandle(wake);
+  }
+  void Hang() { hang = true; }
+  void Wake() { SetEvent(wake); }
+
+  std::atomic<HWND> view{nullptr};
+
+ private:
+  HANDLE wake = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  std::atomic<bool> ready{false}, hang{false}, quit{false};
+  std::thread thread;
+};
+
+template <typename Fn>
+DWORD Took(Fn fn) {
+  const DWORD start = GetTickCount();
+  fn();
+  return GetTickCount() - start;
+}
+
+// PrintWindow waits for the view's thread to paint: while the system calls the shell hung, the
+// snapshot is not renewed (or is the wallpaper alone when there is none yet), and neither the
+// strip nor its clean-up waits for the shell.
+TEST_F(DesktopStripTest, HungShellIsNotWaitedFor) {
+  ShellThread shell;
+  HWND view = shell.view;
+  ASSERT_TRUE(view);
+  CWallpaperCapture capture(base_, Screen1024);
+  CDesktopStrip strip(capture);
+  capture.RebuildWallpaperImage();
+  shell.Hang();
+  bool hung = false;
+  for (int waited = 0; waited < 10000 && !hung; waited += 100) {
+    Sleep(100);
+    hung = !ticker::WindowAnswers(view);
+  }
+  ASSERT_TRUE(hung) << "the system never called the shell hung";
+
+  // No snapshot yet: the wallpaper alone stands in for it.
+  EXPECT_LT(Took([&] { capture.RefreshSnapshot(); }), 1000u);
+  ASSERT_TRUE(capture.DesktopSnapshot().IsValid());
+  EXPECT_EQ(capture.SnapshotView(), nullptr);
+  const RECT r{768, 0, 1024, 20};
+  EXPECT_EQ(Count(ReadSurface(capture.DesktopSnapshot(), r), kTeal), 256 * 20) << "icons from a hung shell";
+  EXPECT_LT(Took([&] { strip.Draw("ＡＢ", 0, 25); }), 1000u);
+  EXPECT_GT(Count(ReadWindow(view, r), ticker::kStripTextColour), 30);
+  EXPECT_LT(Took([&] { strip.Clear(); }), 1000u);
+
+  // Awake again: the icons come into the snapshot; hung once more, that snapshot stays.
+  shell.Wake();
+  for (int waited = 0; waited < 5000 && !ticker::WindowAnswers(view); waited += 50) Sleep(50);
+  capture.RefreshSnapshot();
+  EXPECT_EQ(capture.SnapshotView(), view);
+  const Pixels withIcons = ReadSurface(capture.DesktopSnapshot(), r);
+  EXPECT_LT(Count(withIcons, kTeal), 256 * 20) << "no icon in the snapshot";
+  shell.Hang();
+  for (int waited = 0; waited < 10000 && ticker::WindowAnswers(view); waited += 100) Sleep(100);
+  ASSERT_FALSE(ticker::WindowAnswers(view));
+  EXPECT_LT(Took([&] { capture.RefreshSnapshot(); }), 1000u);
+  EXPECT_TRUE(ReadSurface(capture.DesktopSnapshot(), r).rgb == withIcons.rgb);
+  shell.Wake();
 }
 
 // The rotation engine in desktop mode with the real pictures and strip behind its host, on a
@@ -441,6 +634,7 @@ TEST_F(DesktopStripTest, WithoutAListViewTheRotationTicksRepeatsAndPauses) {
 // and the strip erased when the window closes.
 TEST_F(DesktopStripTest, TickerWindowDrawsTheStripAndErasesItOnClose) {
   const int width = GetSystemMetrics(SM_CXSCREEN);
+  ShellPaints(ticker::kControlPanelPath, ticker::SystemGeometry);
   MockDesktop desk(Arrangement::kProgman, width, GetSystemMetrics(SM_CYSCREEN));
   ASSERT_TRUE(reg_.WriteNumber("", "bOnline", 0));  // lines come by message only
   ASSERT_TRUE(reg_.WriteNumber("Option", "Howto", 1));
@@ -482,6 +676,7 @@ TEST_F(DesktopStripTest, TickerWindowDrawsTheStripAndErasesItOnClose) {
   }
 
   SendMessageA(wnd, WM_CLOSE, 0, 0);
+  Pump();
   EXPECT_TRUE(ReadWindow(desk.listView, strip).rgb == under.rgb) << "the strip was left on the desktop";
 }
 

@@ -10,6 +10,7 @@ namespace {
 // One remembered view for every caller in the process (the ticker thread in the program).
 std::atomic<HWND> rememberedView{nullptr};
 
+// Only reads the window manager's own lists: nothing is sent to the shell's windows.
 HWND ViewUnder(HWND top) {
   if (!top) return nullptr;
   HWND defView = ::FindWindowExA(top, nullptr, "SHELLDLL_DefView", nullptr);
@@ -22,16 +23,23 @@ bool IsListView(HWND w) {
          std::strcmp(name, "SysListView32") == 0;
 }
 
+HWND SearchDesktopListView() {
+  if (HWND view = ViewUnder(::FindWindowA("Progman", nullptr))) return view;
+  if (HWND view = ViewUnder(::FindWindowA(nullptr, "Program Manager"))) return view;
+  // Bounded: the list may change while it is walked.
+  HWND worker = nullptr;
+  for (int n = 0; n < 256; ++n) {
+    worker = ::FindWindowExA(nullptr, worker, "WorkerW", nullptr);
+    if (!worker) break;
+    if (HWND view = ViewUnder(worker)) return view;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 HWND FindDesktopListView() {
-  HWND view = ViewUnder(::FindWindowA(nullptr, "Program Manager"));
-  for (HWND worker = nullptr; !view;) {
-    worker = ::FindWindowExA(nullptr, worker, "WorkerW", nullptr);
-    if (!worker) break;
-    view = ViewUnder(worker);
-  }
-  if (view) {
+  if (HWND view = SearchDesktopListView()) {
     rememberedView = view;
     return view;
   }
@@ -40,16 +48,12 @@ HWND FindDesktopListView() {
   return IsListView(remembered) ? remembered : nullptr;
 }
 
-HWND DesktopCanvasWindow(HWND listView) {
-  if (listView && ::IsWindow(listView)) {
-    HWND top = ::GetAncestor(listView, GA_ROOT);
-    if (top) return top;
-  }
-  return ::FindWindowA(nullptr, "Program Manager");
-}
-
 void ForgetDesktopListView() {
   rememberedView = nullptr;
+}
+
+bool WindowAnswers(HWND window) {
+  return window && ::IsWindow(window) && !::IsHungAppWindow(window);
 }
 
 }  // namespace ticker

@@ -6,14 +6,14 @@ namespace ticker {
 
 namespace {
 
-HFONT MakeStripFont() {
-  return CreateStyledFont(kStripFace, kStripPointTenths, "");
+HFONT MakeStripFont(UINT dpi) {
+  return CreateStyledFont(kStripFace, kStripPointTenths, "", dpi);
 }
 
 // Background, shadow, text into dc (width x height, font selected by the caller or not): the
 // whole bitmap is painted, so an old frame never shows through.
 void PaintInto(HDC dc, int width, int height, HFONT font, const RECT& rect, const std::string& text,
-               int xOffset, long fill, const CDibSurface* snapshot) {
+               int xOffset, long fill, const CDibSurface* snapshot, UINT dpi) {
   const RECT all = {0, 0, width, height};
   if (fill == kFillFromSnapshot) {
     ::FillRect(dc, &all, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
@@ -31,10 +31,12 @@ void PaintInto(HDC dc, int width, int height, HFONT font, const RECT& rect, cons
   win::CSelectObject pick(dc, font);
   const int oldMode = ::SetBkMode(dc, TRANSPARENT);
   const COLORREF oldColour = ::SetTextColor(dc, kStripShadowColour);
-  RECT shadow = {xOffset + 1, 1, width + 1, height + 1};
+  const int x = win::ScaleForDpi(xOffset, dpi);
+  const int one = win::ScaleForDpi(1, dpi);
+  RECT shadow = {x + one, one, width + one, height + one};
   ::DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &shadow, kStripTextFormat);
   ::SetTextColor(dc, kStripTextColour);
-  RECT front = {xOffset, 0, width, height};
+  RECT front = {x, 0, width, height};
   ::DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &front, kStripTextFormat);
   ::SetTextColor(dc, oldColour);
   ::SetBkMode(dc, oldMode);
@@ -43,21 +45,21 @@ void PaintInto(HDC dc, int width, int height, HFONT font, const RECT& rect, cons
 }  // namespace
 
 bool DrawStrip(CDibSurface& surface, const RECT& rect, const std::string& text, int xOffset, long fill,
-               const CDibSurface* snapshot) {
+               const CDibSurface* snapshot, UINT dpi) {
   const int width = rect.right - rect.left;
   const int height = rect.bottom - rect.top;
   if (width <= 0 || height <= 0 || !surface.Create(width, height, 32)) {
     surface.Release();
     return false;
   }
-  win::CFontHandle font(MakeStripFont());
+  win::CFontHandle font(MakeStripFont(dpi));
   surface.Locked(
-      [&](HDC dc) { PaintInto(dc, width, height, font.Get(), rect, text, xOffset, fill, snapshot); });
+      [&](HDC dc) { PaintInto(dc, width, height, font.Get(), rect, text, xOffset, fill, snapshot, dpi); });
   return true;
 }
 
 bool CStripPainter::Draw(const RECT& rect, const std::string& text, int xOffset, long fill,
-                         const CDibSurface* snapshot) {
+                         const CDibSurface* snapshot, UINT dpi) {
   const int width = rect.right - rect.left;
   const int height = rect.bottom - rect.top;
   if (width <= 0 || height <= 0) {
@@ -76,8 +78,11 @@ bool CStripPainter::Draw(const RECT& rect, const std::string& text, int xOffset,
     }
     previousBitmap = ::SelectObject(dc.Get(), surface.GetHandle());
   }
-  if (!font) font.Attach(MakeStripFont());
-  PaintInto(dc.Get(), width, height, font.Get(), rect, text, xOffset, fill, snapshot);
+  if (!font || fontDpi != dpi) {
+    font.Attach(MakeStripFont(dpi));
+    fontDpi = dpi;
+  }
+  PaintInto(dc.Get(), width, height, font.Get(), rect, text, xOffset, fill, snapshot, dpi);
   return true;
 }
 
@@ -94,6 +99,7 @@ void CStripPainter::Release() {
   previousBitmap = nullptr;
   surface.Release();
   font.Close();
+  fontDpi = 0;
 }
 
 }  // namespace ticker

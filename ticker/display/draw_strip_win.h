@@ -7,6 +7,7 @@
 #include <string>
 
 #include "support/draw/dib_surface_win.h"
+#include "support/win/dpi.h"
 #include "support/win/handles.h"
 
 namespace ticker {
@@ -23,10 +24,11 @@ constexpr long kFillFromSnapshot = -1;
 // Draws one frame into surface, which becomes a 32-bit bitmap of rect's size. rect is in screen
 // coordinates; with fill kFillFromSnapshot the background is copied from snapshot (a picture of
 // the whole screen) at rect's position, black where the snapshot is missing or does not reach;
-// any other fill is a COLORREF. The text starts xOffset pixels from the left edge. False when the
-// bitmap cannot be made (surface is then empty).
+// any other fill is a COLORREF. The text starts xOffset pixels from the left edge. The font, the
+// shadow's one-pixel offset and xOffset are sizes at 96 DPI, drawn at dpi. False when the bitmap
+// cannot be made (surface is then empty).
 bool DrawStrip(CDibSurface& surface, const RECT& rect, const std::string& text, int xOffset, long fill,
-               const CDibSurface* snapshot = nullptr);
+               const CDibSurface* snapshot = nullptr, UINT dpi = win::kBaseDpi);
 
 // The same drawing with the bitmap and font kept from one call to the next: the bitmap is made
 // again only when the strip's size changes. Every call draws the whole bitmap over (background
@@ -39,7 +41,7 @@ class CStripPainter {
   CStripPainter& operator=(const CStripPainter&) = delete;
 
   bool Draw(const RECT& rect, const std::string& text, int xOffset, long fill,
-            const CDibSurface* snapshot = nullptr);
+            const CDibSurface* snapshot = nullptr, UINT dpi = win::kBaseDpi);
   // The frame last drawn, for reading its pixels. Its bitmap is selected in Dc(), so it serves
   // for reading bits, not for the surface's own drawing calls.
   CDibSurface& Surface();
@@ -53,6 +55,7 @@ class CStripPainter {
   win::CMemoryDc dc;
   HGDIOBJ previousBitmap = nullptr;
   win::CFontHandle font;
+  UINT fontDpi = 0;
 };
 
 }  // namespace ticker

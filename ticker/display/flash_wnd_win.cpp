@@ -72,42 +72,40 @@ HRGN CreateRegionFromKey(const CDibSurface& surface, COLORREF key) {
 
 }  // namespace ticker
 
-namespace {
+namespace ticker {
 
-constexpr UINT_PTR kLayoutTimer = 100;
-constexpr int kLayoutMs = 500;
-
-RECT WorkArea() {
-  RECT r = {0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
-  ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &r, 0);
-  return r;
+bool SetWindowRegion(HWND window, HRGN shaped) {
+  if (!shaped) return false;
+  if (::SetWindowRgn(window, shaped, TRUE)) return true;
+  ::DeleteObject(shaped);
+  return false;
 }
 
-}  // namespace
+}  // namespace ticker
 
-CFlashWnd::CFlashWnd() : CDialog(IDD_FLASH_DIALOG) {}
+CFlashWnd::CFlashWnd() : CEdgeWnd(IDD_FLASH_DIALOG) {}
 
 CFlashWnd::~CFlashWnd() {
   DestroyWindow();
 }
 
-bool CFlashWnd::OnInitDialog() {
-  ::ShowWindow(GetHwnd(), SW_HIDE);
-  Layout();
-  ::SetTimer(GetHwnd(), kLayoutTimer, kLayoutMs, nullptr);
-  return false;
-}
-
-void CFlashWnd::Layout() {
-  workArea = WorkArea();
-  flashRect = RECT{0, 0, workArea.right - workArea.left, ticker::kFlashHeight};
+void CFlashWnd::Layout(const RECT& work) {
+  flashRect = RECT{0, 0, work.right - work.left, Scaled(ticker::kFlashHeight)};
   if (memory.Create(flashRect.right, flashRect.bottom, 32)) memory.FillSolidRect(flashRect, RGB(0, 0, 0));
   // The screen's corner, not the work area's: the flash sits there even under a top taskbar.
   ::SetWindowPos(GetHwnd(), nullptr, 0, 0, flashRect.right, flashRect.bottom,
                  SWP_NOACTIVATE | SWP_NOOWNERZORDER | SWP_NOCOPYBITS | SWP_NOZORDER);
+  // A bulletin on show keeps its shape at the new size.
+  if (hasText) Redraw();
 }
 
-void CFlashWnd::SetFlashText(const std::string& text) {
+void CFlashWnd::SetFlashText(const std::string& newText) {
+  text = newText;
+  hasText = true;
+  Redraw();
+}
+
+void CFlashWnd::Redraw() {
   if (!GetHwnd() || !memory.IsValid()) return;
   memory.FillSolidRect(flashRect, ticker::kFlashKeyColour);
   // One context for the three passes, its state put back afterwards.
@@ -116,43 +114,33 @@ void CFlashWnd::SetFlashText(const std::string& text) {
   memory.SetBkMode(TRANSPARENT);
   const UINT format = DT_CENTER | DT_WORDBREAK | DT_EXTERNALLEADING;
   const RECT& r = flashRect;
-  memory.DrawTextFont(text, RECT{r.left, r.top + 8, r.right, r.bottom}, format, RGB(0, 0, 0),
-                      ticker::kFlashPointTenths, ticker::kStripFace);
-  memory.DrawTextFont(text, RECT{r.left - 1, r.top + 7, r.right - 1, r.bottom - 1}, format,
-                      RGB(255, 255, 255), ticker::kFlashPointTenths, ticker::kStripFace);
-  memory.DrawTextFont(text, RECT{r.left - 2, r.top + 7, r.right - 2, r.bottom - 1}, format,
-                      RGB(255, 255, 255), ticker::kFlashPointTenths, ticker::kStripFace);
+  // A black copy one row lower and two white ones side by side: the 96-DPI offsets, scaled.
+  const int one = Scaled(1);
+  const int two = Scaled(2);
+  const int seven = Scaled(7);
+  const int eight = Scaled(8);
+  memory.DrawTextFont(text, RECT{r.left, r.top + eight, r.right, r.bottom}, format, RGB(0, 0, 0),
+                      ticker::kFlashPointTenths, ticker::kStripFace, Dpi());
+  memory.DrawTextFont(text, RECT{r.left - one, r.top + seven, r.right - one, r.bottom - one}, format,
+                      RGB(255, 255, 255), ticker::kFlashPointTenths, ticker::kStripFace, Dpi());
+  memory.DrawTextFont(text, RECT{r.left - two, r.top + seven, r.right - two, r.bottom - one}, format,
+                      RGB(255, 255, 255), ticker::kFlashPointTenths, ticker::kStripFace, Dpi());
   memory.RestoreState(saved);
   if (bound) memory.EndDraw();
 
   HRGN shaped = ticker::CreateRegionFromKey(memory, ticker::kFlashKeyColour);
   if (!shaped) return;
-  // The system owns the region it is given; a copy stays ours so that it can be inspected and
-  // deleted at the end without touching the window's.
-  HRGN copy = ::CreateRectRgn(0, 0, 0, 0);
-  if (copy) ::CombineRgn(copy, shaped, nullptr, RGN_COPY);
-  ::SetWindowRgn(GetHwnd(), shaped, TRUE);
-  region.Attach(copy);
+  // A copy stays ours so that it can be inspected and deleted at the end without touching the
+  // window's; it replaces the old one only when the window took the new shape.
+  win::CRegionHandle copy(::CreateRectRgn(0, 0, 0, 0));
+  if (copy) ::CombineRgn(copy.Get(), shaped, nullptr, RGN_COPY);
+  if (!ticker::SetWindowRegion(GetHwnd(), shaped)) return;
+  region.Attach(copy.Detach());
   ::InvalidateRect(GetHwnd(), nullptr, FALSE);
 }
 
-void CFlashWnd::ShowTopmost() {
-  if (!GetHwnd() || ::IsWindowVisible(GetHwnd())) return;
-  ::SetWindowPos(GetHwnd(), HWND_TOPMOST, 0, 0, 0, 0,
-                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
-}
-
-void CFlashWnd::Hide() {
-  if (GetHwnd()) ::ShowWindow(GetHwnd(), SW_HIDE);
-}
-
-void CFlashWnd::OnTimer(UINT_PTR id) {
-  if (id != kLayoutTimer) return;
-  const RECT now = WorkArea();
-  if (now.right - now.left != workArea.right - workArea.left ||
-      now.bottom - now.top != workArea.bottom - workArea.top) {
-    Layout();
-  }
+void CFlashWnd::Paint(HDC dc) {
+  if (memory.IsValid()) memory.Draw(dc, 0, 0);
 }
 
 void CFlashWnd::OnDestroy() {
@@ -160,29 +148,4 @@ void CFlashWnd::OnDestroy() {
   ::SetWindowRgn(GetHwnd(), nullptr, FALSE);
   region.Close();
   memory.Release();
-}
-
-bool CFlashWnd::OnMessage(UINT msg, WPARAM /*wParam*/, LPARAM /*lParam*/, LRESULT& result) {
-  switch (msg) {
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = ::BeginPaint(GetHwnd(), &ps);
-      if (dc && memory.IsValid()) memory.Draw(dc, 0, 0);
-      ::EndPaint(GetHwnd(), &ps);
-      result = 0;
-      return true;
-    }
-    case WM_ERASEBKGND:
-      result = 1;
-      return true;
-    case WM_NCPAINT:
-      result = 0;
-      return true;
-    case WM_DISPLAYCHANGE:
-      Layout();
-      result = 0;
-      return true;
-    default:
-      return false;
-  }
 }

@@ -1,5 +1,6 @@
 // The flash window: a topmost, shaped window at the screen's top-left corner whose visible area
-// is exactly the pixels of its text (the flash bulletins' title and lines).
+// is exactly the pixels of its text (the flash bulletins' title and lines). Its height, its font
+// and the offsets of its outline are sizes at 96 DPI, scaled to the DPI of its monitor.
 #pragma once
 
 #include <windows.h>
@@ -7,8 +8,8 @@
 #include <string>
 
 #include "support/draw/dib_surface_win.h"
-#include "support/win/dialog.h"
 #include "support/win/handles.h"
+#include "ticker/display/edge_wnd_win.h"
 
 namespace ticker {
 
@@ -22,35 +23,37 @@ constexpr int kFlashPointTenths = 140;
 // caller owns the region; an empty region when every pixel is key; null on failure.
 HRGN CreateRegionFromKey(const CDibSurface& surface, COLORREF key);
 
+// Gives window the region shaped (redrawn). The system owns a region only once it has taken it:
+// when SetWindowRgn fails, shaped is deleted here and the window keeps the region it had. False
+// then.
+bool SetWindowRegion(HWND window, HRGN shaped);
+
 }  // namespace ticker
 
-class CFlashWnd : public win::CDialog {
+class CFlashWnd : public ticker::CEdgeWnd {
  public:
   CFlashWnd();
   ~CFlashWnd() override;
 
   // Draws the text (white, bold-looking, on a black shadow line, centred, wrapped) and reshapes
-  // the window to it; an empty text leaves an empty region.
+  // the window to it; an empty text leaves an empty region. The text is kept and drawn again
+  // after a new layout.
   void SetFlashText(const std::string& text);
-  void ShowTopmost();
-  void Hide();
 
   RECT FlashRect() const { return flashRect; }
   const CDibSurface& Surface() const { return memory; }
 
  protected:
-  bool OnInitDialog() override;
-  void OnTimer(UINT_PTR id) override;
-  void OnCancel() override {}
-  void OnClose() override {}
   void OnDestroy() override;
-  bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+  void Layout(const RECT& work) override;
+  void Paint(HDC dc) override;
 
  private:
-  void Layout();
+  void Redraw();
 
   CDibSurface memory;
-  RECT workArea = {};
   RECT flashRect = {};
+  std::string text;
+  bool hasText = false;
   win::CRegionHandle region;  // the window's region is the system's copy; this is ours
 };

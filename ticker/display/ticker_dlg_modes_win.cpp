@@ -1,9 +1,12 @@
 // The ticker window's desktop-background and title-bar modes: the host calls of the engine,
 // handed to the wallpaper capture, the desktop strip and the caption target.
+#include "support/win/dpi.h"
 #include "ticker/display/ticker_dlg_win.h"
 
 int CTickerDlg::CaptionTargetWidth() {
-  return captionTarget.TargetWidth();
+  // At 96 DPI like the other lead-in widths (the caption's own font grows with the DPI too).
+  const int width = captionTarget.TargetWidth();
+  return width < 0 ? width : win::UnscaleForDpi(width, win::DpiOfPrimaryMonitor());
 }
 
 void CTickerDlg::CheckWallpaperSettings() {
@@ -15,11 +18,11 @@ void CTickerDlg::RefreshSnapshot() {
 }
 
 void CTickerDlg::DrawDesktop(const std::string& text, int xOffset, int areaPercent) {
-  desktopStrip.Draw(text, xOffset, areaPercent);
+  desktopStrip.Draw(text, xOffset, areaPercent, win::DpiOfPrimaryMonitor());
 }
 
 void CTickerDlg::DrawCaption(const std::string& text) {
-  captionTarget.Draw(text);
+  captionTarget.Draw(ticker::TickerTextToUtf16(text));
 }
 
 void CTickerDlg::ClearDesktopStrip() {

@@ -5,6 +5,8 @@
 #include <utility>
 
 #include "support/ticker_link/ticker_link.h"
+#include "support/win/dpi.h"
+#include "ticker/display/full_screen_win.h"
 #include "ticker/display/ticker_windows_res.h"
 
 CTickerDlg::CTickerDlg(std::string root)
@@ -31,6 +33,9 @@ bool CTickerDlg::OnMessage(UINT msg, WPARAM /*wParam*/, LPARAM /*lParam*/, LRESU
       result = 0;
       return true;
     case kEndLoopMessage:
+      // The display is cleaned up first (a caption or a desktop strip must not keep the
+      // ticker's text); nothing when the close came through already.
+      engine.OnClose();
       EndModalLoop(1);
       result = 0;
       return true;
@@ -97,12 +102,14 @@ int CTickerDlg::Random() {
   return std::rand();
 }
 
+// The display line's lead-in counts 12-pixel characters: the widths it is measured on are given
+// at 96 DPI, whatever the DPI the text is drawn at.
 int CTickerDlg::ScreenWidth() {
-  return ::GetSystemMetrics(SM_CXSCREEN);
+  return win::UnscaleForDpi(::GetSystemMetrics(SM_CXSCREEN), win::DpiOfPrimaryMonitor());
 }
 
 int CTickerDlg::BarWidth() {
-  return bar.GetHwnd() ? bar.Width() : 0;
+  return bar.GetHwnd() ? win::UnscaleForDpi(bar.Width(), bar.Dpi()) : 0;
 }
 
 bool CTickerDlg::PrepareBar() {
@@ -111,9 +118,24 @@ bool CTickerDlg::PrepareBar() {
   return true;
 }
 
+bool CTickerDlg::BarMustGiveWay() {
+  const DWORD now = ::GetTickCount();
+  const bool ask = !shellAsked || now - shellAskedAt >= 1000;
+  ticker::ForegroundFacts facts = ticker::ProbeForeground(bar.GetHwnd(), ask);
+  if (ask) {
+    shellState = facts.state;
+    shellAskedAt = now;
+    shellAsked = true;
+  } else {
+    facts.state = shellState;
+  }
+  return ticker::BarGivesWay(facts);
+}
+
 void CTickerDlg::DrawBar(const std::string& text, int xOffset) {
   if (!bar.GetHwnd()) return;
-  if (barPainter.Draw(bar.BarRect(), text, xOffset, RGB(0, 0, 0))) bar.Present(barPainter.Dc());
+  if (barPainter.Draw(bar.BarRect(), text, xOffset, RGB(0, 0, 0), nullptr, bar.Dpi()))
+    bar.Present(barPainter.Dc());
 }
 
 void CTickerDlg::HideBar() {
@@ -129,7 +151,9 @@ void CTickerDlg::SetFlashText(const std::string& text) {
 }
 
 void CTickerDlg::ShowFlash() {
-  flash.ShowTopmost();
+  // Above everything at every step, a full-screen program's topmost window included: bulletins
+  // are urgent.
+  flash.RaiseTopmost();
 }
 
 void CTickerDlg::HideFlash() {

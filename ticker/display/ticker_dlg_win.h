@@ -17,6 +17,7 @@
 #include "ticker/display/desktop_strip_win.h"
 #include "ticker/display/draw_strip_win.h"
 #include "ticker/display/flash_wnd_win.h"
+#include "ticker/display/full_screen.h"
 #include "ticker/display/ticker_engine.h"
 #include "ticker/display/ticker_host.h"
 #include "ticker/display/wallpaper_win.h"
@@ -56,6 +57,7 @@ class CTickerDlg : public win::CDialog, public TickerHost {
   int BarWidth() override;
   int CaptionTargetWidth() override;
   bool PrepareBar() override;
+  bool BarMustGiveWay() override;
   void CheckWallpaperSettings() override;
   void RefreshSnapshot() override;
   void DrawBar(const std::string& text, int xOffset) override;
@@ -98,4 +100,8 @@ class CTickerDlg : public win::CDialog, public TickerHost {
   ticker::CSystemCaptionWindows captionWindows;
   ticker::CCaptionTarget captionTarget{captionWindows};
   std::atomic<HWND> published{nullptr};
+  // The shell's word on full-screen programs, asked at most once a second.
+  ticker::UserState shellState = ticker::UserState::kUnknown;
+  DWORD shellAskedAt = 0;
+  bool shellAsked = false;
 };

@@ -101,4 +101,23 @@ TEST_F(TickerDlgTest, TakesOnlyThirtyTwoBitTagsAndSurvivesEmptyRecords) {
   ::SendMessageA(wnd, WM_CLOSE, 0, 0);
 }
 
+TEST_F(TickerDlgTest, EndingTheLoopDirectlyStillCleansTheDisplayUp) {
+  // The main window's last resort when WM_CLOSE could not be delivered in time: the display must
+  // still be taken down (a caption or the desktop must not keep the ticker's text).
+  CTickerDlg dlg(base_);
+  ASSERT_TRUE(dlg.Create(nullptr));
+  Pump();
+  HWND wnd = dlg.GetHwnd();
+  const std::string item = LongBarItem();
+  ASSERT_EQ(Copy(wnd, 0x5A4C4C31, item.c_str(), static_cast<DWORD>(item.size() + 1)), TRUE);
+  ASSERT_TRUE(dlg.Bar().IsShown());
+  ::PostMessageA(wnd, CTickerDlg::kEndLoopMessage, 1, 0);
+  EXPECT_EQ(dlg.RunModalLoop(), 1);
+  EXPECT_EQ(dlg.Bar().GetHwnd(), nullptr);
+  EXPECT_TRUE(dlg.Engine().DisplayLineText().empty());
+  // A close that comes after it changes nothing.
+  ::SendMessageA(wnd, WM_CLOSE, 0, 0);
+  EXPECT_EQ(dlg.Flash().GetHwnd(), nullptr);
+}
+
 }  // namespace

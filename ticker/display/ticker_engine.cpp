@@ -55,12 +55,37 @@ void TickerEngine::StartPauseTimer() {
 // ---------------------------------------------------------------------------------------------
 // Messages
 
+void TickerEngine::Deliver(std::function<void()> work) {
+  if (handling) {
+    pending.push_back(std::move(work));
+    return;
+  }
+  struct Guard {
+    TickerEngine& engine;
+    ~Guard() { engine.handling = false; }
+  } guard{*this};
+  handling = true;
+  work();
+  while (!pending.empty()) {
+    std::function<void()> next = std::move(pending.front());
+    pending.pop_front();
+    next();
+  }
+}
+
 void TickerEngine::OnInit() {
-  closed = false;
-  Reload();
+  Deliver([this] {
+    closed = false;
+    closing = false;
+    Reload();
+  });
 }
 
 void TickerEngine::OnTimer(int id) {
+  Deliver([this, id] { HandleTimer(id); });
+}
+
+void TickerEngine::HandleTimer(int id) {
   if (closed) {
     host.KillTimer(id);
     return;
@@ -72,30 +97,54 @@ void TickerEngine::OnTimer(int id) {
     FetchNext(nullptr);
   } else if (id >= kFlashTimerFirst && id <= kFlashTimerLast) {
     OnFlashTimer(id);
+  } else if (id == kGiveWayTimer) {
+    OnGiveWayTimer();
   }
+}
+
+void TickerEngine::OnGiveWayTimer() {
+  host.KillTimer(kGiveWayTimer);
+  if (!givingWay) return;
+  if (host.BarMustGiveWay()) {
+    host.SetTimer(kGiveWayTimer, kGiveWayCheckMs);
+    return;
+  }
+  // The full-screen program is gone: the line goes on from where it stopped.
+  givingWay = false;
+  ScrollTick();
 }
 
 bool TickerEngine::OnCommand(int id) {
-  if (closed) return false;
+  const bool ours = id == ticker_link::kReloadCommand ||
+                    (id >= ticker_link::kShowSlotCommandFirst && id <= ticker_link::kShowSlotCommandLast) ||
+                    (id >= ticker_link::kShowTempCommandFirst && id <= ticker_link::kShowTempCommandLast);
+  if (!ours || closed || closing) return false;
+  Deliver([this, id] { HandleCommand(id); });
+  return true;
+}
+
+void TickerEngine::HandleCommand(int id) {
+  if (closed) return;
   if (id == ticker_link::kReloadCommand) {
     Reload();
-    return true;
-  }
-  if (id >= ticker_link::kShowSlotCommandFirst && id <= ticker_link::kShowSlotCommandLast) {
+  } else if (id >= ticker_link::kShowSlotCommandFirst && id <= ticker_link::kShowSlotCommandLast) {
     ShowSlot(id - ticker_link::kShowSlotCommandFirst);
-    return true;
-  }
-  if (id >= ticker_link::kShowTempCommandFirst && id <= ticker_link::kShowTempCommandLast) {
+  } else {
     ShowTempEntry();
-    return true;
   }
-  return false;
 }
 
 bool TickerEngine::OnCopyData(std::uint32_t tag, const void* data, std::size_t size) {
-  if (!news::IsNewsTag(tag) || closed) return false;
-  const news::ItemStream item =
-      news::ReadItemStream(ticker_link::ReadCopyDataText(data, size), [this] { return host.Random(); });
+  if (!news::IsNewsTag(tag) || closed || closing) return false;
+  // The sender's block is valid only during its send: the text is taken now.
+  std::string text = ticker_link::ReadCopyDataText(data, size);
+  Deliver([this, tag, text = std::move(text)] { HandleNewsMessage(tag, text); });
+  return true;
+}
+
+void TickerEngine::HandleNewsMessage(std::uint32_t tag, const std::string& text) {
+  if (closed) return;
+  const news::ItemStream item = news::ReadItemStream(text, [this] { return host.Random(); });
 
   if (tag == ticker_link::kTagFlash) {
     // A new flash drops the sequence in progress and starts with its own title. A channel item
@@ -106,7 +155,7 @@ bool TickerEngine::OnCopyData(std::uint32_t tag, const void* data, std::size_t s
     flashIndex = 0;
     flashLines = news::SplitPieces(item.body, '\f');
     if (!flashLines.empty()) host.SetTimer(kFlashTimerFirst, 1000);
-    return true;
+    return;
   }
 
   // A channel item replaces the line; the interrupted list entry comes again next.
@@ -122,20 +171,29 @@ bool TickerEngine::OnCopyData(std::uint32_t tag, const void* data, std::size_t s
   for (const std::string& piece : news::SplitPieces(item.body, '\n')) news.AddItem(piece, 0);
   PublishHeadlines();
   ScrollTick();
-  return true;
 }
 
 void TickerEngine::OnClose() {
+  if (closed || closing) return;
+  closing = true;
+  Deliver([this] { HandleClose(); });
+}
+
+void TickerEngine::HandleClose() {
   if (closed) return;
   Stop();
   KillFlashTimers();
   closed = true;
+  closing = false;
   host.CloseWindows();
 }
 
 void TickerEngine::OnDisplayChange() {
-  host.RebuildWallpaperImage();
-  host.RefreshSnapshot();
+  Deliver([this] {
+    if (closed) return;
+    host.RebuildWallpaperImage();
+    host.RefreshSnapshot();
+  });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -167,6 +225,10 @@ void TickerEngine::Reload() {
 void TickerEngine::Stop() {
   host.KillTimer(kTickTimer);
   host.KillTimer(kPauseTimer);
+  if (givingWay) {
+    host.KillTimer(kGiveWayTimer);
+    givingWay = false;
+  }
   displayLine.clear();
   lineBuilt = 0;
   step = 0;
@@ -348,6 +410,14 @@ void TickerEngine::ScrollTick() {
 
 TickerEngine::TickResult TickerEngine::ModeTick() {
   if (mode == 0) {
+    if (host.BarMustGiveWay()) {
+      // Hidden and held, with the line where it is: no drawing and no tick timer until the
+      // full-screen program is gone, looked for every half second.
+      host.HideBar();
+      givingWay = true;
+      host.SetTimer(kGiveWayTimer, kGiveWayCheckMs);
+      return TickResult::kStop;
+    }
     if (!host.PrepareBar()) return TickResult::kStop;
   } else if (mode == 1) {
     host.CheckWallpaperSettings();

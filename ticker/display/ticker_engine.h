@@ -10,6 +10,8 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -26,6 +28,9 @@ constexpr int kTickTimer = 100;
 constexpr int kPauseTimer = 200;
 constexpr int kFlashTimerFirst = 500;  // 500-505: the flash sequence
 constexpr int kFlashTimerLast = 505;
+// Bar mode, while the bar gives way to a full-screen program: when to look again.
+constexpr int kGiveWayTimer = 300;
+constexpr int kGiveWayCheckMs = 500;
 
 // Pause before each registration-order probe of a slot.
 constexpr int kProbePauseMs = 100;
@@ -39,13 +44,21 @@ class TickerEngine {
   TickerEngine& operator=(const TickerEngine&) = delete;
 
   // --- messages of the ticker window ---
+  // While the ticker's thread waits in a send to another process (a caption write, the desktop
+  // snapshot), Windows delivers the messages other threads send to the ticker window, inside the
+  // handler that is running. Such a message is kept and handled as soon as the running handler
+  // is done, so that no handler ever runs inside another: a close never lands in the middle of a
+  // tick, which would then draw again after Stop cleaned up.
+  //
   // Initialisation, after the host created its windows: reads the settings and, when online,
   // fetches the first source at once.
   void OnInit();
   void OnTimer(int id);
-  // WM_COMMAND: 1031, 10000-10999 and 11000-11999. False for any other id (default handling).
+  // WM_COMMAND: 1031, 10000-10999 and 11000-11999. False for any other id (default handling) and
+  // once the engine is closed or closing.
   bool OnCommand(int id);
-  // WM_COPYDATA: true when tag is one of ZLL1-ZLL3, FLSH and the message was taken.
+  // WM_COPYDATA: true when tag is one of ZLL1-ZLL3, FLSH and the message was taken (false once
+  // the engine is closed or closing). The data is read (copied) before this returns.
   bool OnCopyData(std::uint32_t tag, const void* data, std::size_t size);
   // WM_CLOSE: stops the display and has the host close its windows.
   void OnClose();
@@ -103,6 +116,8 @@ class TickerEngine {
   const std::string& FlashTitle() const { return flashTitle; }
   const std::vector<std::string>& FlashLines() const { return flashLines; }
   int FlashIndex() const { return flashIndex; }
+  // The bar is hidden and the scrolling held for a full-screen program.
+  bool GivingWay() const { return givingWay; }
 
   // The tick interval of the current speed, and the pause of the current "Sleep" index (-1: none).
   long long TickInterval() const;
@@ -113,6 +128,13 @@ class TickerEngine {
 
  private:
   enum class TickResult { kContinue, kStop };
+  // Runs work now, followed by whatever arrived meanwhile; inside a running handler, keeps it for
+  // when that handler is done.
+  void Deliver(std::function<void()> work);
+  void HandleTimer(int id);
+  void HandleCommand(int id);
+  void HandleNewsMessage(std::uint32_t tag, const std::string& text);
+  void HandleClose();
   TickResult ModeTick();
   // wasShown: a line was on display when the fetch was asked for.
   void FetchNext(const char* key, bool wasShown);
@@ -124,6 +146,7 @@ class TickerEngine {
   // Makes the headline list what ShownHeadlines gives (after every change of the list).
   void PublishHeadlines();
   void OnFlashTimer(int id);
+  void OnGiveWayTimer();
   void KillFlashTimers();
 
   TickerHost& host;
@@ -153,6 +176,10 @@ class TickerEngine {
   int online = 1;
   std::atomic<int> busy{0};
   bool closed = false;
+  bool givingWay = false;
+  bool closing = false;  // a close is waiting behind the running handler
+  bool handling = false;
+  std::deque<std::function<void()>> pending;
 
   std::vector<std::string> flashLines;
   std::string flashTitle;

@@ -502,6 +502,148 @@ TEST_F(Engine, StopCleansUpEveryModeAndCloseEndsTheEngine) {
 }
 
 // ---------------------------------------------------------------------------------------------
+// Full-screen programs
+
+TEST_F(Engine, TheBarGivesWayToAFullScreenProgramAndGoesOnWhereItWas) {
+  AddSite(0);
+  store.settingsValue.howto = 0;
+  engine.OnInit();
+  host.RunFor(20 * kStepMs);
+  ASSERT_TRUE(host.barVisible);
+
+  host.fullScreen = true;
+  host.RunFor(kStepMs);  // the next tick sees it
+  EXPECT_TRUE(engine.GivingWay());
+  EXPECT_FALSE(host.barVisible);
+  EXPECT_FALSE(host.TimerActive(ticker::kTickTimer));
+  const int held = engine.Step();
+  const int remaining = engine.Remaining();
+
+  // A minute behind a video: nothing is drawn, nothing scrolls; a look every half second.
+  host.ClearEvents();
+  host.RunFor(kMinuteMs);
+  EXPECT_EQ(Count(HostEvent::kDrawBar), 0);
+  EXPECT_EQ(Count(HostEvent::kTimerFired, ticker::kTickTimer), 0);
+  EXPECT_EQ(Count(HostEvent::kTimerFired, ticker::kGiveWayTimer), kMinuteMs / ticker::kGiveWayCheckMs);
+  EXPECT_EQ(engine.Step(), held);
+  EXPECT_EQ(engine.Remaining(), remaining);
+  EXPECT_FALSE(host.barVisible);
+
+  // A bulletin still shows.
+  ASSERT_TRUE(Send(ticker_link::kTagFlash, "@TITLE@速報@/TITLE@@NEWS@一行"));
+  host.RunFor(5000);
+  EXPECT_TRUE(host.flashVisible);
+  EXPECT_EQ(host.flashText, "速報");
+
+  // The program ends: within half a second the bar is back and the line goes on.
+  host.fullScreen = false;
+  host.ClearEvents();
+  host.RunFor(ticker::kGiveWayCheckMs);
+  EXPECT_FALSE(engine.GivingWay());
+  EXPECT_TRUE(host.barVisible);
+  const auto draws = host.Events(HostEvent::kDrawBar);
+  ASSERT_FALSE(draws.empty());
+  EXPECT_EQ(engine.Step(), held + static_cast<int>(draws.size()));
+  EXPECT_EQ(draws.front().id, -4 * (held % 3));
+}
+
+TEST_F(Engine, OnlyTheBarGivesWay) {
+  // The desktop strip lies under every window and the caption belongs to the window in front:
+  // neither is in a full-screen program's way.
+  for (const int howto : {1, 2}) {
+    SCOPED_TRACE(howto);
+    fake::FakeTickerHost other;
+    fake::FakeTickerStore otherStore;
+    TickerEngine otherEngine{other, otherStore};
+    other.onTimer = [&](int id) { otherEngine.OnTimer(id); };
+    otherStore.settingsValue.howto = howto;
+    otherStore.AddSlot(0);
+    other.pages["http://site0/"] = {"Site0", {"headline"}};
+    other.fullScreen = true;
+    otherEngine.OnInit();
+    other.RunFor(20 * kStepMs);
+    EXPECT_FALSE(otherEngine.GivingWay());
+    EXPECT_GE(otherEngine.Step(), 19);
+  }
+  // A reload in bar mode while giving way looks again at the next tick.
+  AddSite(0);
+  store.settingsValue.howto = 0;
+  host.fullScreen = true;
+  engine.OnInit();
+  host.RunFor(kStepMs);
+  ASSERT_TRUE(engine.GivingWay());
+  host.fullScreen = false;
+  EXPECT_TRUE(engine.OnCommand(ticker_link::kReloadCommand));
+  EXPECT_FALSE(engine.GivingWay());
+  host.RunFor(kStepMs);
+  EXPECT_TRUE(host.barVisible);
+  EXPECT_FALSE(host.TimerActive(ticker::kGiveWayTimer));
+}
+
+// While the host waits in a send to another process, Windows delivers the messages other threads
+// send to the ticker window. Such a message must not run inside the tick: a close would be
+// followed by the rest of the tick drawing again, an item by the tick writing its stale text.
+TEST(EngineDuringASend, AMessageWaitsUntilTheRunningHandlerIsDone) {
+  struct Case {
+    const char* name;
+    int howto;  // 1 desktop, 2 title bar
+    HostEvent::Kind during;
+    bool close;  // otherwise a title-bar item arrives
+  };
+  const Case cases[] = {
+      {"close during the snapshot", 1, HostEvent::kRefreshSnapshot, true},
+      {"close during the wallpaper check", 1, HostEvent::kCheckWallpaper, true},
+      {"close during the strip's copy", 1, HostEvent::kDrawDesktop, true},
+      {"close during a caption write", 2, HostEvent::kDrawCaption, true},
+      {"item during the snapshot", 1, HostEvent::kRefreshSnapshot, false},
+      {"item during a caption write", 2, HostEvent::kDrawCaption, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fake::FakeTickerHost host;
+    fake::FakeTickerStore store;
+    TickerEngine engine{host, store};
+    host.onTimer = [&](int id) { engine.OnTimer(id); };
+    store.settingsValue.howto = c.howto;
+    store.AddSlot(0);
+    host.pages["http://site0/"] = {"Site0", {"headline one", "headline two"}};
+    engine.OnInit();
+    host.RunFor(60 * kStepMs);  // past the first 50-tick snapshot
+
+    bool delivered = false;
+    host.duringSend = [&](HostEvent::Kind kind) {
+      if (kind != c.during || delivered) return;
+      delivered = true;
+      if (c.close) {
+        engine.OnClose();
+        EXPECT_FALSE(engine.OnCommand(ticker_link::kReloadCommand)) << "closing already";
+      } else {
+        const std::string item = "@TITLE@A@/TITLE@@NEWS@new item";
+        EXPECT_TRUE(engine.OnCopyData(ticker_link::kTagTitleBar, item.c_str(), item.size() + 1));
+      }
+    };
+    ASSERT_TRUE(host.RunUntil([&] { return delivered; }, 60 * kStepMs));
+
+    if (c.close) {
+      EXPECT_EQ(host.desktopShows, "") << "the strip was drawn again after the clean-up";
+      EXPECT_EQ(host.captionShows, "") << "the caption kept the ticker's text";
+      EXPECT_FALSE(host.TimerActive(ticker::kTickTimer));
+      EXPECT_FALSE(host.TimerActive(ticker::kPauseTimer));
+      const auto closes = host.Events(HostEvent::kCloseWindows);
+      ASSERT_EQ(closes.size(), 1u);
+      EXPECT_EQ(host.events.back().kind, HostEvent::kCloseWindows) << "nothing after the end";
+    } else {
+      EXPECT_EQ(engine.SiteTitle(), "A");
+      EXPECT_EQ(host.desktopShows, "") << "the old strip stays on the desktop";
+      const auto written = host.Events(HostEvent::kDrawCaption);
+      ASSERT_FALSE(written.empty());
+      EXPECT_EQ(host.captionShows, written.back().text) << "a stale text was written last";
+      EXPECT_NE(host.captionShows.find("ｎｅｗ"), std::string::npos);
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
 // What the tray menu's headlines read from the other thread: the list now showing with its links,
 // replaced whenever the list is (a fetch, a channel or news message).
 TEST_F(Engine, ShownHeadlinesFollowEveryChangeOfTheList) {

@@ -42,6 +42,10 @@ class TickerHost {
   // Bar mode: false when the bar window does not exist; otherwise a hidden bar is shown topmost
   // without moving or sizing it, and true.
   virtual bool PrepareBar() = 0;
+  // Bar mode: true while a full-screen program (a video, a game, a presentation) is in the
+  // foreground on the bar's monitor; the bar then gives way. A host without such programs never
+  // says so.
+  virtual bool BarMustGiveWay() { return false; }
   // Desktop mode, at the start of every tick: re-renders the wallpaper image and the snapshot
   // when the desktop's wallpaper settings changed.
   virtual void CheckWallpaperSettings() = 0;

@@ -25,7 +25,7 @@ int DecimalPrefix(std::string_view text);
 // The three desktop settings the wallpaper image depends on, as read ("" when unreadable).
 struct WallpaperSettings {
   std::string wallpaper;  // "Wallpaper": the image file, empty for none
-  std::string style;      // "WallpaperStyle": "2" stretches
+  std::string style;      // "WallpaperStyle": "2" stretches, "6" fits, "10" fills, "22" spans
   std::string tile;       // "TileWallpaper": "1" tiles
   bool operator==(const WallpaperSettings& o) const {
     return wallpaper == o.wallpaper && style == o.style && tile == o.tile;
@@ -38,8 +38,12 @@ enum class WallpaperLayout {
   kTile,     // repeated from the top-left corner
   kStretch,  // scaled to the whole screen
   kCentre,   // centred on the desktop colour, cut equally when larger than the screen
+  kFit,      // scaled to show it whole, centred on the desktop colour
+  kFill,     // scaled to cover the screen, cut equally on the sides that stick out
+  kSpan,     // one picture across every monitor: filled into the bounding box of them all
 };
-// Tiling wins over stretching: "TileWallpaper" 1 tiles whatever "WallpaperStyle" says.
+// Tiling wins over every style: "TileWallpaper" 1 tiles whatever "WallpaperStyle" says. Only the
+// exact style texts count; any other one centres.
 WallpaperLayout ChooseWallpaperLayout(const WallpaperSettings& settings);
 
 struct PicturePoint {
@@ -49,6 +53,28 @@ struct PicturePoint {
 // Top-left corner of a width x height picture centred on a screenWidth x screenHeight screen
 // (negative when the picture is larger).
 PicturePoint CentreOrigin(int screenWidth, int screenHeight, int width, int height);
+
+// A rectangle as origin and size (screen pixels; the primary monitor's top-left corner is 0, 0).
+struct PictureRect {
+  int x = 0, y = 0, width = 0, height = 0;
+  bool Empty() const { return width <= 0 || height <= 0; }
+  bool operator==(const PictureRect& o) const {
+    return x == o.x && y == o.y && width == o.width && height == o.height;
+  }
+};
+// The width x height picture scaled to the largest size that shows it whole inside box, centred
+// (the box shows beside or above and below it). Empty for an empty box or picture.
+PictureRect FitInto(const PictureRect& box, int width, int height);
+// The picture scaled to the smallest size that covers box, centred: what sticks out is cut
+// equally on both sides. Empty for an empty box or picture.
+PictureRect FillInto(const PictureRect& box, int width, int height);
+
+// Where a width x height picture lies in a screenWidth x screenHeight image of the primary
+// monitor, for every layout but the plain colour and tiling. allMonitors is the bounding box of
+// every monitor in the same coordinates (it starts left of or above 0, 0 when a monitor lies
+// there); a span over an empty box covers the primary monitor alone.
+PictureRect PlacePicture(WallpaperLayout layout, int screenWidth, int screenHeight,
+                         const PictureRect& allMonitors, int width, int height);
 
 // The settings the pictures were last made from. Starts empty, so the first check after start
 // renews the pictures unless all three settings are empty.

@@ -53,7 +53,80 @@ TEST(WallpaperLayout, TileWinsOverStretchAndCentreIsTheRest) {
   EXPECT_EQ(ticker::ChooseWallpaperLayout({"C:\\w.bmp", "0", "0"}), WallpaperLayout::kCentre);
   EXPECT_EQ(ticker::ChooseWallpaperLayout({"C:\\w.bmp", "", ""}), WallpaperLayout::kCentre);
   // Only the exact texts count.
-  EXPECT_EQ(ticker::ChooseWallpaperLayout({"C:\\w.bmp", "22", " 1"}), WallpaperLayout::kCentre);
+  EXPECT_EQ(ticker::ChooseWallpaperLayout({"C:\\w.bmp", "22 ", " 1"}), WallpaperLayout::kCentre);
+  EXPECT_EQ(ticker::ChooseWallpaperLayout({"C:\\w.bmp", "010", "0"}), WallpaperLayout::kCentre);
+  EXPECT_EQ(ticker::ChooseWallpaperLayout({"C:\\w.bmp", "1", "0"}), WallpaperLayout::kCentre);
+}
+
+TEST(WallpaperLayout, FitFillAndSpanStylesOfTodaysDesktop) {
+  EXPECT_EQ(ticker::ChooseWallpaperLayout({"C:\\w.jpg", "6", "0"}), WallpaperLayout::kFit);
+  EXPECT_EQ(ticker::ChooseWallpaperLayout({"C:\\w.jpg", "10", "0"}), WallpaperLayout::kFill);
+  EXPECT_EQ(ticker::ChooseWallpaperLayout({"C:\\w.jpg", "22", ""}), WallpaperLayout::kSpan);
+  // Tiling still wins, and without a picture there is only the colour.
+  EXPECT_EQ(ticker::ChooseWallpaperLayout({"C:\\w.jpg", "10", "1"}), WallpaperLayout::kTile);
+  EXPECT_EQ(ticker::ChooseWallpaperLayout({"", "22", "0"}), WallpaperLayout::kColour);
+}
+
+using ticker::PictureRect;
+
+TEST(WallpaperLayout, ScaledPicturesKeepTheirShapeExceptWhenStretched) {
+  const PictureRect none{};
+  const PictureRect screen{0, 0, 1920, 1080};
+  struct Case {
+    ticker::WallpaperLayout layout;
+    int w, h;
+    PictureRect at;
+  } cases[] = {
+      // A 4:3 picture on a 16:9 screen: fit leaves bars left and right, fill cuts top and bottom.
+      {WallpaperLayout::kFit, 800, 600, {240, 0, 1440, 1080}},
+      {WallpaperLayout::kFill, 800, 600, {0, -180, 1920, 1440}},
+      // A panorama: fit leaves bars above and below, fill cuts the sides.
+      {WallpaperLayout::kFit, 3000, 1000, {0, 220, 1920, 640}},
+      {WallpaperLayout::kFill, 3000, 1000, {-660, 0, 3240, 1080}},
+      // The screen's own shape: fit and fill are a stretch, small pictures grow.
+      {WallpaperLayout::kFit, 3840, 2160, screen},
+      {WallpaperLayout::kFill, 16, 9, screen},
+      {WallpaperLayout::kStretch, 800, 600, screen},
+      // Sizes round to the nearest pixel: 1001 x 1920 / 1000 = 1921.92 -> 1922, 3 x 1080 / 7 = 462.86
+      // -> 463; the offset halves what is left over, dropping a half pixel.
+      {WallpaperLayout::kFill, 1000, 1001, {0, -421, 1920, 1922}},
+      {WallpaperLayout::kFit, 3, 7, {728, 0, 463, 1080}},
+      // Centred at its own size, as before.
+      {WallpaperLayout::kCentre, 800, 600, {560, 240, 800, 600}},
+      // Nothing to place.
+      {WallpaperLayout::kFit, 0, 600, none},
+      {WallpaperLayout::kFill, 800, -1, none},
+      {WallpaperLayout::kTile, 800, 600, none},
+      {WallpaperLayout::kColour, 800, 600, none},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ticker::PlacePicture(c.layout, 1920, 1080, PictureRect{}, c.w, c.h), c.at)
+        << static_cast<int>(c.layout) << " " << c.w << "x" << c.h;
+  }
+  EXPECT_EQ(ticker::FitInto(PictureRect{10, 20, 0, 100}, 800, 600), none);
+  // A huge picture on a huge box does not overflow.
+  EXPECT_EQ(ticker::FillInto(PictureRect{0, 0, 30000, 20000}, 2000000000, 1),
+            (PictureRect{-2147483647 / 2 + 15000, 0, 2147483647, 20000}));
+}
+
+TEST(WallpaperLayout, SpanFillsTheBoxOfAllMonitors) {
+  // One monitor: the same as fill.
+  EXPECT_EQ(ticker::PlacePicture(WallpaperLayout::kSpan, 1920, 1080, PictureRect{0, 0, 1920, 1080}, 800, 600),
+            (PictureRect{0, -180, 1920, 1440}));
+  EXPECT_EQ(ticker::PlacePicture(WallpaperLayout::kSpan, 1920, 1080, PictureRect{}, 800, 600),
+            (PictureRect{0, -180, 1920, 1440}));
+  // Two 1920 x 1080 monitors side by side, the primary on the right: a 3840 x 1080 panorama lies
+  // across both, and the primary shows its right half.
+  const PictureRect pair{-1920, 0, 3840, 1080};
+  EXPECT_EQ(ticker::PlacePicture(WallpaperLayout::kSpan, 1920, 1080, pair, 3840, 1080),
+            (PictureRect{-1920, 0, 3840, 1080}));
+  // A 16:9 picture over the pair is cut at the top and bottom: 3840 wide, 2160 high.
+  EXPECT_EQ(ticker::PlacePicture(WallpaperLayout::kSpan, 1920, 1080, pair, 1920, 1080),
+            (PictureRect{-1920, -540, 3840, 2160}));
+  // A second monitor above and to the left, taller: the box starts at (-1280, -1024).
+  EXPECT_EQ(ticker::PlacePicture(WallpaperLayout::kSpan, 1920, 1080, PictureRect{-1280, -1024, 3200, 2104},
+                                 3200, 2104),
+            (PictureRect{-1280, -1024, 3200, 2104}));
 }
 
 TEST(WallpaperLayout, CentredPicturesAreCutEquallyWhenLarger) {

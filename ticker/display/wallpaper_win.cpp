@@ -13,6 +13,9 @@ namespace ticker {
 
 namespace {
 
+// PW_RENDERFULLCONTENT, which the headers offer only to programs built for Windows 8.1 and later.
+constexpr UINT kRenderFullContent = 0x00000002;
+
 // Picture files larger than this are not read into memory (no wallpaper is that big).
 constexpr DWORD kMaxPictureBytes = 64u << 20;
 
@@ -40,6 +43,10 @@ ScreenGeometry SystemGeometry() {
   g.height = ::GetSystemMetrics(SM_CYSCREEN);
   if (!::SystemParametersInfoA(SPI_GETWORKAREA, 0, &g.workArea, 0))
     g.workArea = RECT{0, 0, g.width, g.height};
+  const int left = ::GetSystemMetrics(SM_XVIRTUALSCREEN);
+  const int top = ::GetSystemMetrics(SM_YVIRTUALSCREEN);
+  g.allMonitors = RECT{left, top, left + ::GetSystemMetrics(SM_CXVIRTUALSCREEN),
+                       top + ::GetSystemMetrics(SM_CYVIRTUALSCREEN)};
   return g;
 }
 
@@ -163,32 +170,39 @@ void CWallpaperCapture::RenderWallpaper(CDibSurface& surface) {
   const WallpaperLayout layout = ChooseWallpaperLayout(settings);
   CDibSurface image;
   if (layout != WallpaperLayout::kColour) LoadImageFile(settings.wallpaper, image);
-  // Without a picture every layout shows the plain colour (never a black or stale screen).
-  if (layout == WallpaperLayout::kColour || layout == WallpaperLayout::kCentre || !image.IsValid()) {
+  // Without a picture every layout shows the plain colour (never a black or stale screen); the
+  // layouts that may leave part of the screen uncovered show it around the picture.
+  if (!image.IsValid() || (layout != WallpaperLayout::kTile && layout != WallpaperLayout::kStretch &&
+                           layout != WallpaperLayout::kFill)) {
     surface.FillSolidRect(0, 0, width, height, DesktopColour());
   }
   if (!image.IsValid()) return;
-  switch (layout) {
-    case WallpaperLayout::kTile:
-      surface.CopyFrom(image, 0, 0, width, height, 0, 0, 0, 0, SRCCOPY, CDibSurface::kDrawTiled);
-      break;
-    case WallpaperLayout::kStretch:
-      surface.Locked([&](HDC dc) {
-        return image.Locked([&](HDC from) {
-          ::SetStretchBltMode(dc, COLORONCOLOR);
-          return ::StretchBlt(dc, 0, 0, width, height, from, 0, 0, image.GetWidth(), image.GetHeight(),
-                              SRCCOPY) != FALSE;
-        });
-      });
-      break;
-    case WallpaperLayout::kCentre: {
-      const PicturePoint at = CentreOrigin(width, height, image.GetWidth(), image.GetHeight());
-      PlainCopy(surface, at.x, at.y, image);
-      break;
-    }
-    case WallpaperLayout::kColour:
-      break;
+  if (layout == WallpaperLayout::kTile) {
+    surface.CopyFrom(image, 0, 0, width, height, 0, 0, 0, 0, SRCCOPY, CDibSurface::kDrawTiled);
+    return;
   }
+  const RECT& all = geometry().allMonitors;
+  const PictureRect monitors{all.left, all.top, all.right - all.left, all.bottom - all.top};
+  const PictureRect at = PlacePicture(layout, width, height, monitors, image.GetWidth(), image.GetHeight());
+  if (at.Empty()) return;
+  if (layout == WallpaperLayout::kCentre) {
+    PlainCopy(surface, at.x, at.y, image);
+    return;
+  }
+  surface.Locked([&](HDC dc) {
+    return image.Locked([&](HDC from) {
+      // A photograph shrunk by dropping rows and columns looks ragged: shrinking averages
+      // (HALFTONE needs the brush origin set after it, as its documentation says).
+      if (at.width < image.GetWidth() || at.height < image.GetHeight()) {
+        ::SetStretchBltMode(dc, HALFTONE);
+        ::SetBrushOrgEx(dc, 0, 0, nullptr);
+      } else {
+        ::SetStretchBltMode(dc, COLORONCOLOR);
+      }
+      return ::StretchBlt(dc, at.x, at.y, at.width, at.height, from, 0, 0, image.GetWidth(),
+                          image.GetHeight(), SRCCOPY) != FALSE;
+    });
+  });
 }
 
 bool CWallpaperCapture::MakeScreenBitmap(CDibSurface& surface) {
@@ -211,20 +225,47 @@ bool CWallpaperCapture::CheckWallpaperSettings() {
 void CWallpaperCapture::RefreshSnapshot() {
   HWND view = FindDesktopListView();
   if (!view) return;
+  // PrintWindow waits until the shell has painted: a hung shell would hold the ticker's thread.
+  const bool answers = WindowAnswers(view);
+  if (!answers && desktopSnapshot.IsValid()) return;
   // Icons over a wallpaper that was never rendered would sit on black.
   if (!wallpaperImage.IsValid()) RebuildWallpaperImage();
+  snapshotView = nullptr;
   if (!MakeScreenBitmap(desktopSnapshot)) return;
   PlainCopy(desktopSnapshot, 0, 0, wallpaperImage);
-  // The view paints in its own client coordinates; the snapshot is in screen coordinates.
+  if (!answers) return;
+  // A view that cannot print leaves the wallpaper alone as the snapshot; it is not asked again
+  // before the next renewal.
+  PrintViewIntoSnapshot(view);
+  snapshotView = view;
+}
+
+bool CWallpaperCapture::PrintViewIntoSnapshot(HWND view) {
+  RECT client{};
+  if (!::GetClientRect(view, &client)) return false;
+  const int width = client.right - client.left;
+  const int height = client.bottom - client.top;
+  // The view covers every monitor; more than this is no desktop.
+  constexpr int kMaxSide = 32768;
+  if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide) return false;
+  // Screen position of the view's client area: the snapshot is in screen coordinates, with the
+  // primary monitor's top-left corner at 0, 0 (physical pixels, the ticker being DPI aware).
   POINT origin{0, 0};
-  ::ClientToScreen(view, &origin);
-  if (desktopSnapshot.BeginDraw()) {
-    HDC dc = desktopSnapshot.GetDC();
-    ::SetViewportOrgEx(dc, origin.x, origin.y, nullptr);
-    ::SendMessageA(view, WM_PAINT, reinterpret_cast<WPARAM>(dc), 0);
-    ::SetViewportOrgEx(dc, 0, 0, nullptr);
-    desktopSnapshot.EndDraw();
-  }
+  if (!::ClientToScreen(view, &origin)) return false;
+  // The view prints into a bitmap of its own size that already holds the wallpaper, so where it
+  // paints nothing (the desktop view's background is transparent) the wallpaper stays. Our device
+  // context is never handed to the shell: PrintWindow has the view's own process render the
+  // picture and copies it into ours (GDI handles are valid only in the process that made them).
+  CDibSurface print;
+  if (!print.Create(width, height, 32)) return false;
+  PlainCopy(print, -origin.x, -origin.y, wallpaperImage);
+  const bool printed = print.Locked([&](HDC dc) {
+    // The client area only, with what the desktop window manager composes into it
+    // (PW_RENDERFULLCONTENT, Windows 8.1 and later; an older system refuses the flag).
+    return ::PrintWindow(view, dc, PW_CLIENTONLY | kRenderFullContent) != FALSE ||
+           ::PrintWindow(view, dc, PW_CLIENTONLY) != FALSE;
+  });
+  return printed && PlainCopy(desktopSnapshot, origin.x, origin.y, print);
 }
 
 }  // namespace ticker

@@ -18,13 +18,15 @@ namespace ticker {
 
 constexpr char kControlPanelPath[] = "HKEY_CURRENT_USER\\Control Panel";
 
-// The screen as the desktop pictures and the strip see it.
+// The screen as the desktop pictures and the strip see it, in physical pixels (the ticker is
+// per-monitor DPI aware, so the system reports every size and position unscaled).
 struct ScreenGeometry {
-  int width = 0;
+  int width = 0;  // the primary monitor
   int height = 0;
   RECT workArea{};
+  RECT allMonitors{};  // the bounding box of every monitor (a spanned wallpaper covers it)
 };
-// SM_CXSCREEN x SM_CYSCREEN and SPI_GETWORKAREA.
+// SM_CXSCREEN x SM_CYSCREEN, SPI_GETWORKAREA and the virtual screen.
 ScreenGeometry SystemGeometry();
 using GeometrySource = std::function<ScreenGeometry()>;
 
@@ -74,23 +76,30 @@ class CWallpaperCapture {
   // Renews the image and the snapshot when the wallpaper settings differ from the ones they were
   // made from; true when they did.
   bool CheckWallpaperSettings();
-  // The wallpaper image with the desktop list view's icons painted over it. Nothing happens when
-  // there is no desktop list view: the snapshot made before stays.
+  // The wallpaper image with the desktop list view's icons over it, printed by the view itself
+  // (PrintWindow). Nothing happens when there is no desktop list view: the snapshot made before
+  // stays. While the shell does not answer, the snapshot made before stays too, or when there is
+  // none the wallpaper alone serves as one.
   void RefreshSnapshot();
 
   CDibSurface& WallpaperImage() { return wallpaperImage; }
   CDibSurface& DesktopSnapshot() { return desktopSnapshot; }
+  // The list view the snapshot was printed from (null when it was made without one).
+  HWND SnapshotView() const { return snapshotView; }
   const WallpaperSettings& CachedSettings() const { return cache.Cached(); }
   ScreenGeometry Geometry() const { return geometry(); }
 
  private:
   // A new bitmap of the screen's size and depth in surface.
   bool MakeScreenBitmap(CDibSurface& surface);
+  // The view's client area printed by the view over what the snapshot holds there.
+  bool PrintViewIntoSnapshot(HWND view);
 
   std::string controlPanel;
   GeometrySource geometry;
   CDibSurface wallpaperImage;
   CDibSurface desktopSnapshot;
+  HWND snapshotView = nullptr;
   WallpaperCache cache;
 };
 

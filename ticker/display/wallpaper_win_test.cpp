@@ -49,7 +49,11 @@ class WallpaperTest : public RegistryKeyTest {
   void SetUp() override {
     RegistryKeyTest::SetUp();
     ASSERT_TRUE(reg_.WriteString("colors", "Background", "0 128 128"));
-    owned = std::make_unique<CWallpaperCapture>(base_, [this] { return Screen(width, height); });
+    owned = std::make_unique<CWallpaperCapture>(base_, [this] {
+      ticker::ScreenGeometry g = Screen(width, height);
+      g.allMonitors = allMonitors;
+      return g;
+    });
     capture = owned.get();
   }
   void SetWallpaper(const std::string& file, const std::string& style, const std::string& tile) {
@@ -64,6 +68,7 @@ class WallpaperTest : public RegistryKeyTest {
   }
 
   int width = 1024, height = 768;
+  RECT allMonitors{};
   std::unique_ptr<CWallpaperCapture> owned;  // made once base_ is known
   CWallpaperCapture* capture = nullptr;
 };
@@ -129,6 +134,47 @@ TEST_F(WallpaperTest, StretchFillsTheScreen) {
   EXPECT_EQ(image.GetPixel(200, 700), kRed);
   EXPECT_EQ(image.GetPixel(600, 10), kBlue);
   EXPECT_EQ(image.GetPixel(1023, 767), kBlue);
+}
+
+// The 64 x 48 picture (red left half, blue right half, an 8 x 8 green square at the top-left) on
+// a 1280 x 720 screen, whose shape differs from the picture's.
+TEST_F(WallpaperTest, FitFillAndSpanScaleThePictureKeepingItsShape) {
+  width = 1280;
+  height = 720;
+  // Fit: 960 x 720 at x 160, the colour beside it.
+  SetWallpaper(TestData("halves.gif"), "6", "0");
+  CDibSurface& fit = Render();
+  EXPECT_EQ(fit.GetPixel(159, 360), kTeal);
+  EXPECT_EQ(fit.GetPixel(1120, 360), kTeal);
+  EXPECT_EQ(fit.GetPixel(165, 5), kGreen);  // the square is 120 x 120 now
+  EXPECT_EQ(fit.GetPixel(165, 125), kRed);
+  EXPECT_EQ(fit.GetPixel(1115, 715), kBlue);
+  // Fill: 1280 x 960 from y -120: the top and bottom 120 rows are cut, no colour shows.
+  SetWallpaper(TestData("halves.gif"), "10", "0");
+  CDibSurface& fill = Render();
+  EXPECT_EQ(fill.GetPixel(5, 5), kGreen);  // rows 120..159 of the 160-row square
+  EXPECT_EQ(fill.GetPixel(5, 45), kRed);   // below it
+  EXPECT_EQ(fill.GetPixel(0, 719), kRed);
+  EXPECT_EQ(fill.GetPixel(1279, 0), kBlue);
+  EXPECT_EQ(fill.GetPixel(1279, 719), kBlue);
+  // Span over one monitor is fill; over a second monitor on the left of the same size the
+  // picture (2560 x 1920 from (-1280, -600)) shows its right half here: blue only.
+  SetWallpaper(TestData("halves.gif"), "22", "0");
+  EXPECT_EQ(Render().GetPixel(5, 5), kGreen);
+  allMonitors = RECT{-1280, 0, 1280, 720};
+  CDibSurface& span = Render();
+  for (POINT p : {POINT{0, 0}, POINT{640, 360}, POINT{1279, 719}}) EXPECT_EQ(span.GetPixel(p.x, p.y), kBlue);
+}
+
+// A large photograph shrunk to fit keeps its colours (shrinking averages, it does not invent).
+TEST_F(WallpaperTest, ShrunkPictureKeepsItsColours) {
+  width = 400;
+  height = 300;
+  SetWallpaper(TestData("wall800.gif"), "10", "0");
+  CDibSurface& image = Render();
+  EXPECT_EQ(image.GetPixel(200, 150), kRed);
+  EXPECT_EQ(image.GetPixel(399, 299), kRed);
+  EXPECT_TRUE(Near(image.GetPixel(1, 1), kBlue, 8));  // the 10 x 10 corner is 5 x 5 now
 }
 
 TEST_F(WallpaperTest, GifJpegAndBmpLoadAtTheirSize) {

@@ -48,6 +48,39 @@ std::string CutText(const std::string& text, std::size_t maxBytes) {
   return text.substr(0, end);
 }
 
+// The dialog a menu command has open: a visible, enabled window of this thread that the owner owns,
+// directly or through the dialog that opened it (a modal dialog disables its owner, so of a chain
+// of dialogs only the last is enabled). Null when there is none.
+HWND OpenDialog(HWND owner) {
+  auto usable = [owner](HWND w) {
+    const LONG_PTR exStyle = ::GetWindowLongPtrA(w, GWL_EXSTYLE);
+    return w && w != owner && ::IsWindowVisible(w) && ::IsWindowEnabled(w) &&
+           !(exStyle & (WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE));
+  };
+  HWND last = ::GetLastActivePopup(owner);
+  if (usable(last)) return last;
+  struct Search {
+    HWND owner;
+    decltype(usable)& usable;
+    HWND found;
+  } search{owner, usable, nullptr};
+  ::EnumThreadWindows(
+      ::GetCurrentThreadId(),
+      [](HWND w, LPARAM data) -> BOOL {
+        auto& s = *reinterpret_cast<Search*>(data);
+        if (!s.usable(w)) return TRUE;
+        for (HWND up = ::GetWindow(w, GW_OWNER); up; up = ::GetWindow(up, GW_OWNER)) {
+          if (up == s.owner) {
+            s.found = w;
+            return FALSE;
+          }
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
 }  // namespace
 
 CTrayIcon::~CTrayIcon() {
@@ -194,7 +227,13 @@ void CTrayIcon::OnIconNotification(UINT mouseMessage) {
       return;
   }
   menuOpen = false;
-  if (busy || !mouseEnabled) return;
+  if (busy) {
+    // A command's dialog is open and the menu stays shut (the tip says why); a click on the icon
+    // finds that dialog again when another window has covered it.
+    if (mouseMessage == WM_LBUTTONUP || mouseMessage == WM_RBUTTONUP) BringDialogForward();
+    return;
+  }
+  if (!mouseEnabled) return;
   const WPARAM high = static_cast<WPARAM>(userId) << 16;
   POINT cursor = {};
   ::GetCursorPos(&cursor);
@@ -225,6 +264,15 @@ void CTrayIcon::OnIconNotification(UINT mouseMessage) {
     default:
       break;
   }
+}
+
+void CTrayIcon::BringDialogForward() const {
+  HWND dialog = OpenDialog(ownerWnd);
+  if (!dialog) return;
+  if (::IsIconic(dialog)) ::ShowWindow(dialog, SW_RESTORE);
+  // Allowed while the click on the icon is handled: the shell lets the icon's program take the
+  // foreground then (as it must, for the icon's menu).
+  ::SetForegroundWindow(dialog);
 }
 
 void CTrayIcon::OnTaskbarCreated() {

@@ -1,8 +1,8 @@
 // The icon in the notification area, with its pop-up menu. The tray object has a hidden child
 // window of its own on the owner; the shell's notifications and the menu's commands arrive there.
 // Menu commands are sent on to the owner while busy is set, so a modal dialog opened by a command
-// blocks further menus (the tip says so); "TaskbarCreated" puts the icon back after the shell
-// restarts.
+// blocks further menus (the tip says so) and a click on the icon brings that dialog to the front;
+// "TaskbarCreated" puts the icon back after the shell restarts.
 #pragma once
 
 #include <windows.h>
@@ -52,6 +52,7 @@ class CTrayIcon {
   void OnIconNotification(UINT mouseMessage);
   void OnTaskbarCreated();
   void Forward(UINT mouseMessage, WPARAM wParam, LPARAM lParam);
+  void BringDialogForward() const;
 
   HWND wnd = nullptr;
   HWND ownerWnd = nullptr;

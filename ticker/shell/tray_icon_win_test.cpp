@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,8 @@ struct Seen {
 };
 std::vector<Seen> seen;
 CTrayIcon* watched = nullptr;
+// Runs inside a menu command sent to the owner, as a dialog opened by the command does.
+std::function<void()> duringCommand;
 
 LRESULT CALLBACK OwnerProc(HWND w, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == WM_COMMAND || msg == WM_LBUTTONDOWN || msg == WM_LBUTTONUP || msg == WM_RBUTTONDOWN ||
@@ -26,6 +29,7 @@ LRESULT CALLBACK OwnerProc(HWND w, UINT msg, WPARAM wParam, LPARAM lParam) {
     seen.push_back({msg, wParam, lParam, watched && watched->IsBusy(), watched ? watched->CurrentTip() : "",
                     watched ? watched->MenuCommand() : 0u});
   }
+  if (msg == WM_COMMAND && duringCommand) duringCommand();
   return ::DefWindowProcA(w, msg, wParam, lParam);
 }
 
@@ -44,6 +48,7 @@ class TrayIconTest : public ::testing::Test {
   }
   void TearDown() override {
     watched = nullptr;
+    duringCommand = nullptr;
     ::DestroyWindow(owner);
   }
   static void Pump() {
@@ -142,6 +147,48 @@ TEST_F(TrayIconTest, TaskbarCreatedPutsTheIconBackAndTellsTheOwner) {
   Pump();
   EXPECT_FALSE(tray.IsAdded());
   for (const Seen& s : seen) EXPECT_NE(s.msg, notify);
+}
+
+TEST_F(TrayIconTest, AClickWhileACommandsDialogIsOpenBringsThatDialogToTheFront) {
+  CTrayIcon tray;
+  ASSERT_TRUE(tray.Create(owner, IDR_TRAY_MENU, nullptr, true, 0));
+  auto window = [](const char* title, HWND ownedBy) {
+    return ::CreateWindowExA(0, "STATIC", title, WS_POPUP | WS_CAPTION | WS_VISIBLE, 20, 20, 200, 100,
+                             ownedBy, nullptr, nullptr, nullptr);
+  };
+  HWND front = nullptr;
+  std::string tip;
+  duringCommand = [&] {
+    // The registration dialog, with the selection dialog opened from it (modal: its owner is
+    // disabled); then another program's window covers them.
+    HWND regist = window("regist", owner);
+    HWND select = window("select", regist);
+    ::EnableWindow(regist, FALSE);
+    HWND other = window("other", nullptr);
+    ::SetForegroundWindow(other);
+    ASSERT_EQ(::GetForegroundWindow(), other);
+    ::SendMessageA(tray.Window(), CTrayIcon::kCallbackMessage, 0, WM_RBUTTONUP);
+    front = ::GetForegroundWindow();
+    tip = tray.CurrentTip();
+    EXPECT_EQ(front, select);
+    EXPECT_FALSE(tray.IsMenuOpen());
+    ::SetForegroundWindow(other);
+    ::SendMessageA(tray.Window(), CTrayIcon::kCallbackMessage, 0, WM_LBUTTONUP);
+    EXPECT_EQ(::GetForegroundWindow(), select);
+    ::DestroyWindow(other);
+    ::DestroyWindow(select);
+    ::DestroyWindow(regist);
+  };
+  ::SendMessageA(tray.Window(), WM_COMMAND, IDM_URL_SETTINGS, 0);
+  EXPECT_NE(front, nullptr);
+  EXPECT_EQ(tip, "コマンド処理中のためメニュー表示できません");
+
+  // Without a command running, a click brings nothing forward and reaches the owner as before.
+  duringCommand = nullptr;
+  seen.clear();
+  ::SendMessageA(tray.Window(), CTrayIcon::kCallbackMessage, 0, WM_LBUTTONUP);
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].msg, static_cast<UINT>(WM_LBUTTONUP));
 }
 
 }  // namespace

@@ -88,6 +88,7 @@ HWND CZelloraDlg::TickerWindow() const {
 
 void CZelloraDlg::PostToTicker(int command) {
   HWND wnd = TickerWindow();
+  // Right after the start the window may still be being made: its thread signals when it exists.
   if (!wnd && ticker && ticker->IsStarted()) wnd = ticker->WaitForWindow(2000);
   if (wnd) ::PostMessageA(wnd, WM_COMMAND, static_cast<WPARAM>(command), 0);
 }
@@ -253,18 +254,7 @@ void CZelloraDlg::RemoveTrayIcon() {
 
 void CZelloraDlg::StopTicker() {
   if (!ticker || !ticker->IsStarted()) return;
-  if (HWND wnd = TickerWindow()) {
-    // Sent with a limit: during a fetch the ticker thread reads nothing until the fetch ends.
-    DWORD_PTR ignored = 0;
-    ::SendMessageTimeoutA(wnd, WM_CLOSE, 0, 0, SMTO_NORMAL, kCloseSendMs, &ignored);
-    ::Sleep(100);
-    if (::IsWindow(wnd)) ::PostMessageA(wnd, CTickerDlg::kEndLoopMessage, 1, 0);
-  }
-  for (int check = 0; check < kFinishedChecks && !ticker->finished; ++check) {
-    if (check) ::Sleep(1000);
-  }
-  if (!ticker->finished) {
-    ticker->Terminate();
+  if (!ticker->Stop(kCloseSendMs, kTickerEndMs)) {
     // The dead thread may have held the heap's lock or a drawing surface's: nothing of this
     // process may run any more, not even the runtime's exit handlers.
     ::TerminateProcess(::GetCurrentProcess(), 0);

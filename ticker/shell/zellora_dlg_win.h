@@ -21,7 +21,8 @@ class CZelloraDlg : public win::CDialog {
   // How long WM_CLOSE may take to reach the ticker window before the shutdown goes on without
   // it (a fetch in progress holds the ticker thread).
   static constexpr DWORD kCloseSendMs = 1000;
-  static constexpr int kFinishedChecks = 5;
+  // How long the ticker thread may take to end after that.
+  static constexpr DWORD kTickerEndMs = 4000;
 
   CZelloraDlg();
   ~CZelloraDlg() override;

@@ -18,8 +18,7 @@ int main(int argc, char** argv) {
   ::GetEnvironmentVariableA("ZELLORA_PREVIEW_ROOT", rootText, sizeof rootText);
   const std::string root = rootText;
   if (which == "option") {
-    COptionDlg dlg(root);
-    dlg.companionPath = "-";  // nothing is started from here
+    COptionDlg dlg(root, "-");  // nothing is started from here
     return static_cast<int>(dlg.DoModal(nullptr));
   }
   if (which == "regist") {

@@ -1,14 +1,15 @@
 // A plain application window for the caption tests: "caption_sample.exe <title>" opens an
-// overlapped window of class "ZelloraCaptionSample" with that title. Posted messages make it act
-// on its own: WM_APP brings it to the foreground, WM_APP + 1 retitles it "<title> (wParam)",
-// WM_CLOSE ends it.
+// overlapped window of class "ZelloraCaptionSample" with that title. The window is a Unicode
+// window, as most of today's programs are: its caption holds any character. Posted messages make
+// it act on its own: WM_APP brings it to the foreground, WM_APP + 1 retitles it
+// "<title> (wParam)", WM_APP + 2 sleeps wParam milliseconds (a hung program), WM_CLOSE ends it.
 #include <windows.h>
 
 #include <string>
 
 namespace {
 
-std::string baseTitle;
+std::wstring baseTitle;
 
 LRESULT CALLBACK Proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
@@ -16,8 +17,8 @@ LRESULT CALLBACK Proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
       SetForegroundWindow(w);
       return 0;
     case WM_APP + 1: {
-      const std::string t = baseTitle + " (" + std::to_string(static_cast<int>(wp)) + ")";
-      SetWindowTextA(w, t.c_str());
+      const std::wstring t = baseTitle + L" (" + std::to_wstring(static_cast<int>(wp)) + L")";
+      SetWindowTextW(w, t.c_str());
       return 0;
     }
     case WM_APP + 2:
@@ -27,28 +28,32 @@ LRESULT CALLBACK Proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
       PostQuitMessage(0);
       return 0;
     default:
-      return DefWindowProcA(w, msg, wp, lp);
+      return DefWindowProcW(w, msg, wp, lp);
   }
 }
 
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR cmd, int) {
-  baseTitle = cmd ? cmd : "";
-  WNDCLASSA wc{};
+  const std::string narrow = cmd ? cmd : "";
+  baseTitle.assign(narrow.size(), L'\0');
+  const int n = MultiByteToWideChar(CP_ACP, 0, narrow.data(), static_cast<int>(narrow.size()), &baseTitle[0],
+                                    static_cast<int>(baseTitle.size()));
+  baseTitle.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+  WNDCLASSW wc{};
   wc.lpfnWndProc = Proc;
   wc.hInstance = inst;
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-  wc.lpszClassName = "ZelloraCaptionSample";
-  RegisterClassA(&wc);
-  HWND w = CreateWindowExA(0, wc.lpszClassName, baseTitle.c_str(), WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40,
+  wc.lpszClassName = L"ZelloraCaptionSample";
+  RegisterClassW(&wc);
+  HWND w = CreateWindowExW(0, wc.lpszClassName, baseTitle.c_str(), WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40,
                            600, 200, nullptr, nullptr, inst, nullptr);
   if (!w) return 1;
   SetForegroundWindow(w);
   MSG msg;
-  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
     TranslateMessage(&msg);
-    DispatchMessageA(&msg);
+    DispatchMessageW(&msg);
   }
   return 0;
 }
