@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 #include <stdexcept>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "support/net/page_fetch.h"
+#include "support/win/dpi.h"
 #include "ticker/common/help_dlg_win.h"
 #include "ticker/common/settings.h"
 #include "ticker/dialogs/help_texts.h"
@@ -22,6 +24,7 @@ namespace {
 constexpr UINT_PTR kEditSubclass = 1;
 constexpr UINT kTypedUrlMessage = WM_APP + 31;      // Enter went down in one of the two edits
 constexpr UINT kDownloadDoneMessage = WM_APP + 32;  // an own download has delivered
+constexpr UINT kRelayoutMessage = WM_APP + 33;      // lay out again after a DPI change
 
 std::atomic<int> downloadsRunning{0};
 
@@ -100,9 +103,12 @@ bool CUrlSelectDlg::OnInitDialog() {
   mailbox = std::make_shared<DownloadMailbox>(GetHwnd());
   FieldsToControls();
   gripPicture.LoadFromResource(GetInstance(), MAKEINTRESOURCEA(IDB_GRIP), 0xFF00FF);
+  // A per-monitor aware process gets the dialog template scaled to the monitor's DPI (its fonts
+  // and first size); the layout below is in pixels at 96 DPI and is scaled here.
+  dpi = win::DpiOfWindow(GetHwnd());
   RECT client{};
   ::GetClientRect(GetHwnd(), &client);
-  grip = url_select::GripSquare(client.right, client.bottom);
+  grip = url_select::GripSquare(client.right, client.bottom, Scaled(url_select::kGripSize));
 
   // The browser window gets its tab stop and sunken edge before it is first laid out.
   HWND frame = GetItem(IDC_SEL_BROWSER);
@@ -149,8 +155,16 @@ void CUrlSelectDlg::ShowText(int id, const std::string& text) {
   if (GetItemText(id) != text) SetItemText(id, text);
 }
 
+// True while the address edit holds something the user typed and has not navigated to yet.
+bool CUrlSelectDlg::AddressTyped() const {
+  return GetItemText(IDC_SEL_URL) != addressShown;
+}
+
 void CUrlSelectDlg::FieldsToControls() {
-  ShowText(IDC_SEL_URL, url);
+  if (GetItemText(IDC_SEL_URL) != url) {
+    SetItemText(IDC_SEL_URL, url);
+    addressShown = url;
+  }
   ShowText(IDC_SEL_REFERRER, referrer);
   ShowText(IDC_SEL_STATUS, statusText);
   ShowText(IDC_SEL_LEVEL_TEXT, levelText);
@@ -159,19 +173,48 @@ void CUrlSelectDlg::FieldsToControls() {
   }
 }
 
+int CUrlSelectDlg::Scaled(int size96) const {
+  return win::ScaleForDpi(size96, dpi);
+}
+
+// The widest line of the guide text in the guide's font, in pixels of the screen.
+int CUrlSelectDlg::GuideLineWidth() const {
+  HWND guide = GetItem(IDC_SEL_GUIDE);
+  const std::string text = GetItemText(IDC_SEL_GUIDE);
+  if (!guide || text.empty()) return 0;
+  HDC dc = ::GetDC(guide);
+  if (!dc) return 0;
+  HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageA(guide, WM_GETFONT, 0, 0)));
+  int widest = 0;
+  for (std::size_t start = 0; start < text.size();) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    SIZE line{};
+    if (::GetTextExtentPoint32A(dc, text.data() + start, static_cast<int>(end - start), &line))
+      widest = std::max(widest, static_cast<int>(line.cx));
+    start = end + 1;
+  }
+  ::SelectObject(dc, old);
+  ::ReleaseDC(guide, dc);
+  return widest;
+}
+
 void CUrlSelectDlg::LayOut() {
   RECT client{};
   ::GetClientRect(GetHwnd(), &client);
   RECT old{grip.x, grip.y, grip.Right(), grip.Bottom()};
   ::InvalidateRect(GetHwnd(), &old, TRUE);
-  for (const url_select::Box& box : url_select::Layout(client.right, client.bottom)) {
+  // The client area's size at 96 DPI is laid out, and every box is scaled back to the screen.
+  const int width96 = win::UnscaleForDpi(client.right, dpi);
+  const int height96 = win::UnscaleForDpi(client.bottom, dpi);
+  for (const url_select::Box& box : url_select::Layout(width96, height96)) {
     HWND control = GetItem(box.id);
     if (!control) continue;
-    ::MoveWindow(control, box.x, box.y, box.width, box.height, TRUE);
+    ::MoveWindow(control, Scaled(box.x), Scaled(box.y), Scaled(box.width), Scaled(box.height), TRUE);
     if (box.id == IDC_SEL_PREVIEW) ::InvalidateRect(control, nullptr, TRUE);
   }
   browser.Resize();
-  grip = url_select::GripSquare(client.right, client.bottom);
+  grip = url_select::GripSquare(client.right, client.bottom, Scaled(url_select::kGripSize));
   RECT now{grip.x, grip.y, grip.Right(), grip.Bottom()};
   // Erased first: the grip's transparent pixels show the dialog's face.
   ::InvalidateRect(GetHwnd(), &now, TRUE);
@@ -210,6 +253,7 @@ void CUrlSelectDlg::RefreshPreview() {
 
 void CUrlSelectDlg::NavigateTyped() {
   ControlsToFields();
+  addressShown = url;
   trail.lastUrl.clear();
   browser.Navigate2(url, url_select::RequestHeaders(std::string()));
 }
@@ -232,12 +276,14 @@ void CUrlSelectDlg::OnNavigateComplete(const std::string& /*navigated*/) {
 
 void CUrlSelectDlg::OnDocumentComplete(const std::string& navigated) {
   ControlsToFields();
-  url = browser.LocationUrl();
+  const std::string location = browser.LocationUrl();
+  // A page that finishes loading shows its address, unless the user has begun typing another.
+  if (!AddressTyped()) url = location;
   pageMarkup.clear();
   if (!browser.HasDocument()) {
     // Completed without a document: what the user sees is what the ticker's own download gives.
     FieldsToControls();
-    PreviewOwnDownload(url.empty() ? navigated : url);
+    PreviewOwnDownload(location.empty() ? navigated : location);
     return;
   }
   previewFromOwnDownload = false;
@@ -290,7 +336,7 @@ void CUrlSelectDlg::TakeDownloads() {
     if (downloadsPending > 0) --downloadsPending;
     if (done.navigation != navigation) continue;  // the user has gone on since
     ControlsToFields();
-    url = done.url;
+    if (!AddressTyped()) url = done.url;
     pageMarkup = std::move(done.markup);
     previewFromOwnDownload = true;
     NewsList titled;
@@ -364,7 +410,8 @@ void CUrlSelectDlg::PaintGrip(HDC dc) {
   // Keying the picture blackened its magenta pixels and made a mask of them: it is drawn through
   // that mask, so those pixels keep the dialog's face (a plain copy shows them black).
   if (gripPicture.IsValid())
-    gripPicture.Draw(dc, grip.x, grip.y, 0, 0, 0, 0, 0, 0, SRCCOPY, CDibSurface::kDrawHalftone);
+    gripPicture.Draw(dc, grip.x, grip.y, Scaled(gripPicture.GetWidth()), Scaled(gripPicture.GetHeight()), 0,
+                     0, 0, 0, SRCCOPY, CDibSurface::kDrawHalftone);
 }
 
 bool CUrlSelectDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
@@ -394,11 +441,34 @@ bool CUrlSelectDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& r
       if (!info || ::IsIconic(GetHwnd()) || !::GetWindowRect(GetHwnd(), &outer) ||
           !::GetClientRect(GetHwnd(), &inner))
         return false;
-      info->ptMinTrackSize.x = url_select::kMinClientWidth + (outer.right - outer.left) - inner.right;
-      info->ptMinTrackSize.y = url_select::kMinClientHeight + (outer.bottom - outer.top) - inner.bottom;
+      // Wide enough for the guide's longest line too (rounded up on the way to 96 DPI).
+      const int guide96 = win::UnscaleForDpi(GuideLineWidth(), dpi) + 1;
+      info->ptMinTrackSize.x =
+          Scaled(url_select::MinClientWidth(guide96)) + (outer.right - outer.left) - inner.right;
+      info->ptMinTrackSize.y =
+          Scaled(url_select::kMinClientHeight) + (outer.bottom - outer.top) - inner.bottom;
       result = 0;
       return true;
     }
+    case WM_DPICHANGED: {
+      // Moved to a monitor of another DPI (or its scale changed): the documented answer is to take
+      // the suggested rectangle, which keeps the dialog's size in proportion; the layout follows.
+      dpi = LOWORD(wParam) ? LOWORD(wParam) : win::kBaseDpi;
+      if (const auto* suggested = reinterpret_cast<const RECT*>(lParam)) {
+        ::SetWindowPos(GetHwnd(), nullptr, suggested->left, suggested->top,
+                       suggested->right - suggested->left, suggested->bottom - suggested->top,
+                       SWP_NOZORDER | SWP_NOACTIVATE);
+      }
+      LayOut();
+      // Left to the dialog manager as well: in a per-monitor (v2) process it gives the controls
+      // fonts for the new DPI and may move them, so the layout is applied once more after it.
+      ::PostMessageA(GetHwnd(), kRelayoutMessage, 0, 0);
+      return false;
+    }
+    case kRelayoutMessage:
+      LayOut();
+      result = 0;
+      return true;
     case WM_SETCURSOR:
       if (waiting > 0) {
         ::SetCursor(::LoadCursorA(nullptr, IDC_WAIT));

@@ -68,7 +68,10 @@ class CUrlSelectDlg : public win::CDialog, private win::BrowserEvents {
   void ControlsToFields();
   void FieldsToControls();
   void ShowText(int id, const std::string& text);
+  bool AddressTyped() const;
   void LayOut();
+  int Scaled(int size96) const;
+  int GuideLineWidth() const;
   void NavigateTyped();
   void TakeDownloads();
   void BeginWait();
@@ -81,7 +84,11 @@ class CUrlSelectDlg : public win::CDialog, private win::BrowserEvents {
   win::COleInit ole;
   win::CBrowserHost browser;
   url_select::NavigationTrail trail;
+  // The address the dialog itself last put into the address edit (or navigated to from it).
+  std::string addressShown;
   url_select::Box grip;
+  // The DPI of the monitor the dialog is on: the layout's pixel sizes are sizes at 96 DPI.
+  UINT dpi = 96;
   CDibSurface gripPicture;
   int waiting = 0;
   // Where the own downloads deliver; shared with their threads, which may outlive the dialog.

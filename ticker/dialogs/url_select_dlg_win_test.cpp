@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "support/win/dpi.h"
 #include "tests/test_server.h"
 #include "ticker/dialogs/test_driver_win.h"
 #include "ticker/dialogs/url_regist_dlg_res.h"
@@ -268,6 +269,49 @@ TEST_F(UrlSelectDlg, LayoutFollowsTheClientSizeAndTheGripResizes) {
   dlg.DestroyWindow();
 }
 
+TEST_F(UrlSelectDlg, OnAScaledScreenTheLayoutTheMinimumAndTheGripScaleWithTheDpi) {
+  TestSelectDlg dlg;
+  dlg.url = pageUrl;
+  ASSERT_TRUE(dlg.Create(nullptr));
+  HWND wnd = dlg.GetHwnd();
+  for (const UINT dpi : {144u, 192u, 96u}) {
+    // The window moves to a monitor of this DPI: the system suggests a rectangle of the new size.
+    RECT outer{}, client{};
+    ::GetWindowRect(wnd, &outer);
+    ::GetClientRect(wnd, &client);
+    RECT suggested{outer.left, outer.top, outer.left + win::ScaleForDpi(620, dpi) + 16,
+                   outer.top + win::ScaleForDpi(420, dpi) + 40};
+    ::SendMessageA(wnd, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+    dialog_test::Pump();  // the layout applied again after the dialog manager's own handling
+    ::GetWindowRect(wnd, &outer);
+    EXPECT_EQ(outer.right - outer.left, suggested.right - suggested.left) << dpi;
+    ::GetClientRect(wnd, &client);
+    const int w96 = win::UnscaleForDpi(client.right, dpi);
+    const int h96 = win::UnscaleForDpi(client.bottom, dpi);
+    for (const url_select::Box& box : url_select::Layout(w96, h96)) {
+      const RECT r = ChildRect(wnd, dlg.GetItem(box.id));
+      EXPECT_EQ(r.left, win::ScaleForDpi(box.x, dpi)) << dpi << " " << box.id;
+      EXPECT_EQ(r.top, win::ScaleForDpi(box.y, dpi)) << dpi << " " << box.id;
+      EXPECT_EQ(r.right - r.left, win::ScaleForDpi(box.width, dpi)) << dpi << " " << box.id;
+      EXPECT_EQ(r.bottom - r.top, win::ScaleForDpi(box.height, dpi)) << dpi << " " << box.id;
+    }
+    MINMAXINFO info{};
+    ::SendMessageA(wnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+    EXPECT_GE(info.ptMinTrackSize.x - ((outer.right - outer.left) - client.right),
+              win::ScaleForDpi(url_select::kMinClientWidth, dpi));
+    EXPECT_EQ(info.ptMinTrackSize.y - ((outer.bottom - outer.top) - client.bottom),
+              win::ScaleForDpi(url_select::kMinClientHeight, dpi));
+    // The grip's square grows with the screen and stays in the corner.
+    const int grip = win::ScaleForDpi(url_select::kGripSize, dpi);
+    POINT inGrip{client.right - grip, client.bottom - 1}, outside{client.right - grip - 1, client.bottom - 1};
+    ::ClientToScreen(wnd, &inGrip);
+    ::ClientToScreen(wnd, &outside);
+    EXPECT_EQ(::SendMessageA(wnd, WM_NCHITTEST, 0, MAKELPARAM(inGrip.x, inGrip.y)), HTBOTTOMRIGHT) << dpi;
+    EXPECT_EQ(::SendMessageA(wnd, WM_NCHITTEST, 0, MAKELPARAM(outside.x, outside.y)), HTCLIENT) << dpi;
+  }
+  dlg.DestroyWindow();
+}
+
 TEST_F(UrlSelectDlg, SelectHandsTitleUrlReferrerAndLevelToTheRegistrationDialog) {
   CUrlRegistDlg regist("HKEY_CURRENT_USER\\Software\\ZelloraTest\\UrlSelectHandOver");
   ASSERT_TRUE(regist.Create(nullptr));
@@ -362,6 +406,35 @@ TEST_F(UrlSelectDlg, StatusTextsAndTheSliderLeaveWhatTheUserTypesAlone) {
   dlg.DestroyWindow();
 }
 
+TEST_F(UrlSelectDlg, AnAddressTypedWhileThePageLoadsIsNotReplacedWhenItComes) {
+  TestSelectDlg dlg;
+  OpenOnThePage(dlg);
+  HWND edit = dlg.GetItem(IDC_SEL_URL);
+  struct Case {
+    const char* typed;   // keys pressed at the end of the address while the page loads
+    bool shownWhenDone;  // the loaded page's address replaces the edit's text
+  };
+  for (const Case& c : {Case{"", true}, Case{"?q=half", false}}) {
+    dlg.previewFromOwnDownload = false;
+    const std::string stalling = StallingPage(1);
+    dlg.PreviewOwnDownload(stalling);
+    const std::string before = dlg.GetItemText(IDC_SEL_URL);
+    ::SendMessageA(edit, EM_SETSEL, before.size(), before.size());
+    for (const char* key = c.typed; *key; ++key) ::SendMessageA(edit, WM_CHAR, static_cast<BYTE>(*key), 1);
+    ASSERT_TRUE(PumpUntil([&] { return dlg.previewFromOwnDownload; })) << c.typed;
+    const std::string expected = c.shownWhenDone ? stalling : before + c.typed;
+    EXPECT_EQ(dlg.GetItemText(IDC_SEL_URL), expected) << c.typed;
+    if (!c.shownWhenDone) {
+      DWORD from = 0, to = 0;
+      ::SendMessageA(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
+      EXPECT_EQ(from, expected.size());
+      EXPECT_EQ(to, expected.size());
+    }
+    EXPECT_EQ(dlg.pageTitle, "選択テストの頁") << c.typed;  // the preview itself is shown
+  }
+  dlg.DestroyWindow();
+}
+
 TEST_F(UrlSelectDlg, TheDialogStopsAtItsSmallestLayoutAndItsGripShowsTheFaceThrough) {
   TestSelectDlg dlg;
   OpenOnThePage(dlg);
@@ -371,9 +444,29 @@ TEST_F(UrlSelectDlg, TheDialogStopsAtItsSmallestLayoutAndItsGripShowsTheFaceThro
   ::GetClientRect(wnd, &client);
   MINMAXINFO info{};
   ::SendMessageA(wnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
-  EXPECT_EQ(info.ptMinTrackSize.x - ((outer.right - outer.left) - client.right), url_select::kMinClientWidth);
+  EXPECT_GE(info.ptMinTrackSize.x - ((outer.right - outer.left) - client.right), url_select::kMinClientWidth);
   EXPECT_EQ(info.ptMinTrackSize.y - ((outer.bottom - outer.top) - client.bottom),
             url_select::kMinClientHeight);
+  // At the smallest size the guide still shows each of its lines whole.
+  ::SetWindowPos(wnd, nullptr, 0, 0, info.ptMinTrackSize.x, info.ptMinTrackSize.y, SWP_NOMOVE | SWP_NOZORDER);
+  HWND guide = dlg.GetItem(IDC_SEL_GUIDE);
+  RECT guideBox{};
+  ::GetClientRect(guide, &guideBox);
+  const std::string guideText = dlg.GetItemText(IDC_SEL_GUIDE);
+  HDC guideDc = ::GetDC(guide);
+  HGDIOBJ oldFont = ::SelectObject(guideDc, reinterpret_cast<HFONT>(::SendMessageA(guide, WM_GETFONT, 0, 0)));
+  for (std::size_t start = 0; start < guideText.size();) {
+    std::size_t end = guideText.find('\n', start);
+    if (end == std::string::npos) end = guideText.size();
+    SIZE line{};
+    ::GetTextExtentPoint32A(guideDc, guideText.data() + start, static_cast<int>(end - start), &line);
+    EXPECT_LE(line.cx, guideBox.right) << guideText.substr(start, end - start);
+    start = end + 1;
+  }
+  ::SelectObject(guideDc, oldFont);
+  ::ReleaseDC(guide, guideDc);
+  ::GetWindowRect(wnd, &outer);
+  ::GetClientRect(wnd, &client);
 
   ::SetWindowPos(wnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
   ::UpdateWindow(wnd);

@@ -1,5 +1,6 @@
 #include "ticker/dialogs/url_select_model.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "support/net/page_lines.h"
@@ -39,8 +40,16 @@ std::vector<Box> Layout(int w, int h) {
   };
 }
 
-Box GripSquare(int width, int height) {
-  return {0, width - kGripSize, height - kGripSize, kGripSize, kGripSize};
+int MinClientWidth(int guideLineWidth) {
+  int guideWidth = 0;
+  for (const Box& box : Layout(kMinClientWidth, kMinClientHeight)) {
+    if (box.id == kGuide) guideWidth = box.width;
+  }
+  return std::max(kMinClientWidth, guideLineWidth + kMinClientWidth - guideWidth);
+}
+
+Box GripSquare(int width, int height, int size) {
+  return {0, width - size, height - size, size, size};
 }
 
 std::string RequestHeaders(const std::string& referrer) {

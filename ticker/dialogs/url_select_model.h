@@ -53,10 +53,13 @@ int PreviewHeight(int height);
 // keeps 110 pixels; the browser and the preview keep 128 and 32).
 constexpr int kMinClientWidth = 400;
 constexpr int kMinClientHeight = 300;
+// The smallest client width when the guide's longest line is guideLineWidth pixels wide: wider
+// than kMinClientWidth when that line would otherwise be cut.
+int MinClientWidth(int guideLineWidth);
 
-// The size grip: a 17 x 17 square in the lower right corner.
+// The size grip: a 17 x 17 square (at 96 DPI; size on a scaled screen) in the lower right corner.
 constexpr int kGripSize = 17;
-Box GripSquare(int width, int height);
+Box GripSquare(int width, int height, int size = kGripSize);
 inline bool InGrip(const Box& grip, int x, int y) {
   return x >= grip.x && x < grip.Right() && y >= grip.y && y < grip.Bottom();
 }

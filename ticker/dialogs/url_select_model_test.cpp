@@ -72,6 +72,18 @@ TEST(UrlSelectLayout, NoControlsOverlapFromTheSmallestSizeUpButBelowThey) {
   EXPECT_EQ(Overlapping(301, url_select::kMinClientHeight), "1011/2");
 }
 
+TEST(UrlSelectLayout, TheSmallestWidthMakesRoomForTheGuidesLongestLine) {
+  const struct {
+    int line;
+    int width;
+  } cases[] = {{0, url_select::kMinClientWidth}, {300, url_select::kMinClientWidth}, {301, 401}, {376, 476}};
+  for (const auto& c : cases) {
+    const int w = url_select::MinClientWidth(c.line);
+    EXPECT_EQ(w, c.width) << c.line;
+    EXPECT_GE(Find(url_select::Layout(w, url_select::kMinClientHeight), url_select::kGuide)->width, c.line);
+  }
+}
+
 TEST(UrlSelectLayout, GripIsTheLowerRightSquare) {
   const auto grip = url_select::GripSquare(600, 300);
   EXPECT_EQ(grip.x, 583);
