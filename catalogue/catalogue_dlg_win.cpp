@@ -15,6 +15,7 @@
 #include "catalogue/res/resource.h"
 #include "support/net/page_fetch.h"
 #include "support/system/paths_win.h"
+#include "support/text/sjis.h"
 #include "support/win/file_dialog.h"
 
 namespace {
@@ -472,20 +473,39 @@ void CCatalogueDlg::ShowFailure() {
   ::MessageBoxA(GetHwnd(), "ダウンロードできませんでした。", kMessageCaption, MB_OK | MB_ICONINFORMATION);
 }
 
-bool CCatalogueDlg::StartInstaller(const std::string& path) {
-  // The path is both the program to start and, quoted, its command line: unquoted, a path with
-  // a space ("C:\Users\ab cd\...") would have the system try "C:\Users\ab.exe" first.
-  std::string commandLine = "\"" + path + "\"";
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  if (!::CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process)) {
+void CCatalogueDlg::ShowStartFailure() {
+  ::MessageBoxA(GetHwnd(), "インストーラーを起動できませんでした。", kMessageCaption,
+                MB_OK | MB_ICONEXCLAMATION);
+}
+
+bool CCatalogueDlg::StartInstaller(const std::string& path, bool& declined) {
+  declined = false;
+  // Through the shell, not CreateProcess: an installer whose manifest asks for elevation fails
+  // CreateProcess with ERROR_ELEVATION_REQUIRED, while ShellExecuteEx shows the consent prompt
+  // for it (and opens a package that is no program, an .msi, with its handler). The shell's own
+  // error box is not wanted (SEE_MASK_FLAG_NO_UI: the catalogue says it in its words), and the
+  // installer starts in its own folder. ShellExecuteEx may hand the start to shell extensions, so
+  // its documentation asks for COM on the calling thread: the catalogue's thread initialises OLE
+  // (an apartment-threaded apartment) before its window exists.
+  const std::size_t slash = sjis::FindLastChar(path, '\\');
+  const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash);
+  SHELLEXECUTEINFOA info = {};
+  info.cbSize = sizeof info;
+  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+  info.hwnd = GetHwnd();
+  info.lpVerb = "open";
+  info.lpFile = path.c_str();
+  info.lpDirectory = folder.empty() ? nullptr : folder.c_str();
+  info.nShow = SW_SHOWNORMAL;
+  if (!::ShellExecuteExA(&info)) {
+    declined = ::GetLastError() == ERROR_CANCELLED;
     return false;
   }
-  ::WaitForInputIdle(process.hProcess, INFINITE);
-  ::CloseHandle(process.hThread);
-  ::CloseHandle(process.hProcess);
+  // No handle when the start was handed to a program that was already running.
+  if (info.hProcess) {
+    ::WaitForInputIdle(info.hProcess, kInstallerIdleMs);
+    ::CloseHandle(info.hProcess);
+  }
   return true;
 }
 
@@ -511,7 +531,8 @@ void CCatalogueDlg::DownloadOffer(const std::string& address) {
   ::EnableWindow(wnd, TRUE);
   progress.Close();
   if (ok) {
-    if (AskInstall()) StartInstaller(path);
+    bool declined = false;
+    if (AskInstall() && !StartInstaller(path, declined) && !declined) ShowStartFailure();
   } else {
     ShowFailure();
   }

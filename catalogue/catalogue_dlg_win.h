@@ -54,11 +54,17 @@ class CCatalogueDlg : public win::CDialog {
   virtual std::string ShopHost() { return catalogue::kShopHost; }
   // The save dialog, owned by owner; path in: the proposed path, out: the chosen one.
   virtual bool ChooseSavePath(HWND owner, std::string& path);
-  // The install question (true: Yes) and the failure message.
+  // The install question (true: Yes), the failure message and the message for an installer
+  // that could not be started.
   virtual bool AskInstall();
   virtual void ShowFailure();
-  // Starts the saved installer and waits until it is ready for input. False when it cannot start.
-  virtual bool StartInstaller(const std::string& path);
+  virtual void ShowStartFailure();
+  // Has the shell open the saved installer (the consent prompt for one that asks for elevation,
+  // the handler of a package that is no program) and waits, up to kInstallerIdleMs, until it is
+  // ready for input. False when it could not be started; also when the user declined the consent
+  // prompt, which is then no failure to report (declined is set).
+  virtual bool StartInstaller(const std::string& path, bool& declined);
+  static constexpr DWORD kInstallerIdleMs = 3000;
   virtual void OpenWebPage(const char* url);
 
   // Draws the page picture and the header over it into dc (painting and WM_PRINTCLIENT).

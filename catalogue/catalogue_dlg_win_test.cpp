@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <random>
 #include <string>
 #include <thread>
@@ -19,6 +20,7 @@
 #include "catalogue/download_dlg_win.h"
 #include "catalogue/res/resource.h"
 #include "support/system/paths_win.h"
+#include "tests/file_access_win.h"
 #include "tests/test_server.h"
 
 namespace {
@@ -32,7 +34,7 @@ class TestCatalogueDlg : public CCatalogueDlg {
   bool answerYes = false;
   bool realMessages = false;
   bool realSaveDialog = false;
-  int saveDialogs = 0, installQuestions = 0, failures = 0;
+  int saveDialogs = 0, installQuestions = 0, failures = 0, startFailures = 0;
   std::string proposed;
   std::vector<std::string> opened;
 
@@ -52,6 +54,10 @@ class TestCatalogueDlg : public CCatalogueDlg {
   void ShowFailure() override {
     ++failures;
     if (realMessages) CCatalogueDlg::ShowFailure();
+  }
+  void ShowStartFailure() override {
+    ++startFailures;
+    if (realMessages) CCatalogueDlg::ShowStartFailure();
   }
   void OpenWebPage(const char* url) override { opened.push_back(url); }
 
@@ -422,10 +428,16 @@ class CatalogueDownload : public HttpServerTest {
 TEST_F(CatalogueDownload, MetaDownloadSavesTheFileByteForByte) {
   const std::string bytes = RandomBytes(300000);
   server->WriteFile("setup.exe", bytes);
+  file_access::CreationWatch watch;
   Download(MetaPage("/files/setup.exe"));
   EXPECT_EQ(dlg.saveDialogs, 1);
   EXPECT_EQ(dlg.proposed, paths::JoinPath(paths::GetDesktopFolder(), "setup.exe"));
   EXPECT_EQ(TestHttpServer::ReadFile(dlg.saveAs), bytes);
+  // A program about to be started: no other user may replace it meanwhile. (The pictures'
+  // temporary files are no one else's business either.)
+  const std::map<std::string, bool> created = watch.Created();
+  ASSERT_EQ(created.count(dlg.saveAs), 1u);
+  for (const auto& file : created) EXPECT_FALSE(file.second) << file.first;
   EXPECT_EQ(dlg.installQuestions, 1);
   EXPECT_EQ(dlg.failures, 0);
 }
@@ -586,6 +598,81 @@ TEST_F(CatalogueDownload, YesStartsTheSavedInstallerFromAFolderWithASpace) {
   }
   EXPECT_EQ(ran, "\"" + dlg.saveAs + "\"");
   EXPECT_FALSE(Exists(base + "\\ab.exe.ran"));
+  EXPECT_EQ(dlg.startFailures, 0);
+}
+
+// What the probe recorded of its command line, once it ran (up to five seconds).
+std::string WaitForRun(const std::string& record) {
+  std::string ran;
+  for (int i = 0; i < 250 && ran.empty(); ++i) {
+    ran = TestHttpServer::ReadFile(record);
+    ::Sleep(20);
+  }
+  return ran;
+}
+
+TEST_F(CatalogueDownload, TheShellStartsTheInstallerAndAPackageGoesToItsHandler) {
+  // A package is no program: CreateProcess cannot start it, the shell opens it with the program
+  // its type names. The probe stands in for that program and records how it was started.
+  const std::string probe = folder + "\\handler.exe";
+  ASSERT_TRUE(::CopyFileA(
+      TestHttpServer::LocalPath(std::string(ZELLORA_BINARY_DIR) + "/catalogue/install_probe.exe").c_str(),
+      probe.c_str(), FALSE));
+  const std::string type = ".zltestpkg", progId = "ZelloraTest.Package";
+  const std::string command = "\"" + probe + "\" \"%1\"";
+  HKEY key = nullptr;
+  ASSERT_EQ(
+      ::RegCreateKeyExA(HKEY_CLASSES_ROOT, type.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+      ERROR_SUCCESS);
+  ::RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(progId.c_str()),
+                   static_cast<DWORD>(progId.size() + 1));
+  ::RegCloseKey(key);
+  ASSERT_EQ(::RegCreateKeyExA(HKEY_CLASSES_ROOT, (progId + "\\shell\\open\\command").c_str(), 0, nullptr, 0,
+                              KEY_WRITE, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  ::RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+                   static_cast<DWORD>(command.size() + 1));
+  ::RegCloseKey(key);
+  struct Unregister {
+    std::string type, progId;
+    ~Unregister() {
+      ::RegDeleteTreeA(HKEY_CLASSES_ROOT, type.c_str());
+      ::RegDeleteTreeA(HKEY_CLASSES_ROOT, progId.c_str());
+    }
+  } unregister{type, progId};
+
+  server->WriteFile("setup" + type, "a package");
+  dlg.saveAs = folder + "\\setup" + type;
+  dlg.answerYes = true;
+  Download(MetaPage("/page?file=setup" + type));
+  ASSERT_EQ(dlg.installQuestions, 1);
+  const std::string ran = WaitForRun(probe + ".ran");
+  EXPECT_NE(ran.find(dlg.saveAs), std::string::npos) << ran;
+  EXPECT_EQ(dlg.startFailures, 0);
+}
+
+TEST_F(CatalogueDownload, AnInstallerThatCannotStartIsReported) {
+  // Saved completely, but no program: the shell cannot start it, and says nothing itself.
+  server->WriteFile("setup.exe", RandomBytes(3000));
+  dlg.answerYes = true;
+  dlg.realMessages = true;
+  // (The shell's own error box would come first and hold the test up: it is asked not to show.)
+  std::string message;
+  dlg.whileShown = [&](TestCatalogueDlg& d) {
+    Watcher watcher([&message] {
+      HWND box = WaitForWindow("HOSHIRAI オンラインカタログ", 20000);
+      if (!box) return;
+      message = Text(::GetDlgItem(box, 0xFFFF));
+      ::PostMessageA(box, WM_COMMAND, IDOK, 0);
+    });
+    d.DownloadOffer(MetaPage("/page?file=setup.exe"));
+  };
+  dlg.Run();
+  EXPECT_EQ(dlg.installQuestions, 1);
+  EXPECT_EQ(dlg.failures, 0);
+  EXPECT_EQ(dlg.startFailures, 1);
+  EXPECT_EQ(message, "インストーラーを起動できませんでした。");
+  EXPECT_TRUE(Exists(dlg.saveAs)) << "the saved file stays";
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <new>
+#include <string_view>
 #include <vector>
 
 #include "catalogue/catalogue_content.h"
@@ -156,6 +157,87 @@ std::uint64_t RemainingSeconds(std::uint64_t remaining, std::uint64_t rate) {
   return s < 1 ? 1 : s;
 }
 
+namespace {
+
+bool IsNameByte(unsigned char c) {
+  if (c < 0x20 || c == 0x7F) return false;
+  // Reserved by Windows file names, and "%", which the save path's expansion would act on.
+  return std::string_view("<>:\"/\\|?*%").find(static_cast<char>(c)) == std::string_view::npos;
+}
+
+// CON, PRN, AUX, NUL, COM1-COM9 and LPT1-LPT9 name devices whatever the extension.
+bool IsDeviceName(std::string_view name) {
+  const std::size_t dot = sjis::FindChar(name, '.');
+  const std::string stem = sjis::ToUpper(sjis::TrimRight(name.substr(0, dot)));
+  if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL") return true;
+  return stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) &&
+         stem[3] >= '1' && stem[3] <= '9';
+}
+
+// The longest start of text of at most maxBytes bytes that ends on a character boundary.
+std::string_view CutToBytes(std::string_view text, std::size_t maxBytes) {
+  std::size_t end = 0;
+  while (end < text.size()) {
+    const std::size_t next = sjis::NextChar(text, end);
+    if (next > maxBytes) break;
+    end = next;
+  }
+  return text.substr(0, end);
+}
+
+std::string TrimDotsAndSpaces(std::string_view name, bool front) {
+  std::size_t begin = 0, end = name.size();
+  if (front) {
+    while (begin < end && (name[begin] == '.' || name[begin] == ' ')) ++begin;
+  }
+  // Trail bytes are never '.' or ' ', so the last byte of a double-byte character is never cut.
+  while (end > begin && (name[end - 1] == '.' || name[end - 1] == ' ')) --end;
+  return std::string(name.substr(begin, end - begin));
+}
+
+}  // namespace
+
+std::string ProposedFileName(const std::string& address) {
+  std::string_view rest(address);
+  rest = rest.substr(0, sjis::FindChar(rest, '#'));
+  rest = rest.substr(0, sjis::FindChar(rest, '?'));
+  // The path starts after the host: "http://host" alone has an empty one.
+  const std::size_t scheme = sjis::Find(rest, "://");
+  if (scheme != std::string_view::npos) {
+    const std::size_t path = sjis::FindChar(rest, '/', scheme + 3);
+    rest = path == std::string_view::npos ? std::string_view() : rest.substr(path);
+  }
+  const std::size_t slash = sjis::FindLastChar(rest, '/');
+  if (slash != std::string_view::npos) rest = rest.substr(slash + 1);
+
+  std::string kept;
+  for (std::size_t i = 0; i < rest.size();) {
+    const std::size_t length = sjis::CharLength(rest, i);
+    // A double-byte character is kept whole (its trail byte may be '\\' or '|'); a lone lead byte
+    // at the end is no character.
+    if (length == 2) {
+      kept.append(rest, i, 2);
+    } else if (!sjis::IsLeadByte(rest[i]) && IsNameByte(static_cast<unsigned char>(rest[i]))) {
+      kept.push_back(rest[i]);
+    }
+    i += length;
+  }
+  std::string name = TrimDotsAndSpaces(kept, true);
+  if (IsDeviceName(name)) name.insert(0, "_");
+  if (name.size() > kMaxProposedNameBytes) {
+    const std::size_t dot = sjis::FindLastChar(name, '.');
+    const std::string extension = dot == std::string::npos ? std::string() : name.substr(dot);
+    if (extension.size() < kMaxProposedNameBytes / 2) {
+      name = TrimDotsAndSpaces(CutToBytes(name.substr(0, dot), kMaxProposedNameBytes - extension.size()),
+                               false) +
+             extension;
+    } else {
+      name = TrimDotsAndSpaces(CutToBytes(name, kMaxProposedNameBytes), false);
+    }
+  }
+  return name.empty() ? std::string(kFallbackFileName) : name;
+}
+
 int TransferFile(DownloadHost& host, const std::string& address, std::string& path) {
   if (!host.OpenFile(address)) return 0;
   std::uint64_t length = 0;
@@ -163,8 +245,7 @@ int TransferFile(DownloadHost& host, const std::string& address, std::string& pa
     host.CloseFile();
     return 0;
   }
-  const std::size_t slash = sjis::FindLastChar(address, '/');
-  const std::string fileName = slash == std::string::npos ? address : address.substr(slash + 1);
+  const std::string fileName = ProposedFileName(address);
   std::string chosen = paths::JoinPath(host.DesktopFolder(), fileName);
   if (!host.ChooseSavePath(chosen)) {
     host.CloseFile();

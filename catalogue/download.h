@@ -72,6 +72,16 @@ int FollowLinkPage(DownloadHost& host, const std::string& link, const std::strin
 // saved; 0 otherwise, and then a partly written file is deleted.
 int TransferFile(DownloadHost& host, const std::string& address, std::string& path);
 
+// The file name proposed in the save dialog for the file at address, which comes from a web
+// page: the last segment of the address's path (no query, no fragment, nothing decoded), without
+// the characters a Windows file name cannot hold, without "%" (the save path goes through macro
+// and environment expansion), without leading dots and spaces and trailing dots and spaces; a
+// device name ("NUL.exe") gets a "_" in front; cut on a character boundary to at most
+// kMaxProposedNameBytes keeping its extension; kFallbackFileName when nothing is left.
+std::string ProposedFileName(const std::string& address);
+constexpr char kFallbackFileName[] = "setup.exe";
+constexpr std::size_t kMaxProposedNameBytes = 100;
+
 constexpr std::size_t kTransferBlockBytes = 4096;
 // The rate assumed until a whole second has passed.
 constexpr std::uint64_t kInitialRate = 1024;

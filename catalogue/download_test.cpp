@@ -382,6 +382,64 @@ TEST_F(Transfer, TheChosenPathIsWhereTheFileGoes) {
   EXPECT_EQ(host.disk["D:\\keep\\mine.exe"], "x");
 }
 
+TEST(ProposedFileName, OnlyASafeNameFromTheLastSegmentOfThePath) {
+  const struct {
+    const char* address;
+    const char* name;
+  } cases[] = {
+      {"http://files.test/dir/setup.exe", "setup.exe"},
+      {"setup.exe", "setup.exe"},
+      // A query or fragment is not part of the name, however many slashes it holds.
+      {"http://files.test/get.cgi?file=../../x.exe", "get.cgi"},
+      {"http://files.test/tool.exe#../../y.exe", "tool.exe"},
+      {"http://files.test/dl/?name=tool.exe", "setup.exe"},
+      // An empty last segment, or no path at all.
+      {"http://files.test/dir/", "setup.exe"},
+      {"http://files.test", "setup.exe"},
+      {"", "setup.exe"},
+      // Separators and what Windows refuses in a name go; nothing leads out of the folder.
+      {"http://files.test/..\\..\\Startup\\x.exe", "Startupx.exe"},
+      {"http://files.test/a/..", "setup.exe"},
+      {"http://files.test/...exe", "exe"},
+      {"http://files.test/C:x.exe", "Cx.exe"},
+      {"http://files.test/a<b>c\"d|e*f.exe", "abcdef.exe"},
+      {"http://files.test/tab\there.exe", "tabhere.exe"},
+      // No macro or environment variable survives to be expanded, and nothing is decoded.
+      {"http://files.test/%APPDATA%\\Microsoft\\x.exe", "APPDATAMicrosoftx.exe"},
+      {"http://files.test/%2e%2e%5cx.exe", "2e2e5cx.exe"},
+      // Trailing dots and spaces, which Windows would drop, go; device names are made harmless.
+      {"http://files.test/setup.exe. . ", "setup.exe"},
+      {"http://files.test/NUL.exe", "_NUL.exe"},
+      {"http://files.test/com1", "_com1"},
+      {"http://files.test/console.exe", "console.exe"},
+      // Japanese names keep their characters, trail bytes that look like a backslash included.
+      {"http://files.test/表示ソフト.exe", "表示ソフト.exe"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ProposedFileName(c.address), c.name) << c.address;
+
+  // A lone lead byte at the end is no character.
+  EXPECT_EQ(ProposedFileName(std::string("http://files.test/a.exe\x82")), "a.exe");
+
+  // A 300-byte name is cut to 100 bytes between characters and keeps its extension.
+  std::string japanese;
+  for (int i = 0; i < 149; ++i) japanese += "表";
+  const std::string cut = ProposedFileName("http://files.test/a" + japanese + ".exe");
+  EXPECT_EQ(cut.size(), 99u);  // "a", 47 characters of two bytes, ".exe"
+  EXPECT_EQ(cut, "a" + japanese.substr(0, 94) + ".exe");
+  EXPECT_EQ(ProposedFileName("http://files.test/" + std::string(300, 'n') + ".msi"),
+            std::string(96, 'n') + ".msi");
+  // An "extension" too long to keep is cut with the rest.
+  EXPECT_EQ(ProposedFileName("http://files.test/x." + std::string(300, 'e')), "x." + std::string(98, 'e'));
+}
+
+TEST_F(Transfer, TheProposedPathAndTheStatusUseTheSafeName) {
+  const std::string address = "http://files.test/%TEMP%\\..\\evil.exe?x=1";
+  host.files[address].bytes = "x";
+  EXPECT_EQ(Run(address), 1);
+  EXPECT_EQ(host.proposed, "C:\\Users\\ab cd\\Desktop\\TEMP..evil.exe");
+  EXPECT_EQ(host.statuses, std::vector<std::string>{"ダウンロードしています．．．\nTEMP..evil.exe"});
+}
+
 TEST(Content, EightRecordsOfWhichFiveAreReachable) {
   ASSERT_EQ(CataloguePageRecords(), 8u);
   const int pictures[] = {137, 140, 138, 139, 149, 142, 141, 143};

@@ -26,7 +26,7 @@ if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
 endif()
 
 # The folders that hold the project's own sources.
-set(ZELLORA_CODE_DIRS support ticker companion catalogue tools tests)
+set(ZELLORA_CODE_DIRS support ticker companion catalogue installer tools tests)
 
 add_library(zellora_flags INTERFACE)
 target_compile_options(zellora_flags INTERFACE

@@ -20,12 +20,13 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
 packages=(
-  build-essential cmake ninja-build ccache pkg-config git python3 python3-feedparser openssl locales
-  googletest libgtest-dev libgmock-dev libbenchmark-dev libcurl4-openssl-dev
+  build-essential cmake ninja-build ccache pkg-config git python3 python3-feedparser openssl locales nodejs
+  googletest libgtest-dev libgmock-dev libbenchmark-dev libcurl4-openssl-dev nlohmann-json3-dev
   clang clang-format clang-tidy libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix mingw-w64-tools
   wine wine64 libwine fonts-wine libgnutls30
   xvfb xauth xdotool x11-apps imagemagick fonts-ipafont-gothic fonts-ipafont-mincho nsis
+  chromium
 )
 
 as_root() {
@@ -69,7 +70,7 @@ build() {  # build <preset>
   cmake --build "build/$1" -j "$jobs"
 }
 
-code_dirs=(support ticker companion catalogue tools tests)
+code_dirs=(support ticker companion catalogue installer tools tests)
 
 # Each stage's start; at the end, also after a failure, one table of the stages' durations.
 stage_names=()

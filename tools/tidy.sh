@@ -14,7 +14,7 @@
 # tools/tidy_db.py says what the key holds): a file is analysed again when its copy, a header it
 # includes, its compile command, .clang-tidy or clang-tidy changed, and a cached warning is
 # reported again. Deleting the folder empties the cache.
-#   tools/tidy.sh [file...]     default: every .cpp under support ticker companion catalogue tools
+#   tools/tidy.sh [file...]     default: every .cpp under support ticker companion catalogue installer tools
 #                               tests but the fuzz targets; TIDY_JOBS files at a time (nproc)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -23,7 +23,7 @@ native=build/fuzz
 win=build/win64
 tidy=$win/tidy
 jobs=${TIDY_JOBS:-$(nproc)}
-code_dirs=(support ticker companion catalogue tools tests)
+code_dirs=(support ticker companion catalogue installer tools tests)
 
 for db in "$native/compile_commands.json" "$win/compile_commands.json"; do
   [ -f "$db" ] || { echo "== no $db (cmake --preset fuzz / win64 first)"; exit 1; }

@@ -1,6 +1,5 @@
 #include "companion/app/auto_proxy_win.h"
 
-#include <cstdlib>
 #include <new>
 #include <string>
 
@@ -38,6 +37,8 @@ HRESULT ReadTexts(const DISPPARAMS* params, std::string (&texts)[3], UINT* argEr
   if (params->cArgs != 3) return DISP_E_BADPARAMCOUNT;
   for (unsigned i = 0; i < 3; ++i) {
     const VARIANT* arg = win::DispatchArgument(params, i);
+    // A caller in the same process can count three arguments and pass no array.
+    if (!arg) return DISP_E_BADPARAMCOUNT;
     if (win::VariantToAnsi(*arg, texts[i])) continue;
     if (arg->vt == VT_NULL ||
         (arg->vt == (VT_BYREF | VT_VARIANT) && arg->pvarVal && arg->pvarVal->vt == VT_NULL))
@@ -141,9 +142,7 @@ void CZellmateDlgAutoProxy::TestProc() {
 void CZellmateDlgAutoProxy::AddURL(const std::string& title, const std::string& url,
                                    const std::string& referrer) {
   CRegistry root(ticker_link::kRootPath);
-  AddOptions options;
-  options.useListLock = std::getenv(kUnlockedListSwitch) == nullptr;
-  zellmate::AddURL(root, ticker_link::SystemTickerAddress(), title, url, referrer, options);
+  zellmate::AddURL(root, ticker_link::SystemTickerAddress(), title, url, referrer, AppAddOptions());
   EndDialog();
 }
 

@@ -127,6 +127,9 @@ TEST_F(AutoProxy, MalformedCallsAreRefusedBeforeAnythingIsDone) {
   EXPECT_EQ(Invoke(zellmate::kDispAddURL, args[0].Get(), 3, 0, &bad), DISP_E_TYPEMISMATCH);
   EXPECT_EQ(bad, 1u);
   args[1].Get()->vt = VT_EMPTY;
+  // Three arguments counted without an array to hold them.
+  EXPECT_EQ(Invoke(zellmate::kDispAddURL, nullptr, 3), DISP_E_BADPARAMCOUNT);
+  EXPECT_EQ(Invoke(zellmate::kDispSendURL, nullptr, 3), DISP_E_BADPARAMCOUNT);
   DISPPARAMS none = {nullptr, nullptr, 0, 0};
   EXPECT_EQ(proxy->Invoke(zellmate::kDispTestProc, IID_IDispatch, 0, DISPATCH_METHOD, &none, nullptr, nullptr,
                           nullptr),

@@ -1,8 +1,11 @@
 #include "companion/app/zellmate_app_win.h"
 
+#include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "companion/app/auto_proxy_win.h"
+#include "companion/app/native_host_win.h"
 #include "companion/app/registration.h"
 #include "companion/app/start_mode.h"
 #include "companion/app/zellmate_dlg_win.h"
@@ -20,6 +23,7 @@ struct AppState {
   // False in a process the COM runtime started: it ends when its last object is gone.
   bool userControl = true;
   long locks = 0;
+  AddOptions addOptions;
 };
 AppState g_app;
 
@@ -77,7 +81,17 @@ CZellmateDlg* MainDialog() {
   return g_app.mainDialog;
 }
 
-int RunZellmate(HINSTANCE instance) {
+const AddOptions& AppAddOptions() {
+  return g_app.addOptions;
+}
+
+int RunZellmate(HINSTANCE instance, const AddOptions& addOptions) {
+  g_app.addOptions = addOptions;
+  // A browser's start: the host needs neither OLE nor a window, and must never show a message box.
+  // The C runtime has split the command line by the system's rules (a quoted manifest path).
+  const std::vector<std::string> args(__argv + (__argc > 0 ? 1 : 0), __argv + __argc);
+  const native_host::Caller caller = native_host::IdentifyCaller(args);
+  if (caller != native_host::Caller::kNone) return native_host::RunNativeHost(caller, addOptions);
   win::COleInit ole;
   if (!ole.Ok()) {
     ShowOleFailure(instance);

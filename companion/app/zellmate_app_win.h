@@ -4,12 +4,15 @@
 
 #include <windows.h>
 
+#include "companion/app/hand_over.h"
+
 namespace zellmate {
 
 class CZellmateDlg;
 
-// The whole program; returns its exit code.
-int RunZellmate(HINSTANCE instance);
+// The whole program; returns its exit code. addOptions are what every AddURL of this process
+// uses: the program passes the defaults, only a test build passes others.
+int RunZellmate(HINSTANCE instance, const AddOptions& addOptions = {});
 
 // The application lock: the server process stays while an object or a client's LockServer holds
 // it. When the last one goes in a process the user did not start, the main window is destroyed,
@@ -20,8 +23,7 @@ void UnlockApp();
 // The main window of a running automation server; null when there is none.
 CZellmateDlg* MainDialog();
 
-// Environment switch for the test that proves the list lock is needed: set, AddURL rewrites the
-// list without it.
-constexpr const char kUnlockedListSwitch[] = "ZELLORA_TEST_UNLOCKED_LIST";
+// The AddURL options RunZellmate was given.
+const AddOptions& AppAddOptions();
 
 }  // namespace zellmate

@@ -39,11 +39,12 @@ bool WriteAll(HANDLE file, const void* bytes, std::size_t count) {
   return true;
 }
 
-HANDLE CreateForWriting(const std::string& path, DWORD disposition) {
+HANDLE CreateForWriting(const std::string& path, DWORD disposition, FileAccess access) {
   if (path.empty() || path.size() >= kMaxPath) return INVALID_HANDLE_VALUE;
   EveryoneSecurity security;
-  return CreateFileA(path.c_str(), GENERIC_WRITE, 0, security.Attributes(), disposition,
-                     FILE_ATTRIBUTE_ARCHIVE, nullptr);
+  SECURITY_ATTRIBUTES* attributes = access == FileAccess::kAllUsers ? security.Attributes() : nullptr;
+  return CreateFileA(path.c_str(), GENERIC_WRITE, 0, attributes, disposition, FILE_ATTRIBUTE_ARCHIVE,
+                     nullptr);
 }
 
 std::uint64_t Join64(DWORD high, DWORD low) {
@@ -77,17 +78,17 @@ EveryoneSecurity::EveryoneSecurity() {
   ok_ = true;
 }
 
-bool WriteNewFile(const std::string& path, const void* bytes, std::size_t count) {
+bool WriteNewFile(const std::string& path, const void* bytes, std::size_t count, FileAccess access) {
   std::string clean = path;
   if (!CleanPath(clean)) return false;
-  FileHandle file(CreateForWriting(clean, CREATE_ALWAYS));
+  FileHandle file(CreateForWriting(clean, CREATE_ALWAYS, access));
   return file.Valid() && WriteAll(file.Get(), bytes, count);
 }
 
-bool AppendToFile(const std::string& path, const void* bytes, std::size_t count) {
+bool AppendToFile(const std::string& path, const void* bytes, std::size_t count, FileAccess access) {
   std::string clean = path;
   if (!CleanPath(clean)) return false;
-  FileHandle file(CreateForWriting(clean, OPEN_ALWAYS));
+  FileHandle file(CreateForWriting(clean, OPEN_ALWAYS, access));
   if (!file.Valid()) return false;
   LARGE_INTEGER zero{};
   if (!SetFilePointerEx(file.Get(), zero, nullptr, FILE_END)) return false;
@@ -95,8 +96,8 @@ bool AppendToFile(const std::string& path, const void* bytes, std::size_t count)
 }
 
 bool WriteNewFile2(const std::string& path, const void* bytes1, std::size_t count1, const void* bytes2,
-                   std::size_t count2) {
-  FileHandle file(CreateForWriting(path, CREATE_ALWAYS));
+                   std::size_t count2, FileAccess access) {
+  FileHandle file(CreateForWriting(path, CREATE_ALWAYS, access));
   return file.Valid() && WriteAll(file.Get(), bytes1, count1) && WriteAll(file.Get(), bytes2, count2);
 }
 

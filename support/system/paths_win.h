@@ -51,13 +51,21 @@ class EveryoneSecurity {
   alignas(DWORD) unsigned char sid_[1200]{};
 };
 
-// Writes a new file (replacing any old one) that every user may use. count 0 writes nothing.
-bool WriteNewFile(const std::string& path, const void* bytes, std::size_t count);
+// Who may use a file the writers below create. kDefault: the security its folder gives it (its
+// creator, and whom the folder lets in). kAllUsers: every user of the machine (EveryoneSecurity),
+// for a file that users share; never for a file another user must not be able to replace, such
+// as a program that is about to be started. An existing file keeps its security.
+enum class FileAccess { kDefault, kAllUsers };
+
+// Writes a new file (replacing any old one). count 0 writes nothing.
+bool WriteNewFile(const std::string& path, const void* bytes, std::size_t count,
+                  FileAccess access = FileAccess::kDefault);
 // Appends to the file, creating it when missing.
-bool AppendToFile(const std::string& path, const void* bytes, std::size_t count);
+bool AppendToFile(const std::string& path, const void* bytes, std::size_t count,
+                  FileAccess access = FileAccess::kDefault);
 // Two blocks, one after the other, into a new file; the path is taken as given.
 bool WriteNewFile2(const std::string& path, const void* bytes1, std::size_t count1, const void* bytes2,
-                   std::size_t count2);
+                   std::size_t count2, FileAccess access = FileAccess::kDefault);
 
 // Deletes the file; false when it cannot (a missing file included).
 bool RemoveFile(const std::string& path);

@@ -3,9 +3,11 @@
 #include <aclapi.h>
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 
 #include "support/text/sjis.h"
+#include "tests/file_access_win.h"
 
 namespace {
 
@@ -207,6 +209,25 @@ TEST(FilesWin, WriteAppendSizeTimesAndRemove) {
   EXPECT_FALSE(paths::RemoveFile(two));
   EXPECT_TRUE(paths::RemoveFile(path));
   EXPECT_TRUE(paths::RemoveFile(appended));
+}
+
+TEST(FilesWin, OnlyFilesMeantForAllUsersLetEveryoneWrite) {
+  ScratchFolder scratch("access");
+  const std::string own = scratch.Path() + "\\own", shared = scratch.Path() + "\\shared";
+  file_access::CreationWatch watch;
+  ASSERT_TRUE(paths::WriteNewFile(own + "1", "x", 1));
+  ASSERT_TRUE(paths::AppendToFile(own + "2", "x", 1));
+  ASSERT_TRUE(paths::WriteNewFile2(own + "3", "x", 1, "y", 1));
+  ASSERT_TRUE(paths::WriteNewFile(shared + "1", "x", 1, paths::FileAccess::kAllUsers));
+  ASSERT_TRUE(paths::AppendToFile(shared + "2", "x", 1, paths::FileAccess::kAllUsers));
+  ASSERT_TRUE(paths::WriteNewFile2(shared + "3", "x", 1, "y", 1, paths::FileAccess::kAllUsers));
+  const std::map<std::string, bool> created = watch.Created();
+  for (const char* n : {"1", "2", "3"}) {
+    ASSERT_EQ(created.count(own + n), 1u) << n;
+    EXPECT_FALSE(created.at(own + n)) << n;
+    ASSERT_EQ(created.count(shared + n), 1u) << n;
+    EXPECT_TRUE(created.at(shared + n)) << n;
+  }
 }
 
 TEST(FilesWin, StatusAndDirectories) {

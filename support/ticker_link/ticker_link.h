@@ -32,6 +32,15 @@ constexpr int kRelayCommandFirst = kShowSlotCommandFirst;
 constexpr int kOpenHeadlineCommandFirst = 12000;
 constexpr int kOpenHeadlineCommandLast = 12999;
 
+// A registered window message (RegisterWindowMessageA of this name) that a second start of the
+// ticker sends to the running one's main window: "show your tray icon's balloon". The main
+// window answers kShowItselfAnswer while it runs on, 0 once it is ending.
+constexpr const char kShowItselfMessage[] = "Zellora.ShowItself";
+constexpr long kShowItselfAnswer = 0x5A4C;
+
+// The lock a ticker holds for its whole run: one ticker per session (a "Local\\" mutex).
+constexpr const char kInstanceLockName[] = "Local\\Zellora.Ticker";
+
 // The command that shows slot (0-31).
 constexpr int ShowSlotCommand(int slot) {
   return kShowSlotCommandFirst + slot;

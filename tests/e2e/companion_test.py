@@ -355,15 +355,16 @@ class CompanionTest(unittest.TestCase):
         tag = "locked" if locked else "unlocked"
         stop = self.env.tmp_dir / f"stop-{tag}"
         if not locked:
-            os.environ["ZELLORA_TEST_UNLOCKED_LIST"] = "1"
-        try:
-            rewriter = self.env.start(self.probe, "rewrite", win_path(stop), *([] if locked else ["unlocked"]))
-            clients = [self.env.start("cscript", "//nologo",
-                                      self.client("AddURL", f"頁{n:02d}", f"http://127.0.0.1/p{n}", "",
-                                                  name=f"add-{tag}-{n}.js", attempts=90))
-                       for n in range(20)]
-        finally:
-            os.environ.pop("ZELLORA_TEST_UNLOCKED_LIST", None)
+            # The test build of the server without the lock serves this run's clients; the
+            # shipped program has no switch for it.
+            self.register(self.exe.parent / "zellmate_unlocked.exe")
+            self.addCleanup(self.register, self.exe)
+            self.addCleanup(self.env.kill_leftovers, "zellmate_unlocked.exe")
+        rewriter = self.env.start(self.probe, "rewrite", win_path(stop), *([] if locked else ["unlocked"]))
+        clients = [self.env.start("cscript", "//nologo",
+                                  self.client("AddURL", f"頁{n:02d}", f"http://127.0.0.1/p{n}", "",
+                                              name=f"add-{tag}-{n}.js", attempts=90))
+                   for n in range(20)]
         codes = [c.wait(180) for c in clients]
         stop.touch()
         self.assertEqual(rewriter.wait(30), 0)

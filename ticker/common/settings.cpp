@@ -124,6 +124,9 @@ bool ApplyFirstRunDefaults(const char* root) {
   reg.WriteString(slot.c_str(), url_list::kUrlValue, kDefaultUrl);
   reg.WriteNumber(slot.c_str(), url_list::kLevelValue, kDefaultLevel);
   reg.WriteNumber(kOptionKey, kRegExplorer, 1);
+  // A new installation starts with the bar; an installation from before this value was written
+  // keeps what its readers make of a missing "Howto".
+  reg.WriteNumber(kOptionKey, kHowto, kModeBar);
   reg.WriteNumber("", kSetup, 1);
   reg.WriteNumber("", kOnline, 1);
   return true;

@@ -96,8 +96,8 @@ std::string ReadHomeId(const char* root = ticker_link::kRootPath);
 bool WriteHomeId(const std::string& id, const char* root = ticker_link::kRootPath);
 
 // The first-run defaults: when "bSetup" does not exist, writes the first URL-list slot ("Title",
-// "URL", "Filter"), then "bRegExplorer", "bSetup" and "bOnline". Returns true when it wrote them
-// (write failures are ignored: readers fall back to their defaults).
+// "URL", "Filter"), then "bRegExplorer", "Howto" (the bar), "bSetup" and "bOnline". Returns true
+// when it wrote them (write failures are ignored: readers fall back to their defaults).
 bool ApplyFirstRunDefaults(const char* root = ticker_link::kRootPath);
 
 // The entry the first run puts into the URL list.

@@ -94,9 +94,12 @@ TEST_F(SettingsTest, FirstRunWritesTheDefaultsOnceOnly) {
   EXPECT_EQ(Number("Option", "bRegExplorer"), 1);
   EXPECT_EQ(Number("", "bSetup"), 1);
   EXPECT_EQ(Number("", "bOnline"), 1);
+  // A new installation shows the bar, whatever the readers make of a missing "Howto".
+  EXPECT_EQ(Number("Option", "Howto"), settings::kModeBar);
+  EXPECT_EQ(settings::ReadTickerSettings(root.c_str()).howto, settings::kModeBar);
   // Nothing else: every other setting is left to its readers' defaults.
-  for (const char* value : {"Howto", "Order", "loopCount", "Sleep", "Speed", "DeskPer", "bProxyAuth",
-                            "ProxyUser", "ProxyPassword"}) {
+  for (const char* value :
+       {"Order", "loopCount", "Sleep", "Speed", "DeskPer", "bProxyAuth", "ProxyUser", "ProxyPassword"}) {
     EXPECT_FALSE(Exists("Option", value)) << value;
   }
   EXPECT_FALSE(Exists("", "homeId"));
@@ -110,6 +113,11 @@ TEST_F(SettingsTest, FirstRunWritesTheDefaultsOnceOnly) {
   EXPECT_FALSE(settings::ApplyFirstRunDefaults(root.c_str()));
   EXPECT_FALSE(Exists("URL_List", ""));
   EXPECT_EQ(Number("", "bOnline"), 0);
+  // An installation that has no "Howto" keeps the readers' default, the desktop strip.
+  ASSERT_TRUE(reg.DeleteValue("Option", "Howto"));
+  EXPECT_FALSE(settings::ApplyFirstRunDefaults(root.c_str()));
+  EXPECT_FALSE(Exists("Option", "Howto"));
+  EXPECT_EQ(settings::ReadTickerSettings(root.c_str()).howto, settings::kModeDesktop);
 
   // Only the existence of "bSetup" counts, not its value.
   ASSERT_TRUE(reg.DeleteKey(""));

@@ -32,25 +32,38 @@ int Uninstall(AppHost& host, const char* root) {
   return asked;
 }
 
+bool TakeInstance(AppHost& host) {
+  // Once taken, the lock is kept; a window that exists without answering belongs to a ticker that
+  // is ending (its main thread waits for its ticker thread) or hangs: it is waited for, never
+  // joined by a second bar and tray icon.
+  bool claimed = false;
+  const unsigned long long deadline = host.NowMs() + kInstanceWaitMs;
+  for (;;) {
+    if (!claimed) claimed = host.ClaimInstance();
+    if (host.Ticker().IsRunning()) {
+      if (host.AskTickerToShowItself()) return false;
+    } else if (claimed) {
+      return true;
+    }
+    if (host.NowMs() >= deadline) return false;
+    host.Sleep(kInstanceStepMs);
+  }
+}
+
 int RunApplication(AppHost& host, const char* root) {
   if (!host.InitSockets()) {
     host.ReportSocketFailure();
     return 1;
   }
   host.InitControlHosting();
-  switch (EvaluateCommandLine(host.CommandLine())) {
-    case CommandSwitch::kRegist:
-      // The same defaults a plain start applies; the switch stays accepted.
-      settings::ApplyFirstRunDefaults(root);
-      break;
-    case CommandSwitch::kUnregist:
-      Uninstall(host, root);
-      return 0;
-    case CommandSwitch::kNone:
-      break;
+  if (EvaluateCommandLine(host.CommandLine()) == CommandSwitch::kUnregist) {
+    Uninstall(host, root);
+    return 0;
   }
-  settings::ApplyFirstRunDefaults(root);
-  return host.RunMainWindow() ? 0 : 1;
+  if (!TakeInstance(host)) return 0;
+  // "/REGIST" asks for the same defaults a plain start applies; the switch stays accepted.
+  const bool firstRun = settings::ApplyFirstRunDefaults(root);
+  return host.RunMainWindow(firstRun) ? 0 : 1;
 }
 
 }  // namespace startup

@@ -47,6 +47,16 @@ class FakeHost : public startup::AppHost, public ticker_link::TickerAddress {
   std::vector<int> posted;
   std::vector<unsigned> sleeps;
   bool setupAtWindow = false;
+  bool firstRunAtWindow = false;
+
+  // Another ticker of the session: its lock (held for so many more sleeps, -1 for ever), whether
+  // its window answers, and after how many sleeps its window appears (a ticker still starting)
+  // or goes (one that is ending); -1: never.
+  int lockHeldSleeps = 0;
+  bool answers = false;
+  int windowAppearsAfter = -1;
+  int windowGoesAfter = -1;
+  int asked = 0;
 
   bool InitSockets() override {
     calls.push_back("sockets");
@@ -59,11 +69,29 @@ class FakeHost : public startup::AppHost, public ticker_link::TickerAddress {
     return commandLine;
   }
   ticker_link::TickerAddress& Ticker() override { return *this; }
-  void Sleep(unsigned ms) override { sleeps.push_back(ms); }
-  bool RunMainWindow() override {
+  void Sleep(unsigned ms) override {
+    sleeps.push_back(ms);
+    const int n = static_cast<int>(sleeps.size());
+    if (n == windowAppearsAfter) runningTickers = 1;
+    if (n == windowGoesAfter) runningTickers = 0;
+  }
+  unsigned long long NowMs() override {
+    unsigned long long ms = 0;
+    for (unsigned slept : sleeps) ms += slept;
+    return ms;
+  }
+  bool ClaimInstance() override {
+    return lockHeldSleeps >= 0 && static_cast<int>(sleeps.size()) >= lockHeldSleeps;
+  }
+  bool AskTickerToShowItself() override {
+    ++asked;
+    return runningTickers > 0 && answers;
+  }
+  bool RunMainWindow(bool firstRun) override {
     calls.push_back("window");
     CRegistry reg(root.c_str());
     setupAtWindow = reg.ValueExists("", "bSetup");
+    firstRunAtWindow = firstRun;
     return windowWorks;
   }
   bool IsRunning() override { return runningTickers > 0; }
@@ -110,8 +138,86 @@ TEST_F(StartupTest, NormalStartEnsuresDefaultsThenRunsTheWindow) {
   EXPECT_EQ(startup::RunApplication(host, root.c_str()), 0);
   EXPECT_EQ(host.calls, (std::vector<std::string>{"sockets", "hosting", "command-line", "window"}));
   EXPECT_TRUE(host.setupAtWindow);
+  EXPECT_TRUE(host.firstRunAtWindow);
   EXPECT_TRUE(host.posted.empty());
+  EXPECT_EQ(host.asked, 0);
+  EXPECT_TRUE(host.sleeps.empty());
   EXPECT_TRUE(KeyExists(root + "\\URL_List\\URL00000000"));
+
+  // The next start finds the settings there: not a first run.
+  FakeHost again;
+  again.root = root;
+  EXPECT_EQ(startup::RunApplication(again, root.c_str()), 0);
+  EXPECT_FALSE(again.firstRunAtWindow);
+}
+
+TEST_F(StartupTest, ARunningTickerIsAskedToShowItselfAndNoSecondOneStarts) {
+  // It runs on and answers (with or without the lock: a ticker of an older version has none).
+  for (int lock : {-1, 0}) {
+    FakeHost second;
+    second.root = root;
+    second.runningTickers = 1;
+    second.answers = true;
+    second.lockHeldSleeps = lock;
+    EXPECT_EQ(startup::RunApplication(second, root.c_str()), 0);
+    EXPECT_EQ(second.calls, (std::vector<std::string>{"sockets", "hosting", "command-line"}));
+    EXPECT_EQ(second.asked, 1);
+    EXPECT_TRUE(second.sleeps.empty()) << "it ends at once";
+    EXPECT_TRUE(second.posted.empty());
+  }
+  EXPECT_FALSE(KeyExists(root)) << "nothing is written for a start that ends";
+
+  // "/REGIST" is a start like any other.
+  FakeHost regist;
+  regist.commandLine = "Zellora.exe /REGIST";
+  regist.runningTickers = 1;
+  regist.answers = true;
+  regist.lockHeldSleeps = -1;
+  EXPECT_EQ(startup::RunApplication(regist, root.c_str()), 0);
+  EXPECT_EQ(regist.asked, 1);
+  EXPECT_EQ(regist.calls.back(), "command-line");
+
+  // One that is still starting: its window appears and answers.
+  FakeHost starting;
+  starting.lockHeldSleeps = -1;
+  starting.answers = true;
+  starting.windowAppearsAfter = 2;
+  EXPECT_FALSE(startup::TakeInstance(starting));
+  EXPECT_EQ(starting.sleeps.size(), 2u);
+  EXPECT_EQ(starting.asked, 1);
+}
+
+TEST_F(StartupTest, ATickerThatIsEndingIsWaitedForAndOneThatHangsIsLeftAlone) {
+  // Ending: its window no longer answers, then goes, then its lock is let go; this start then
+  // becomes the ticker.
+  host.runningTickers = 1;
+  host.windowGoesAfter = 3;
+  host.lockHeldSleeps = 4;
+  EXPECT_EQ(startup::RunApplication(host, root.c_str()), 0);
+  EXPECT_EQ(host.calls.back(), "window");
+  EXPECT_EQ(host.asked, 3);
+  EXPECT_EQ(host.sleeps, (std::vector<unsigned>(4, startup::kInstanceStepMs)));
+
+  // A window of a ticker without the lock that goes away: the lock was free all along.
+  FakeHost older;
+  older.runningTickers = 1;
+  older.windowGoesAfter = 2;
+  EXPECT_TRUE(startup::TakeInstance(older));
+  EXPECT_EQ(older.sleeps.size(), 2u);
+
+  // Hanging for good (window there, never answering, lock held): given up after the limit,
+  // without a second ticker.
+  for (bool window : {true, false}) {
+    FakeHost hung;
+    hung.runningTickers = window ? 1 : 0;
+    hung.lockHeldSleeps = -1;
+    EXPECT_FALSE(startup::TakeInstance(hung));
+    EXPECT_EQ(hung.sleeps.size(), startup::kInstanceWaitMs / startup::kInstanceStepMs);
+  }
+  // Holding the lock with a window that never answers is no licence either.
+  FakeHost stuck;
+  stuck.runningTickers = 1;
+  EXPECT_FALSE(startup::TakeInstance(stuck));
 }
 
 TEST_F(StartupTest, RegistSwitchStartsNormally) {

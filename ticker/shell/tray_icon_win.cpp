@@ -10,7 +10,6 @@
 
 namespace {
 
-constexpr char kDefaultTip[] = "右クリックでメニュー表示";
 constexpr char kBusyTip[] = "コマンド処理中のためメニュー表示できません";
 constexpr std::size_t kMaxTipBytes = 127;
 
@@ -107,7 +106,7 @@ bool CTrayIcon::Create(HWND owner, UINT menuResource, HICON iconHandle, bool add
     return false;
   }
   ownerWnd = owner;
-  tip = kDefaultTip;
+  tip = kMenuTip;
   TaskbarCreatedMessage();
   NotifyTaskbarCreatedMessage();
   ::SetWindowLongPtrA(wnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
@@ -166,13 +165,11 @@ void CTrayIcon::Show(bool show) {
 std::string CTrayIcon::CurrentTip() const {
   if (busy) return kBusyTip;
   if (!tip.empty()) return tip;
-  if (popup) return kDefaultTip;
+  if (popup) return kMenuTip;
   return std::string();
 }
 
-bool CTrayIcon::Notify(Action action) {
-  if (!ownerWnd) return false;
-  NOTIFYICONDATAA data;
+void CTrayIcon::FillRecord(NOTIFYICONDATAA& data) const {
   std::memset(&data, 0, sizeof data);
   // The version-2 record: every shell since then takes it, and it carries all we use.
   data.cbSize = NOTIFYICONDATAA_V2_SIZE;
@@ -189,6 +186,26 @@ bool CTrayIcon::Notify(Action action) {
     data.uFlags |= NIF_TIP;
     std::memcpy(data.szTip, shown.c_str(), shown.size() + 1);
   }
+}
+
+bool CTrayIcon::ShowBalloon(const std::string& title, const std::string& text) {
+  if (!ownerWnd || !added || hidden || !::FindWindowA("Shell_TrayWnd", nullptr)) return false;
+  NOTIFYICONDATAA data;
+  FillRecord(data);
+  data.uFlags |= NIF_INFO;
+  const std::string shownText = CutText(text, sizeof data.szInfo - 1);
+  const std::string shownTitle = CutText(title, sizeof data.szInfoTitle - 1);
+  std::memcpy(data.szInfo, shownText.c_str(), shownText.size() + 1);
+  std::memcpy(data.szInfoTitle, shownTitle.c_str(), shownTitle.size() + 1);
+  data.uTimeout = kBalloonMs;
+  data.dwInfoFlags = NIIF_INFO;
+  return ::Shell_NotifyIconA(NIM_MODIFY, &data) != FALSE;
+}
+
+bool CTrayIcon::Notify(Action action) {
+  if (!ownerWnd) return false;
+  NOTIFYICONDATAA data;
+  FillRecord(data);
   if (action == Action::kAdd && added)
     action = Action::kModify;
   else if (action == Action::kModify && !added)

@@ -5,7 +5,10 @@
 // "TaskbarCreated" puts the icon back after the shell restarts.
 #pragma once
 
-#include <windows.h>
+// clang-format off
+#include <windows.h>  // before shellapi.h, which depends on it
+#include <shellapi.h>
+// clang-format on
 
 #include <string>
 
@@ -15,6 +18,10 @@ class CTrayIcon {
  public:
   static constexpr UINT kCallbackMessage = WM_APP;
   static constexpr int kWindowId = 1102;
+  // The tip of an icon with a menu.
+  static constexpr char kMenuTip[] = "右クリックでメニュー表示";
+  // How long the shell is asked to show a balloon (it may keep to limits of its own).
+  static constexpr UINT kBalloonMs = 10000;
 
   enum class Action { kAdd, kModify, kDelete };
 
@@ -28,6 +35,9 @@ class CTrayIcon {
   void SetIcon(HICON icon);
   void Show(bool show);
   bool Notify(Action action);
+  // The icon's balloon (an information icon, the title and the text, each cut to what the
+  // record holds). False when the icon is not in the notification area or the shell refuses.
+  bool ShowBalloon(const std::string& title, const std::string& text);
   // Deletes the icon, lets go of the owner and destroys the tray window.
   void Destroy();
 
@@ -53,6 +63,8 @@ class CTrayIcon {
   void OnTaskbarCreated();
   void Forward(UINT mouseMessage, WPARAM wParam, LPARAM lParam);
   void BringDialogForward() const;
+  // The record of this icon: window, id, callback, icon and tip.
+  void FillRecord(NOTIFYICONDATAA& data) const;
 
   HWND wnd = nullptr;
   HWND ownerWnd = nullptr;

@@ -127,6 +127,22 @@ TEST_F(TrayIconTest, MenuCommandsRunWhileBusyAndMouseMessagesReachTheOwner) {
   EXPECT_TRUE(seen.empty());
 }
 
+TEST_F(TrayIconTest, ABalloonOnlyOnAnIconThatIsThere) {
+  CTrayIcon tray;
+  EXPECT_FALSE(tray.ShowBalloon("Zellora", CTrayIcon::kMenuTip)) << "no icon yet";
+  ASSERT_TRUE(tray.Create(owner, IDR_TRAY_MENU, nullptr, true, 0));
+  EXPECT_TRUE(tray.ShowBalloon("Zellora", CTrayIcon::kMenuTip));
+  // Texts longer than the record's fields are cut between characters, not refused.
+  std::string longText;
+  for (int i = 0; i < 100; ++i) longText += "表示";
+  EXPECT_TRUE(tray.ShowBalloon(longText, longText));
+  EXPECT_TRUE(tray.IsAdded());
+  EXPECT_EQ(tray.CurrentTip(), "右クリックでメニュー表示") << "the tip is not the balloon's";
+  tray.Show(false);
+  EXPECT_FALSE(tray.ShowBalloon("Zellora", CTrayIcon::kMenuTip)) << "a hidden icon shows nothing";
+  EXPECT_FALSE(tray.IsAdded());
+}
+
 TEST_F(TrayIconTest, TaskbarCreatedPutsTheIconBackAndTellsTheOwner) {
   CTrayIcon tray;
   ASSERT_TRUE(tray.Create(owner, IDR_TRAY_MENU, nullptr, true, 3));

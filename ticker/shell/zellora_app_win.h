@@ -29,12 +29,17 @@ class CZelloraApp : public startup::AppHost {
   std::string CommandLine() override;
   ticker_link::TickerAddress& Ticker() override;
   void Sleep(unsigned milliseconds) override;
-  bool RunMainWindow() override;
+  unsigned long long NowMs() override;
+  bool ClaimInstance() override;
+  bool AskTickerToShowItself() override;
+  bool RunMainWindow(bool firstRun) override;
 
  private:
   HINSTANCE instance;
   bool socketsUp = false;
   bool oleUp = false;
+  HANDLE instanceLock = nullptr;
+  bool instanceOwned = false;
   HWND mainWindow = nullptr;
   static CZelloraApp* current;
 };

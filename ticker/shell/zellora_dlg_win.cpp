@@ -18,6 +18,12 @@ namespace {
 
 constexpr UINT_PTR kAnimationTimer = 100;
 constexpr UINT kAnimationMs = 200;
+constexpr char kProgramName[] = "Zellora";
+
+UINT ShowItselfMessage() {
+  static const UINT id = ::RegisterWindowMessageA(ticker_link::kShowItselfMessage);
+  return id;
+}
 
 // Icons by resource id, loaded once per process at the small-icon size (LR_SHARED: the system
 // keeps them, nothing frees them).
@@ -62,7 +68,17 @@ bool CZelloraDlg::OnInitDialog() {
   animation.animFrame = 0;
   animation.animating = false;
   ::SetTimer(GetHwnd(), kAnimationTimer, kAnimationMs, nullptr);
+
+  // A second start runs as the user, and this ticker may run with higher rights (started by an
+  // elevated program): User Interface Privilege Isolation drops registered messages from a
+  // lower integrity level unless the window lets them through (ChangeWindowMessageFilterEx).
+  if (UINT msg = ShowItselfMessage()) ::ChangeWindowMessageFilterEx(GetHwnd(), msg, MSGFLT_ALLOW, nullptr);
+  if (showItselfAtStart) ShowItself();
   return true;
+}
+
+void CZelloraDlg::ShowItself() {
+  tray.ShowBalloon(kProgramName, CTrayIcon::kMenuTip);
 }
 
 void CZelloraDlg::LoadIcons() {
@@ -217,6 +233,16 @@ void CZelloraDlg::OnTimer(UINT_PTR id) {
 }
 
 bool CZelloraDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM /*lParam*/, LRESULT& result) {
+  if (msg == ShowItselfMessage() && msg != 0) {
+    // A ticker that is ending says so, and the second start waits for it instead.
+    if (shutDown) {
+      result = 0;
+    } else {
+      ShowItself();
+      result = ticker_link::kShowItselfAnswer;
+    }
+    return true;
+  }
   switch (msg) {
     case WM_ENDSESSION:
       // Windows is really ending: there may be no chance to leave the loop normally.

@@ -38,6 +38,12 @@ class CZelloraDlg : public win::CDialog {
   HMENU Favourites() const { return favourites; }
   HMENU Headlines() const { return headlines; }
 
+  // The tray icon's balloon with the program's name and "右クリックでメニュー表示": on the first
+  // start, and when a second start asks (the icon may sit in the overflow area).
+  void ShowItself();
+  // Set before Create: show the balloon as soon as the icon is there.
+  bool showItselfAtStart = false;
+
  protected:
   bool OnInitDialog() override;
   bool OnCommand(int id, int code, HWND control) override;
