@@ -27,9 +27,9 @@ class FeedReader {
   // Items kept per feed; the rest of the feed is not read.
   static constexpr int kMaxItems = 200;
   // One tag (with its attributes) longer than this ends the reading.
-  static constexpr std::size_t kMaxTagBytes = 64 * 1024;
+  static constexpr std::size_t kMaxTagBytes = std::size_t{64} * 1024;
   // Collected text of a title or a link is cut here.
-  static constexpr std::size_t kMaxTextBytes = 16 * 1024;
+  static constexpr std::size_t kMaxTextBytes = std::size_t{16} * 1024;
   // A title is cut here (at a character boundary), as a page's is.
   static constexpr std::size_t kMaxTitleBytes = 4096;
 

@@ -35,7 +35,7 @@ struct FetchKey {
 // The delay a Retry-After value asks for, in seconds from now (nowSeconds, seconds since 1970 UTC):
 // delay-seconds or an HTTP date (IMF-fixdate, RFC 850 or asctime form), capped at kMaxRetryAfter.
 // -1 when the value is neither; 0 for a date already past.
-constexpr std::int64_t kMaxRetryAfterSeconds = 6 * 3600;
+constexpr std::int64_t kMaxRetryAfterSeconds = std::int64_t{6} * 3600;
 std::int64_t RetryAfterSeconds(std::string_view value, std::int64_t nowSeconds);
 
 class FetchCache {

@@ -32,13 +32,13 @@ void RebuildFavourites(HMENU favourites, CRegistry& root);
 template <class Headlines>
 void RebuildHeadlines(HMENU headlines, const Headlines& items) {
   while (::GetMenuItemCount(headlines) > 0) ::DeleteMenu(headlines, 0, MF_BYPOSITION);
-  int index = 0;
+  constexpr UINT_PTR kFirst = ticker_link::kOpenHeadlineCommandFirst;
+  UINT_PTR id = kFirst;
   for (const auto& item : items) {
-    if (index >= main_menu::kMaxHeadlineItems) break;
+    if (id >= kFirst + main_menu::kMaxHeadlineItems) break;
     const std::string text = main_menu::HeadlineMenuText(item.text);
-    ::AppendMenuA(headlines, MF_STRING | (item.link.empty() ? MF_GRAYED : 0),
-                  static_cast<UINT_PTR>(ticker_link::kOpenHeadlineCommandFirst + index), text.c_str());
-    ++index;
+    ::AppendMenuA(headlines, MF_STRING | (item.link.empty() ? MF_GRAYED : 0), id, text.c_str());
+    ++id;
   }
 }
 
