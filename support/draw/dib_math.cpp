@@ -336,3 +336,14 @@ std::uint32_t BlendColour(std::uint32_t background, std::uint32_t text, int weig
   }
   return out;
 }
+
+int ScaleToResolution(int size, unsigned to, unsigned from) {
+  if (to == 0) to = 96;
+  if (from == 0) from = 96;
+  const long long product = static_cast<long long>(size) * to;
+  const long long half = from / 2;
+  long long scaled = product >= 0 ? (product + half) / from : -((-product + half) / from);
+  if (scaled > std::numeric_limits<int>::max()) scaled = std::numeric_limits<int>::max();
+  if (scaled < std::numeric_limits<int>::min()) scaled = std::numeric_limits<int>::min();
+  return static_cast<int>(scaled);
+}

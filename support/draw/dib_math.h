@@ -137,3 +137,8 @@ std::uint8_t BlendChannel(std::uint8_t background, std::uint8_t text, int weight
 std::uint32_t BlendColour(std::uint32_t background, std::uint32_t text, int weight);
 // Below this weight the background is read from the surface; above, the text colour stands in.
 constexpr int kGlyphReadBackgroundBelow = 150;
+
+// size, a length in pixels at resolution from (dots per inch), at resolution to: rounded to the
+// nearest pixel, halves away from zero, as MulDiv does, and held within int. A resolution of 0
+// counts as 96, the resolution every fixed size of the programs is written for.
+int ScaleToResolution(int size, unsigned to, unsigned from);

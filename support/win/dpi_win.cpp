@@ -1,5 +1,4 @@
-#include <climits>
-
+#include "support/draw/dib_math.h"
 #include "support/win/dpi.h"
 #include "support/win/handles.h"
 
@@ -31,25 +30,14 @@ GetDpiForMonitorFn DpiForMonitorCall() {
   return call;
 }
 
-int Scale(int size, UINT to, UINT from) {
-  if (to == 0) to = kBaseDpi;
-  if (from == 0) from = kBaseDpi;
-  const long long product = static_cast<long long>(size) * to;
-  const long long half = from / 2;
-  long long scaled = product >= 0 ? (product + half) / from : -((-product + half) / from);
-  if (scaled > INT_MAX) scaled = INT_MAX;
-  if (scaled < INT_MIN) scaled = INT_MIN;
-  return static_cast<int>(scaled);
-}
-
 }  // namespace
 
 int ScaleForDpi(int size96, UINT dpi) {
-  return Scale(size96, dpi, kBaseDpi);
+  return ScaleToResolution(size96, dpi, kBaseDpi);
 }
 
 int UnscaleForDpi(int size, UINT dpi) {
-  return Scale(size, kBaseDpi, dpi);
+  return ScaleToResolution(size, kBaseDpi, dpi);
 }
 
 UINT SystemDpi() {

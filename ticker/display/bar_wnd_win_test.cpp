@@ -143,6 +143,16 @@ TEST(BarWnd, KeepsClearOfATaskbarOnTheLeft) {
   ::SendMessageA(w, WM_MOUSEMOVE, 0, MAKELPARAM(10, 10));
   Timer(w, 200);
   EXPECT_EQ(WindowRect(w).left, work.left);
+  // The taskbar moves to the right edge: the work area keeps its width, and the bar follows it at
+  // the next layout check.
+  RECT moved = WorkArea();
+  moved.left -= 60;
+  moved.right -= 60;
+  WorkAreaOverride rightTaskbar(moved);
+  ASSERT_TRUE(rightTaskbar.set);
+  Timer(w, CBarWnd::kLayoutTimer);
+  EXPECT_EQ(WindowRect(w).left, moved.left);
+  EXPECT_EQ(WindowRect(w).right, moved.right);
 }
 
 TEST(BarWnd, PresentsFramesAndPaintsFromItsMemoryBitmap) {

@@ -51,10 +51,9 @@ void CEdgeWnd::OnTimer(UINT_PTR id) {
     reportedDpi = reported;
     dpi = reported;
   }
-  if (dpiChanged || now.right - now.left != workArea.right - workArea.left ||
-      now.bottom - now.top != workArea.bottom - workArea.top) {
-    Relayout();
-  }
+  // The whole rectangle counts, not only its size: a taskbar moved from the left edge to the
+  // right leaves the width as it was, yet the window must leave the taskbar's new place.
+  if (dpiChanged || !::EqualRect(&now, &workArea)) Relayout();
 }
 
 bool CEdgeWnd::OnMessage(UINT msg, WPARAM wParam, LPARAM /*lParam*/, LRESULT& result) {

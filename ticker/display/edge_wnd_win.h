@@ -1,6 +1,6 @@
 // What the bar and the flash window share: a topmost tool window without caption on the primary
 // monitor, placed from its work area and sized for the monitor's DPI, painted from a memory
-// bitmap. It is laid out at initialisation, when the work area's width or height changes (checked
+// bitmap. It is laid out at initialisation, when the work area changes in size or place (checked
 // every 500 ms), when the display changes and when its DPI changes (another monitor, another
 // scaling), so that every fixed size is the 96-DPI size scaled to the DPI in force.
 #pragma once

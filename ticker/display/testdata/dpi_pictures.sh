@@ -8,7 +8,8 @@
 #
 # It writes bar-N.png, flash-N.png, the same after a DPI change announced to the running ticker
 # (WM_DPICHANGED, as a per-monitor aware window gets it on another monitor or another scaling:
-# bar-N-to-M.png, flash-N-to-M.png), and the dialogs (options, registration, selection, the help
+# bar-N-to-M.png; flash-N-to-M-shown.png, the bulletin on show redrawn; flash-N-to-M.png, its title
+# sent anew), and the dialogs (options, registration, selection, the help
 # and about boxes, the catalogue, the download dialog), and prints the bar's and the flash
 # window's heights and the heights of their text measured on the pictures.
 set -euo pipefail
@@ -39,8 +40,25 @@ ticker_windows() {
     echo "$w $(wintool rect "#0x$w")"
   done
 }
+# The first line a lookup prints, asked again for up to 4 s (a loaded machine answers late).
+first_of() {
+  local line
+  for _ in $(seq 20); do
+    line=$("$@" | head -1)
+    [ -n "$line" ] && { echo "$line"; return 0; }
+    sleep 0.2
+  done
+  echo "no answer from $*" >&2
+  return 1
+}
 bar_window() { ticker_windows | awk -v h="$height" '$5 == h && $3 > 100 { print; exit }'; }
 flash_window() { ticker_windows | awk '$2 == 0 && $3 == 0 { print; exit }'; }
+# Waits for the sample flash's title (white at the top of the screen: it shows from 1 s after the
+# command on, later while the ticker is in a fetch) and for the whole of it to be drawn.
+flash_title() {
+  wintool waitpixel 255 255 255 0 60 15000 >/dev/null || echo "   (no flash title within 15 s)" >&2
+  sleep 0.2
+}
 # A window's picture: wait for a visible window whose title begins with TITLE, shoot, crop.
 window_shot() {
   local title=$1 file=$2 w r
@@ -53,12 +71,17 @@ window_shot() {
   [ -n "$w" ] || { echo "no window \"$title\"" >&2; return 1; }
   sleep 1.5
   r=$(wintool rect "#0x$w")
+  # A window that closed meanwhile (the download dialog of a short test) has no rectangle.
+  [ "$(wc -w <<<"$r")" -ge 4 ] || { echo "window \"$title\" closed before its picture" >&2; return 1; }
   shoot "$out/screen.png"
   # shellcheck disable=SC2086
   crop "$out/screen.png" "$file" ${r% *}
   echo "   $(basename "$file"): ${r% *}"
   last_window=$w
 }
+
+# Whatever happens, the demonstration of the DPI being pictured does not outlive the script.
+trap 'bash "$root/tools/demo/run_demo.sh" "$build" --stop >/dev/null 2>&1' EXIT
 
 for dpi in "${dpis[@]}"; do
   home="$build/wine-dpi$dpi"
@@ -72,7 +95,7 @@ for dpi in "${dpis[@]}"; do
   echo "== $dpi DPI ($width x $height)"
 
   # The bar: its window, and its text once the headlines fill it.
-  read -r bar bl bt br bb _ < <(bar_window)
+  read -r bar bl bt br bb _ < <(first_of bar_window)
   sleep 6
   shoot "$out/screen.png"
   crop "$out/screen.png" "$out/bar-$dpi.png" 0 $((height - 3 * (bb - bt))) 900 "$height"
@@ -81,26 +104,35 @@ for dpi in "${dpis[@]}"; do
 
   # The sample flash: its title shows from 1 s on.
   wintool post "__@ZELLORA@__" 273 32776 0 >/dev/null
-  sleep 1.4
-  read -r flash fl ft fr fb _ < <(flash_window)
+  flash_title
+  read -r flash fl ft fr fb _ < <(first_of flash_window)
   shoot "$out/screen.png"
   crop "$out/screen.png" "$out/flash-$dpi.png" $((width / 2 - 300)) 0 $((width / 2 + 300)) "$fb"
   echo "   flash: $fl $ft $fr $fb, $((fb - ft)) pixels high; its title (white) $(extent "$out/flash-$dpi.png" '#FFFFFF')"
 
   # Another DPI announced to both windows while they show (the flash's title again after 1.3 s).
   to=$((dpi == 96 ? 144 : 96))
-  sleep 3.5  # the flash is at its title again
+  sleep 3.5  # the flash is on its lines by now
   wintool send "#0x$bar" $((0x2E0)) $((to << 16 | to)) 0 >/dev/null
   wintool send "#0x$flash" $((0x2E0)) $((to << 16 | to)) 0 >/dev/null
   sleep 0.5
-  read -r _ bl bt br bb _ < <(bar_window)
-  read -r _ fl ft fr fb _ < <(flash_window)
+  read -r _ bl bt br bb _ < <(first_of bar_window)
+  read -r _ fl ft fr fb _ < <(first_of flash_window)
   shoot "$out/screen.png"
   crop "$out/screen.png" "$out/bar-$dpi-to-$to.png" 0 $((height - 3 * (bb - bt))) 900 "$height"
   crop "$out/screen.png" "$out/bar-strip.png" 0 "$bt" "$width" "$bb"
-  crop "$out/screen.png" "$out/flash-$dpi-to-$to.png" $((width / 2 - 300)) 0 $((width / 2 + 300)) "$fb"
+  # The bulletin on show at the change, drawn again at the new size (a title or a line).
+  crop "$out/screen.png" "$out/flash-$dpi-to-$to-shown.png" $((width / 2 - 300)) 0 $((width / 2 + 300)) "$fb"
   echo "   after WM_DPICHANGED to $to: bar $((bb - bt)) pixels high, its text $(extent "$out/bar-strip.png" '#FFE840');" \
-    "flash $((fb - ft)) pixels high, its text $(extent "$out/flash-$dpi-to-$to.png" '#FFFFFF')"
+    "flash $((fb - ft)) pixels high"
+  # The title measured again, as before the change: the sample sent anew starts with it, a second
+  # later (the line on show stays until then).
+  wintool post "__@ZELLORA@__" 273 32776 0 >/dev/null
+  sleep 1.1
+  flash_title
+  shoot "$out/screen.png"
+  crop "$out/screen.png" "$out/flash-$dpi-to-$to.png" $((width / 2 - 300)) 0 $((width / 2 + 300)) "$fb"
+  echo "   the flash title after the change (white) $(extent "$out/flash-$dpi-to-$to.png" '#FFFFFF')"
 
   # The main window's help and about boxes.
   wintool post "__@ZELLORA@__" 273 32774 0 >/dev/null
