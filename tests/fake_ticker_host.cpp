@@ -165,6 +165,7 @@ void FakeTickerHost::FetchPage(const std::string& url, const std::string& referr
   if (onFetch) onFetch(url);
   list.title.clear();
   list.items.clear();
+  list.links.clear();
   list.inHead = 0;
   list.failed = 0;
   auto it = pages.find(url);
@@ -175,6 +176,7 @@ void FakeTickerHost::FetchPage(const std::string& url, const std::string& referr
   }
   list.title = it->second.title;
   list.items = it->second.items;
+  list.links = it->second.links;
   list.failed = it->second.failed ? 1 : 0;
 }
 

@@ -49,6 +49,7 @@ struct CannedPage {
   std::string title;
   std::vector<std::string> items;
   bool failed = false;
+  std::vector<std::string> links = {};  // beside items
 };
 
 struct FetchRecord {

@@ -20,7 +20,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
 packages=(
-  build-essential cmake ninja-build ccache pkg-config git python3 openssl locales nodejs
+  build-essential cmake ninja-build ccache pkg-config git python3 python3-feedparser openssl locales nodejs
   googletest libgtest-dev libgmock-dev libbenchmark-dev libcurl4-openssl-dev nlohmann-json3-dev
   clang clang-format clang-tidy libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix mingw-w64-tools

@@ -31,6 +31,11 @@ Paths (query parameters are percent-decoded to bytes, so a body may be in any en
         &endless=1         repeat the body for ever (with mode=close: a body that never ends)
         &length=N          announce Content-Length N whatever is sent (a 2 GB promise, say)
         &drip=S            wait S seconds after every piece of &chunk bytes (a server that trickles)
+        &content_type=T    Content-Type T instead of text/html
+        &etag=E            send ETag E; a request whose If-None-Match is E is answered 304
+        &last_modified=D   send Last-Modified D; a request whose If-Modified-Since is D (and
+                           that has no other If-None-Match) is answered 304
+        &retry_after=R     send Retry-After R
   /files/NAME?...           the same as /page?file=NAME&... (an address that ends in a file name;
                            NAME is percent-decoded to the bytes of the file's name)
   /redirect?to=URL&code=302   redirect (301, 302, 303, 307 or 308) to URL (absolute or a path)
@@ -67,8 +72,9 @@ import time
 import urllib.parse
 
 REASONS = {200: "OK", 301: "Moved Permanently", 302: "Found", 303: "See Other",
-           307: "Temporary Redirect", 308: "Permanent Redirect", 401: "Unauthorized",
-           403: "Forbidden", 404: "Not Found", 500: "Internal Server Error"}
+           304: "Not Modified", 307: "Temporary Redirect", 308: "Permanent Redirect",
+           401: "Unauthorized", 403: "Forbidden", 404: "Not Found", 429: "Too Many Requests",
+           500: "Internal Server Error", 503: "Service Unavailable"}
 
 state = {"last": time.monotonic(), "lock": threading.Lock()}
 
@@ -240,21 +246,36 @@ class Handler(socketserver.BaseRequestHandler):
                                      ("Content-Length", str(len(body)))])
                 self.send(body)
                 return True
-            return self.send_page({"body": q.get("body", b"welcome\n")})
+            return self.send_page({"body": q.get("body", b"welcome\n")}, headers)
 
         if path == "/page":
-            return self.send_page(q)
+            return self.send_page(q, headers)
 
         if path.startswith("/files/"):
             q["file"] = urllib.parse.unquote_to_bytes(path[len("/files/"):].encode("latin-1"))
-            return self.send_page(q)
+            return self.send_page(q, headers)
 
         body = b"<html><body>not found</body></html>\n"
         self.send_head(404, [("Content-Type", "text/html"), ("Content-Length", str(len(body)))])
         self.send(body)
         return True
 
-    def send_page(self, q):
+    def send_page(self, q, request_headers=None):
+        request_headers = request_headers or {}
+        validators = []
+        if "etag" in q:
+            validators.append(("ETag", q["etag"].decode("latin-1")))
+        if "last_modified" in q:
+            validators.append(("Last-Modified", q["last_modified"].decode("latin-1")))
+        none_match = request_headers.get("if-none-match")
+        modified_since = request_headers.get("if-modified-since")
+        if none_match is not None:
+            fresh = "etag" in q and none_match == q["etag"]
+        else:
+            fresh = modified_since is not None and modified_since == q.get("last_modified")
+        if fresh:
+            self.send_head(304, validators)
+            return True
         if "file" in q:
             # The name's bytes as they are: a file may have a Japanese name (UTF-8 on Linux).
             name = os.path.basename(q["file"])
@@ -281,7 +302,9 @@ class Handler(socketserver.BaseRequestHandler):
 
         if "delay" in q:
             time.sleep(float(q["delay"]))
-        headers = [("Content-Type", "text/html")]
+        headers = [("Content-Type", q.get("content_type", b"text/html").decode("latin-1"))] + validators
+        if "retry_after" in q:
+            headers.append(("Retry-After", q["retry_after"].decode("latin-1")))
         if mode == "chunked":
             headers.append(("Transfer-Encoding", "chunked"))
         elif mode == "close":

@@ -30,6 +30,8 @@
 //                                         prints how many the window took
 //   wintool client TITLE                  print the client area's "WIDTH HEIGHT"
 //   wintool item TITLE ID                 print "VISIBLE ENABLED TEXT" of the dialog item ID
+//   wintool record FILE ARG...            append each ARG and a line feed to FILE (a stand-in
+//                                         for the program a protocol handler starts)
 //
 // TITLE "-" means any title (with CLASS); "#HWND" names a window by its handle. Numbers are
 // decimal or 0x-hexadecimal. Text is the ANSI code page's (Shift_JIS in the test prefix).
@@ -389,6 +391,13 @@ int main(int argc, char** argv) {
     char text[512] = {};
     ::GetWindowTextA(item, text, sizeof text);
     std::printf("%d %d %s\n", ::IsWindowVisible(item) ? 1 : 0, ::IsWindowEnabled(item) ? 1 : 0, text);
+    return 0;
+  }
+  if (cmd == "record" && argc >= 3) {
+    std::FILE* out = std::fopen(argv[2], "ab");
+    if (!out) return 1;
+    for (int i = 3; i < argc; ++i) std::fprintf(out, "%s\n", argv[i]);
+    std::fclose(out);
     return 0;
   }
   if (cmd == "windows") {

@@ -44,6 +44,19 @@ std::string BuildHeaderBlock(const std::string& clientName, const char* referrer
   return block;
 }
 
+std::string BuildConditionalHeaders(const HttpConditions& conditions) {
+  std::string lines;
+  auto add = [&lines](const char* name, const std::string& value) {
+    if (value.empty() || !IsSendableUrl(value.c_str()) || value.find('\0') != std::string::npos) return;
+    lines += name;
+    lines += value;
+    lines += "\r\n";
+  };
+  add("If-None-Match: ", conditions.ifNoneMatch);
+  add("If-Modified-Since: ", conditions.ifModifiedSince);
+  return lines;
+}
+
 std::string ClientName() {
   std::string name;
   if (http_test::Get().noComputerName || !ReadComputerName(name) || name.empty()) {

@@ -2,6 +2,8 @@
 // with WinInet (http_request_win.cpp), the native build with libcurl (http_request_posix.cpp);
 // both send the same request line and headers, follow up to kHttpMaxRedirects redirects, use the
 // system's proxy settings, never cache, and read the body of whatever status the server answers with.
+// After Open, Response() tells what the server answered: the final status, the address the answer
+// came from after the redirects, and the few headers a caller may act on.
 #pragma once
 
 #include <atomic>
@@ -9,6 +11,24 @@
 #include <memory>
 #include <mutex>
 #include <string>
+
+// A conditional request: the validators of an earlier answer. Empty values are not sent, nor is a
+// value holding a control character (it could add header lines of its own).
+struct HttpConditions {
+  std::string ifNoneMatch;      // an ETag, sent as If-None-Match
+  std::string ifModifiedSince;  // a Last-Modified date, sent as If-Modified-Since
+};
+
+// What the server answered to the last hop of a request. Header values are as the server wrote
+// them, white space at both ends trimmed; empty when the header is absent.
+struct HttpResponse {
+  int status = 0;        // the final status code; 0 when no answer came
+  std::string finalUrl;  // the address the answer came from, after redirects
+  std::string contentType;
+  std::string etag;
+  std::string lastModified;
+  std::string retryAfter;
+};
 
 class HttpRequest {
  public:
@@ -26,6 +46,12 @@ class HttpRequest {
   // form; one whose host name cannot be converted fails. On failure everything
   // opened so far is closed again and false is returned. Never throws.
   bool Open(const char* url, const char* referrer, const char* userName, const char* password);
+
+  // The validators sent with the next Open (after the header block, on every hop), until changed.
+  void SetConditions(const HttpConditions& validators) { conditions = validators; }
+
+  // The answer to the last successful Open; status 0 before one, and after a failed Open.
+  const HttpResponse& Response() const { return response; }
 
   // Sets the size of the client's read buffer (64 KiB for pages). WinInet takes it as an option of
   // the sent request; libcurl's buffer is fixed when the request is opened, at the same 64 KiB.
@@ -45,6 +71,8 @@ class HttpRequest {
 
  private:
   std::unique_ptr<Impl> impl;
+  HttpConditions conditions;
+  HttpResponse response;
 };
 
 // Lets another thread end a fetch at once, whatever the request waits for (the connection, the
@@ -119,6 +147,10 @@ bool UseCredentials(const char* userName, const char* password);
 // each line ended by CR LF. A null referrer gives kDefaultReferrer; an empty one, or one holding a
 // control character, an empty Referer.
 std::string BuildHeaderBlock(const std::string& clientName, const char* referrer);
+
+// The conditional header lines for validators, each ended by CR LF: If-None-Match, then
+// If-Modified-Since; an empty value, or one holding a control character, gives no line.
+std::string BuildConditionalHeaders(const HttpConditions& conditions);
 
 // The computer's name, or "ClientPC" when it cannot be read.
 std::string ClientName();

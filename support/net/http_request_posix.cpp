@@ -14,6 +14,7 @@
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "support/net/address_encoding.h"
@@ -71,6 +72,7 @@ struct HttpRequest::Impl {
   curl_slist* headers = nullptr;
   CurlUrl url;
   std::string headerBlock;
+  std::string conditionalLines;
   std::string userName;
   std::string password;
   bool credentials = false;
@@ -84,6 +86,7 @@ struct HttpRequest::Impl {
   bool headersDone = false;
   bool redirect = false;  // the current response is a redirect: its body is not the page
   std::string location;
+  HttpResponse answer;  // the headers of the current response
   Clock::time_point lastData;
 
   // Body bytes that arrived and were not read yet.
@@ -118,7 +121,8 @@ struct HttpRequest::Impl {
     }
   }
 
-  bool Open(const char* address, const char* referrer, const char* user, const char* pass);
+  bool Open(const char* address, const char* referrer, const char* user, const char* pass,
+            const HttpConditions& conditions, HttpResponse& response);
   bool StartHop();
   void EndHop();
   // Drives the transfer until stop() holds or it ends; false on a time-out or transfer error.
@@ -131,6 +135,18 @@ struct HttpRequest::Impl {
   static int OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
 
   std::size_t Pending() const { return pending.size() - pendingPos; }
+
+  // The field of answer that a header line fills, or null for the headers nobody asks for.
+  std::string* HeaderField(std::string_view line) {
+    const std::size_t colon = line.find(':');
+    if (colon == std::string_view::npos) return nullptr;
+    const std::string_view name = sjis::TrimView(line.substr(0, colon));
+    if (sjis::EqualsNoCase(name, "Content-Type")) return &answer.contentType;
+    if (sjis::EqualsNoCase(name, "ETag")) return &answer.etag;
+    if (sjis::EqualsNoCase(name, "Last-Modified")) return &answer.lastModified;
+    if (sjis::EqualsNoCase(name, "Retry-After")) return &answer.retryAfter;
+    return nullptr;
+  }
 };
 
 size_t HttpRequest::Impl::OnHeader(char* data, size_t size, size_t count, void* self) {
@@ -143,8 +159,12 @@ size_t HttpRequest::Impl::OnHeader(char* data, size_t size, size_t count, void* 
     impl.headersDone = false;
     impl.redirect = false;
     impl.location.clear();
+    impl.answer = HttpResponse();
   } else if (line.size() > 9 && sjis::EqualsNoCase(line.substr(0, 9), "Location:")) {
     impl.location = std::string(sjis::TrimView(line.substr(9)));
+  } else if (std::string* value = impl.HeaderField(line)) {
+    const std::size_t colon = line.find(':');
+    *value = std::string(sjis::TrimView(line.substr(colon + 1)));
   } else if (sjis::TrimView(line).empty()) {
     impl.headersDone = true;
     long status = 0;
@@ -197,6 +217,7 @@ bool HttpRequest::Impl::StartHop() {
   headersDone = false;
   redirect = false;
   location.clear();
+  answer = HttpResponse();
   pending.clear();
   pendingPos = 0;
   paused = false;
@@ -217,11 +238,12 @@ bool HttpRequest::Impl::StartHop() {
   // libcurl would put its own Host line first; WinInet sends it after the added block. So the
   // "Host:" entry without a value drops libcurl's, and the block ends with our own.
   std::vector<std::string> lines = {"Host:"};
+  const std::string added = headerBlock + conditionalLines;
   std::size_t start = 0;
-  while (start < headerBlock.size()) {
-    std::size_t end = headerBlock.find("\r\n", start);
-    if (end == std::string::npos) end = headerBlock.size();
-    std::string line = headerBlock.substr(start, end - start);
+  while (start < added.size()) {
+    std::size_t end = added.find("\r\n", start);
+    if (end == std::string::npos) end = added.size();
+    std::string line = added.substr(start, end - start);
     start = end + 2;
     if (line.size() >= 2 && line.compare(line.size() - 2, 2, ": ") == 0 && lines.size() > 1) {
       // An empty value ("Referer: " for an empty referrer) would make libcurl drop the header; it
@@ -341,7 +363,8 @@ bool HttpRequest::Impl::Pump(Stop stop) {
   return true;
 }
 
-bool HttpRequest::Impl::Open(const char* address, const char* referrer, const char* user, const char* pass) {
+bool HttpRequest::Impl::Open(const char* address, const char* referrer, const char* user, const char* pass,
+                             const HttpConditions& conditions, HttpResponse& response) {
   GlobalInit();
   if (FailHere(http_test::FailPoint::kSession)) return false;
   multi = curl_multi_init();
@@ -358,6 +381,7 @@ bool HttpRequest::Impl::Open(const char* address, const char* referrer, const ch
     password = pass;
   }
   headerBlock = http_detail::BuildHeaderBlock(http_detail::ClientName(), referrer);
+  conditionalLines = http_detail::BuildConditionalHeaders(conditions);
   if (FailHere(http_test::FailPoint::kConnect) || FailHere(http_test::FailPoint::kOpenRequest)) return false;
   if (FailHere(http_test::FailPoint::kSend)) return false;
 
@@ -377,7 +401,13 @@ bool HttpRequest::Impl::Open(const char* address, const char* referrer, const ch
       continue;
     }
     // A body that broke off early is still read up to the break; Read() then reports it.
-    return !(done && result != CURLE_OK && Pending() == 0);
+    if (done && result != CURLE_OK && Pending() == 0) return false;
+    response = answer;
+    long status = 0;
+    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+    response.status = static_cast<int>(status);
+    response.finalUrl = url.Part(CURLUPART_URL);
+    return true;
   }
   return false;  // too many redirects
 }
@@ -390,6 +420,7 @@ HttpRequest::~HttpRequest() {
 
 bool HttpRequest::Open(const char* url, const char* referrer, const char* userName, const char* password) {
   Close();
+  response = HttpResponse();
   if (!url || !http_detail::IsSendableUrl(url)) return false;
   try {
     // The address as a browser sends it; a host name that cannot be converted fails here.
@@ -399,11 +430,12 @@ bool HttpRequest::Open(const char* url, const char* referrer, const char* userNa
     if (abort && abort->Requested()) return false;
     impl.reset(new Impl);
     impl->abort = abort;
-    if (impl->Open(wire.c_str(), referrer, userName, password)) return true;
+    if (impl->Open(wire.c_str(), referrer, userName, password, conditions, response)) return true;
   } catch (...) {
     // std::bad_alloc while building the request: the request fails like any other.
   }
   Close();
+  response = HttpResponse();
   return false;
 }
 

@@ -174,11 +174,12 @@ struct HttpRequest::Impl {
   // the fetch was aborted meanwhile.
   bool Await();
 
-  bool Open(const char* url, const char* referrer, const char* userName, const char* password);
+  bool Open(const char* url, const char* referrer, const char* userName, const char* password,
+            const HttpConditions& conditions, HttpResponse& response);
   // One request of the chain: connects to the address's server and sends the GET. Sets location
   // when the answer is a redirect to follow.
   bool SendHop(const std::string& url, const char* referrer, const char* userName, const char* password,
-               std::string& location);
+               const std::string& conditionalLines, std::string& location);
 };
 
 namespace {
@@ -191,6 +192,24 @@ std::string QueryHeader(HINTERNET request, DWORD what) {
     if (HttpQueryInfoA(request, what, &text[0], &size, nullptr)) {
       text.resize(size);
       return text;
+    }
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size > 0x100000) break;
+    text.assign(size + 2, '\0');
+  }
+  return std::string();
+}
+
+// The value of the response header name, or empty. HTTP_QUERY_CUSTOM takes the name in the buffer
+// and returns the value there (documented for HttpQueryInfo), so any header can be asked for.
+std::string QueryNamedHeader(HINTERNET request, const char* name) {
+  std::string text(256, '\0');
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    std::memset(&text[0], 0, text.size());
+    std::memcpy(&text[0], name, std::strlen(name));
+    DWORD size = static_cast<DWORD>(text.size() - 1);
+    if (HttpQueryInfoA(request, HTTP_QUERY_CUSTOM, &text[0], &size, nullptr)) {
+      text.resize(size);
+      return std::string(sjis::TrimView(text));
     }
     if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size > 0x100000) break;
     text.assign(size + 2, '\0');
@@ -242,7 +261,7 @@ bool HttpRequest::Impl::Await() {
 }
 
 bool HttpRequest::Impl::Open(const char* url, const char* referrer, const char* userName,
-                             const char* password) {
+                             const char* password, const HttpConditions& conditions, HttpResponse& response) {
   const http_test::Settings& test = http_test::Get();
   if (FailHere(http_test::FailPoint::kSession)) {
     return false;
@@ -275,13 +294,25 @@ bool HttpRequest::Impl::Open(const char* url, const char* referrer, const char* 
 
   // Redirects are followed here rather than by WinInet: Wine's follows a loop for ever, which
   // would hold the ticker's thread until the program ends.
+  const std::string conditionalLines = http_detail::BuildConditionalHeaders(conditions);
   std::string address = url;
   for (int hop = 0; hop <= kHttpMaxRedirects; ++hop) {
     std::string location;
-    if (!SendHop(address, referrer, userName, password, location)) {
+    if (!SendHop(address, referrer, userName, password, conditionalLines, location)) {
       return false;
     }
     if (location.empty()) {
+      DWORD status = 0;
+      DWORD statusSize = sizeof status;
+      if (HttpQueryInfoA(request.Get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &statusSize,
+                         nullptr)) {
+        response.status = static_cast<int>(status);
+      }
+      response.finalUrl = address;
+      response.contentType = QueryNamedHeader(request.Get(), "Content-Type");
+      response.etag = QueryNamedHeader(request.Get(), "ETag");
+      response.lastModified = QueryNamedHeader(request.Get(), "Last-Modified");
+      response.retryAfter = QueryNamedHeader(request.Get(), "Retry-After");
       return true;
     }
     // The server's Location is UTF-8, or bytes it means as they are.
@@ -299,7 +330,8 @@ bool HttpRequest::Impl::Open(const char* url, const char* referrer, const char* 
 }
 
 bool HttpRequest::Impl::SendHop(const std::string& url, const char* referrer, const char* userName,
-                                const char* password, std::string& location) {
+                                const char* password, const std::string& conditionalLines,
+                                std::string& location) {
   const http_test::Settings& test = http_test::Get();
   request.Close();
   connection.Close();
@@ -375,7 +407,8 @@ bool HttpRequest::Impl::SendHop(const std::string& url, const char* referrer, co
   SetTimeout(request.Get(), INTERNET_OPTION_RECEIVE_TIMEOUT, receiveMs);
   SetTimeout(request.Get(), INTERNET_OPTION_SEND_TIMEOUT, receiveMs);
 
-  std::string headers = http_detail::BuildHeaderBlock(http_detail::ClientName(), referrer);
+  // The validators of an earlier answer follow the block, on every hop.
+  std::string headers = http_detail::BuildHeaderBlock(http_detail::ClientName(), referrer) + conditionalLines;
   // The result is ignored: a header the request already has stays as it is.
   HttpAddRequestHeadersA(request.Get(), headers.c_str(), static_cast<DWORD>(headers.size()),
                          HTTP_ADDREQ_FLAG_ADD_IF_NEW);
@@ -418,6 +451,7 @@ HttpRequest::~HttpRequest() {
 
 bool HttpRequest::Open(const char* url, const char* referrer, const char* userName, const char* password) {
   Close();
+  response = HttpResponse();
   if (!url || !http_detail::IsSendableUrl(url)) {
     return false;
   }
@@ -434,13 +468,14 @@ bool HttpRequest::Open(const char* url, const char* referrer, const char* userNa
     impl.reset(new Impl);
     impl->abort = abort;
     if (abort) abort->Attach(impl.get());
-    if (impl->Open(wire.c_str(), referrer, userName, password)) {
+    if (impl->Open(wire.c_str(), referrer, userName, password, conditions, response)) {
       return true;
     }
   } catch (...) {
     // std::bad_alloc while building the request: the request fails like any other.
   }
   Close();
+  response = HttpResponse();
   return false;
 }
 

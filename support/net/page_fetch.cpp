@@ -12,18 +12,33 @@ void SleepOneMillisecond() {
 }
 
 bool ReadPage(PageLines& page, const char* url, const char* referrer, int initialEncoding,
-              const char* userName, const char* password, PageLineSink* sink) {
+              const char* userName, const char* password, PageLineSink* sink, PageExchange* exchange) {
+  if (exchange) exchange->response = HttpResponse();
   if (!url) {
     return false;
   }
   page.lines.clear();
   page.encoding = initialEncoding;
   page.inHead = 1;
+  page.encodingFixed = false;
+  page.firstLine = true;
+  page.xmlDeclared = false;
 
   HttpRequest request;
   try {
+    if (exchange) request.SetConditions(exchange->conditions);
     if (!OpenHttpRequest(request, url, referrer, userName, password)) {
       return false;
+    }
+    if (exchange) exchange->response = request.Response();
+    if (initialEncoding == kEncodingUnknown) {
+      // The set the server names replaces the guess; the page's own declaration still wins.
+      const int named = EncodingFromContentType(request.Response().contentType);
+      if (named != kEncodingUnknown) page.encoding = named;
+    }
+    if (sink && !sink->OnResponse(request.Response())) {
+      CloseHttpRequest(request);
+      return true;
     }
     request.SetReadBufferSize(kPageReadBufferBytes);
 
@@ -46,6 +61,9 @@ bool ReadPage(PageLines& page, const char* url, const char* referrer, int initia
       }
       if (!reader.Feed(buffer.get(), static_cast<std::size_t>(n))) {
         break;  // the body limit: the page is what was read so far
+      }
+      if (sink && sink->Satisfied()) {
+        break;  // the reader has all it wants (a feed's last item it keeps)
       }
       if (std::chrono::steady_clock::now() > deadline) {
         // Still reading: a server that trickles. The lines so far stay; the line cut short is
@@ -77,10 +95,15 @@ void CloseHttpRequest(HttpRequest& request) {
 
 bool LoadPage(PageLines& page, const char* url, const char* referrer, int initialEncoding,
               const char* userName, const char* password) {
-  return ReadPage(page, url, referrer, initialEncoding, userName, password, nullptr);
+  return ReadPage(page, url, referrer, initialEncoding, userName, password, nullptr, nullptr);
 }
 
 bool LoadPage(PageLines& page, const char* url, const char* referrer, int initialEncoding,
               const char* userName, const char* password, PageLineSink& sink) {
-  return ReadPage(page, url, referrer, initialEncoding, userName, password, &sink);
+  return ReadPage(page, url, referrer, initialEncoding, userName, password, &sink, nullptr);
+}
+
+bool LoadPage(PageLines& page, const char* url, const char* referrer, int initialEncoding,
+              const char* userName, const char* password, PageLineSink* sink, PageExchange& exchange) {
+  return ReadPage(page, url, referrer, initialEncoding, userName, password, sink, &exchange);
 }

@@ -15,10 +15,12 @@
 constexpr int kPageReadDeadlineMs = 120000;
 
 // Clears page.lines, sets page.encoding to initialEncoding and page.inHead to 1, downloads url and
-// stores its lines. Returns true when the request was sent and the body read to its end (or to the
-// body limit); false when the request failed, the connection broke off or the body was still not
-// read after kPageReadDeadlineMs, in which case the lines read before stay in page.lines. A null url returns
-// false at once and leaves page untouched. referrer, userName and password may be null. Never throws.
+// stores its lines. With initialEncoding kEncodingUnknown, a character set named by the answer's
+// Content-Type (one the converter knows) is the page's initial set instead. Returns true when the request was
+// sent and the body read to its end (or to the body limit); false when the request failed, the connection
+// broke off or the body was still not read after kPageReadDeadlineMs, in which case the lines read before
+// stay in page.lines. A null url returns false at once and leaves page untouched. referrer, userName and
+// password may be null. Never throws.
 bool LoadPage(PageLines& page, const char* url, const char* referrer, int initialEncoding,
               const char* userName, const char* password);
 
@@ -27,6 +29,18 @@ bool LoadPage(PageLines& page, const char* url, const char* referrer, int initia
 // by the sink ends the fetch with false.
 bool LoadPage(PageLines& page, const char* url, const char* referrer, int initialEncoding,
               const char* userName, const char* password, PageLineSink& sink);
+
+// What a page fetch sends beyond the address, and what it learns from the answer.
+struct PageExchange {
+  HttpConditions conditions;  // validators of an earlier answer, sent with the request
+  HttpResponse response;      // the answer; status 0 when none came
+};
+
+// The same, with the validators of exchange.conditions sent, and the answer's status, final
+// address and headers left in exchange.response (also when the body then fails to arrive). sink
+// may be null (the lines go to page.lines). A 304 answer has no body: true with no lines.
+bool LoadPage(PageLines& page, const char* url, const char* referrer, int initialEncoding,
+              const char* userName, const char* password, PageLineSink* sink, PageExchange& exchange);
 
 // Opens request for url and sends it (see HttpRequest::Open). On failure request is closed.
 bool OpenHttpRequest(HttpRequest& request, const char* url, const char* referrer, const char* userName,

@@ -476,3 +476,58 @@ TEST(PageFetchTls, HttpsStaysOnHttp11WhenTheServerOffersH2) {
   EXPECT_NE(requests.find("\r\nReferer: http://ref/\r\n"), std::string::npos) << requests;
   http_test::Reset();
 }
+
+TEST_F(PageFetch, ResponseTellsStatusFinalAddressAndValidatorsAndConditionsAreSent) {
+  const std::string lastModified = "Wed, 21 Oct 2015 07:28:00 GMT";
+  const std::string target =
+      "/page?body=feed&status=203&etag=" + TestHttpServer::Encode("\"v1\"") +
+      "&last_modified=" + TestHttpServer::Encode(lastModified) +
+      "&retry_after=120&content_type=" + TestHttpServer::Encode("application/rss+xml; charset=UTF-8");
+  const std::string redirect = "/redirect?code=302&to=" + TestHttpServer::Encode(target);
+  PageLines page;
+  PageExchange exchange;
+  ASSERT_TRUE(LoadPage(page, Url(redirect).c_str(), "r", 0, nullptr, nullptr, nullptr, exchange));
+  EXPECT_EQ(page.lines, Lines{"feed"});
+  EXPECT_EQ(exchange.response.status, 203);
+  EXPECT_EQ(exchange.response.finalUrl, Url(target));
+  EXPECT_EQ(exchange.response.contentType, "application/rss+xml; charset=UTF-8");
+  EXPECT_EQ(exchange.response.etag, "\"v1\"");
+  EXPECT_EQ(exchange.response.lastModified, lastModified);
+  EXPECT_EQ(exchange.response.retryAfter, "120");
+
+  // The validators go back after the header block, before Host; the server finds the page
+  // unchanged and answers 304 without a body.
+  server->ClearRequests();
+  exchange.conditions.ifNoneMatch = exchange.response.etag;
+  exchange.conditions.ifModifiedSince = exchange.response.lastModified;
+  ASSERT_TRUE(LoadPage(page, Url(target).c_str(), "r", 0, nullptr, nullptr, nullptr, exchange));
+  EXPECT_TRUE(page.lines.empty());
+  EXPECT_EQ(exchange.response.status, 304);
+  std::string head = Head(target, "r");
+  head.insert(head.find("\r\nHost: ") + 2,
+              "If-None-Match: \"v1\"\r\nIf-Modified-Since: " + lastModified + "\r\n");
+  EXPECT_EQ(server->Requests(), head);
+
+  // A validator that would add a header line of its own is not sent; only the date goes.
+  server->ClearRequests();
+  exchange.conditions.ifNoneMatch = "\"v1\"\r\nX-Injected: 1";
+  ASSERT_TRUE(LoadPage(page, Url(target).c_str(), "r", 0, nullptr, nullptr, nullptr, exchange));
+  EXPECT_EQ(exchange.response.status, 304);
+  head = Head(target, "r");
+  head.insert(head.find("\r\nHost: ") + 2, "If-Modified-Since: " + lastModified + "\r\n");
+  EXPECT_EQ(server->Requests(), head);
+
+  // A changed page: 200 with its body; an error status is told as it is; no answer is status 0.
+  exchange.conditions = HttpConditions{"\"v0\"", ""};
+  ASSERT_TRUE(LoadPage(page, Url(target).c_str(), "r", 0, nullptr, nullptr, nullptr, exchange));
+  EXPECT_EQ(exchange.response.status, 203);
+  EXPECT_EQ(page.lines, Lines{"feed"});
+  exchange.conditions = HttpConditions();
+  ASSERT_TRUE(
+      LoadPage(page, Url("/page?status=404&body=gone").c_str(), "r", 0, nullptr, nullptr, nullptr, exchange));
+  EXPECT_EQ(exchange.response.status, 404);
+  EXPECT_EQ(exchange.response.etag, "");
+  EXPECT_FALSE(LoadPage(page, "http://127.0.0.1:1/", "r", 0, nullptr, nullptr, nullptr, exchange));
+  EXPECT_EQ(exchange.response.status, 0);
+  EXPECT_EQ(exchange.response.finalUrl, "");
+}

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "support/net/http_request.h"
 #include "support/text/charset.h"
 
 // The converter's state (encoding, inHead) goes with the page: it is the page's character set and
@@ -25,7 +26,12 @@ struct PageLines : ConvertState {
 class PageLineSink {
  public:
   virtual ~PageLineSink() = default;
+  // A fetch tells the answer's head before the first line. False: the body is not wanted; the
+  // fetch ends there without reading it, and counts as read.
+  virtual bool OnResponse(const HttpResponse& /*response*/) { return true; }
   virtual void OnLine(std::string& line) = 0;
+  // True once the sink needs no more lines: a fetch stops reading there, and counts as read.
+  virtual bool Satisfied() const { return false; }
 };
 
 // Splits body bytes at line feeds and passes every non-empty trimmed line, converted by

@@ -280,6 +280,8 @@ void DecodeEntitiesFormByForm(std::string& line) {
   if (scan.forms & late) ReplaceForms(line, scan.forms & late);
 }
 
+}  // namespace
+
 // Decodes &lt; &gt; &amp; &quot; &nbsp; in the listed letter-case forms only. Applying the forms
 // one after another comes down to replacing every form where it stands, in one pass, unless an
 // &amp; form is directly followed by the rest of an entity name (as in "&amp;quot;" or
@@ -321,6 +323,8 @@ void DecodeEntities(std::string& line) {
   write += line.size() - read;
   line.resize(write);
 }
+
+namespace {
 
 // Follows charset declarations in a head line (already upper-cased). Every name found sets the
 // code, so the last group named on the line wins.
@@ -542,8 +546,130 @@ void DecodeEucJp(std::string& line) {
   TakeOutput(line, buffer, w);
 }
 
+int EncodingFromName(std::string_view name) {
+  struct Alias {
+    std::string_view name;
+    int code;
+  };
+  static constexpr Alias kAliases[] = {
+      {"SHIFT_JIS", kEncodingShiftJis},
+      {"SHIFT-JIS", kEncodingShiftJis},
+      {"X-SJIS", kEncodingShiftJis},
+      {"X_SJIS", kEncodingShiftJis},
+      {"SJIS", kEncodingShiftJis},
+      {"MS_KANJI", kEncodingShiftJis},
+      {"CSSHIFTJIS", kEncodingShiftJis},
+      {"WINDOWS-31J", kEncodingShiftJis},
+      {"CP932", kEncodingShiftJis},
+      {"MS932", kEncodingShiftJis},
+      {"EUC-JP", kEncodingEucJp},
+      {"EUC_JP", kEncodingEucJp},
+      {"X-EUC-JP", kEncodingEucJp},
+      {"X_EUC_JP", kEncodingEucJp},
+      {"ISO-2022-JP", kEncodingIso2022Jp},
+      {"ISO_2022_JP", kEncodingIso2022Jp},
+      {"CSISO2022JP", kEncodingIso2022Jp},
+      {"UTF-8", kEncodingUtf8},
+      {"UTF_8", kEncodingUtf8},
+      {"UTF8", kEncodingUtf8},
+  };
+  name = sjis::TrimView(name);
+  for (const Alias& alias : kAliases) {
+    if (sjis::EqualsNoCase(name, alias.name)) return alias.code;
+  }
+  return kEncodingUnknown;
+}
+
+namespace {
+
+// The value of parameter `name` in a header or a pseudo-attribute list, after position from:
+// name, optional white space, "=", optional white space, then a quoted or a bare value. Letters of
+// the name in any case; a name must not continue a longer word.
+bool FindParameter(std::string_view text, std::string_view name, std::size_t from, std::string_view& value) {
+  for (std::size_t at = from; at + name.size() <= text.size(); ++at) {
+    if (!sjis::EqualsNoCase(text.substr(at, name.size()), name)) continue;
+    if (at > 0) {
+      const char before = text[at - 1];
+      if ((before >= 'A' && before <= 'Z') || (before >= 'a' && before <= 'z') || before == '-' ||
+          before == '_') {
+        continue;
+      }
+    }
+    std::size_t i = at + name.size();
+    while (i < text.size() && sjis::IsSpace(text[i])) ++i;
+    if (i >= text.size() || text[i] != '=') continue;
+    ++i;
+    while (i < text.size() && sjis::IsSpace(text[i])) ++i;
+    if (i < text.size() && (text[i] == '"' || text[i] == '\'')) {
+      const char quote = text[i];
+      const std::size_t end = text.find(quote, i + 1);
+      if (end == std::string_view::npos) return false;
+      value = text.substr(i + 1, end - i - 1);
+      return true;
+    }
+    std::size_t end = i;
+    while (end < text.size() && !sjis::IsSpace(text[end]) && text[end] != ';' && text[end] != '?' &&
+           text[end] != '>') {
+      ++end;
+    }
+    value = text.substr(i, end - i);
+    return true;
+  }
+  return false;
+}
+
+// An XML declaration at the start of the line: "<?xml" followed by white space or "?". Sets end
+// to the position after its "?>" (or the line's end when it is not closed on this line).
+bool IsXmlDeclaration(std::string_view line, std::size_t& end) {
+  if (line.size() < 6 || line.substr(0, 5) != "<?xml") return false;
+  if (!sjis::IsSpace(line[5]) && line[5] != '?') return false;
+  const std::size_t close = line.find("?>", 5);
+  end = close == std::string_view::npos ? line.size() : close + 2;
+  return true;
+}
+
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+}  // namespace
+
+int EncodingFromContentType(std::string_view contentType) {
+  const std::size_t semicolon = contentType.find(';');
+  if (semicolon == std::string_view::npos) return kEncodingUnknown;
+  std::string_view value;
+  if (!FindParameter(contentType, "charset", semicolon + 1, value)) return kEncodingUnknown;
+  return EncodingFromName(value);
+}
+
 void ConvertLine(ConvertState& page, std::string& line) {
   TrimInPlace(line);
+
+  // The document's own first bytes: a byte-order mark, an XML declaration.
+  bool declaredHere = false;
+  if (page.firstLine) {
+    page.firstLine = false;
+    if (std::string_view(line).substr(0, 3) == kUtf8Bom) {
+      line.erase(0, 3);
+      page.encoding = kEncodingUtf8;
+      page.encodingFixed = true;
+    }
+    std::size_t declarationEnd = 0;
+    if (IsXmlDeclaration(line, declarationEnd)) {
+      const std::string_view declaration = std::string_view(line).substr(0, declarationEnd);
+      std::string_view name;
+      if (FindParameter(declaration, "encoding", 5, name)) {
+        const int code = EncodingFromName(name);
+        if (code != kEncodingUnknown && !page.encodingFixed) {
+          page.encoding = code;
+          // The document's first declaration names its set; the rest of its line is content.
+          declaredHere = true;
+          page.xmlDeclared = true;
+        }
+      } else if (page.encoding == kEncodingUnknown) {
+        page.encoding = kEncodingUtf8;  // XML's own default
+        page.xmlDeclared = true;
+      }
+    }
+  }
 
   // The head tests look at an upper-cased copy of the line, made only when the line may hold
   // one of the words at all (pages that never reach a plain "<BODY>", feeds for one, are read
@@ -552,7 +678,9 @@ void ConvertLine(ConvertState& page, std::string& line) {
     thread_local std::string upper;  // reused, so no allocation per line
     upper.assign(line);
     sjis::MakeUpper(upper);
-    ReadDeclaration(upper, page.encoding);
+    if (!page.encodingFixed && !declaredHere && (!page.xmlDeclared || Contains(upper, "<META"))) {
+      ReadDeclaration(upper, page.encoding);
+    }
     if (Contains(upper, "<BODY>")) page.inHead = 0;
   }
 
@@ -573,5 +701,5 @@ void ConvertLine(ConvertState& page, std::string& line) {
       break;
   }
 
-  DecodeEntities(line);
+  if (page.decodeEntities) DecodeEntities(line);
 }

@@ -25,12 +25,34 @@ enum PageEncoding : int {
 struct ConvertState {
   int encoding = kEncodingUnknown;  // the character set in force for the following lines
   int inHead = 1;                   // 1 until a line containing "<BODY>" was seen
+  // The character set no longer follows declarations: a UTF-8 byte-order mark named it, or the
+  // reader of the document fixed it (a feed is read to its end in the set it began with).
+  bool encodingFixed = false;
+  bool firstLine = true;  // the next line converted is the document's first
+  // The document's XML declaration named its set (or left XML's default): from then on only an
+  // HTML meta element (a line holding "<META") may declare another, not text that mentions one.
+  bool xmlDeclared = false;
+  // The HTML entity pass; a reader that decodes the text itself (XML) turns it off.
+  bool decodeEntities = true;
 };
 
 // Trims the line, follows charset declarations and "<BODY>" while the head is read, converts the
 // line to Shift_JIS (declared set, else a per-line guess while in the head, else none) and decodes
-// &lt; &gt; &amp; &quot; &nbsp;. Changes only page.encoding, page.inHead and the line.
+// &lt; &gt; &amp; &quot; &nbsp; (unless page.decodeEntities is off). The document's first line
+// may begin with a UTF-8 byte-order mark (removed; the document is UTF-8 to its end) or an XML
+// declaration: its encoding="..." declares like a "CHARSET" line, and without one an XML document
+// whose character set is still unknown is UTF-8; after it, only a meta element declares again.
+// Changes only page's fields and the line.
 void ConvertLine(ConvertState& page, std::string& line);
+
+// The code of a character-set name the converter knows (Shift_JIS and its aliases, EUC-JP,
+// ISO-2022-JP, UTF-8; letters in any case), or kEncodingUnknown.
+int EncodingFromName(std::string_view name);
+// The code named by the charset parameter of a Content-Type value, or kEncodingUnknown.
+int EncodingFromContentType(std::string_view contentType);
+
+// Decodes &lt; &gt; &amp; &quot; &nbsp; in the letter-case forms the page pass knows, in place.
+void DecodeEntities(std::string& line);
 
 // Guesses the character set of one line: kEncodingIso2022Jp, kEncodingEucJp, kEncodingShiftJis or
 // kEncodingUnknown when the line gives no hint (plain ASCII).

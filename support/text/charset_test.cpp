@@ -519,6 +519,109 @@ TEST(ConvertLine, EntitiesInTheListedFormsOnly) {
   EXPECT_EQ(Converted(euc, kEucKanji + "&quot;"), kKanji + "\"");
 }
 
+TEST(ConvertLine, ByteOrderMarkAndXmlDeclarationNameTheSet) {
+  const std::string bom = "\xEF\xBB\xBF";
+  const std::string utf8Kanji = u8"漢字";
+  struct Case {
+    const char* what;
+    int preset;                      // the set named by the server, or unknown
+    std::vector<std::string> lines;  // the document's lines
+    int encoding;                    // the set in force after them
+    std::string last;                // the last line, converted
+  };
+  const Case cases[] = {
+      {"a byte-order mark names UTF-8 for good",
+       kEncodingShiftJis,
+       {bom + "<html>", "<meta charset=Shift_JIS>", utf8Kanji},
+       kEncodingUtf8,
+       kKanji},
+      {"a mark alone on its line leaves nothing", kEncodingUnknown, {bom}, kEncodingUtf8, ""},
+      {"the declaration sets the set from its line on",
+       kEncodingUnknown,
+       {"<?xml version=\"1.0\" encoding=\"EUC-JP\"?>", kEucKanji},
+       kEncodingEucJp,
+       kKanji},
+      {"the document's declaration wins over the server's",
+       kEncodingUtf8,
+       {"<?xml version='1.0' encoding='shift_jis' standalone='yes'?>", kKanji},
+       kEncodingShiftJis,
+       kKanji},
+      {"an XML document without one is UTF-8",
+       kEncodingUnknown,
+       {"<?xml version=\"1.0\"?><rss>", utf8Kanji},
+       kEncodingUtf8,
+       kKanji},
+      {"...unless the server named a set",
+       kEncodingEucJp,
+       {"<?xml version=\"1.0\"?>", kEucKanji},
+       kEncodingEucJp,
+       kKanji},
+      {"an unknown name declares nothing",
+       kEncodingUnknown,
+       {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>", kEucKanji},
+       kEncodingUnknown,
+       kKanji},
+      {"a mark before the declaration holds against it",
+       kEncodingUnknown,
+       {bom + "<?xml version=\"1.0\" encoding=\"EUC-JP\"?>", utf8Kanji},
+       kEncodingUtf8,
+       kKanji},
+      {"the declaration's line is not read for CHARSET",
+       kEncodingUnknown,
+       {"<?xml version=\"1.0\" encoding=\"Shift_JIS\"?><p>charset=euc-jp</p>"},
+       kEncodingShiftJis,
+       "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?><p>charset=euc-jp</p>"},
+      {"a later page declaration still switches",
+       kEncodingUnknown,
+       {"<?xml version=\"1.0\" encoding=\"UTF-8\"?>", "<meta charset=euc-jp>", kEucKanji},
+       kEncodingEucJp,
+       kKanji},
+      {"a declaration after the first line is none",
+       kEncodingUnknown,
+       {"<html>", "<?xml version=\"1.0\" encoding=\"EUC-JP\"?>"},
+       kEncodingUnknown,
+       "<?xml version=\"1.0\" encoding=\"EUC-JP\"?>"},
+      {"a look-alike is no declaration",
+       kEncodingUnknown,
+       {"<?xml-stylesheet href=\"a.xsl\"?>"},
+       kEncodingUnknown,
+       "<?xml-stylesheet href=\"a.xsl\"?>"},
+  };
+  for (const Case& c : cases) {
+    ConvertState page;
+    page.encoding = c.preset;
+    std::string last;
+    for (const std::string& line : c.lines) last = Converted(page, line);
+    EXPECT_EQ(page.encoding, c.encoding) << c.what;
+    EXPECT_EQ(last, c.last) << c.what;
+  }
+  // A fixed set no longer follows declarations, and a reader may turn the entity pass off.
+  ConvertState fixed;
+  fixed.encoding = kEncodingShiftJis;
+  fixed.encodingFixed = true;
+  fixed.decodeEntities = false;
+  EXPECT_EQ(Converted(fixed, "<meta charset=euc-jp> &amp;"), "<meta charset=euc-jp> &amp;");
+  EXPECT_EQ(fixed.encoding, kEncodingShiftJis);
+}
+
+TEST(CharsetNames, KnownNamesAndContentTypeParameter) {
+  EXPECT_EQ(EncodingFromName("Shift_JIS"), kEncodingShiftJis);
+  EXPECT_EQ(EncodingFromName(" windows-31j "), kEncodingShiftJis);
+  EXPECT_EQ(EncodingFromName("x-euc-jp"), kEncodingEucJp);
+  EXPECT_EQ(EncodingFromName("ISO-2022-JP"), kEncodingIso2022Jp);
+  EXPECT_EQ(EncodingFromName("utf8"), kEncodingUtf8);
+  for (const char* unknown : {"", "latin1", "UTF-16", "SHIFT_JISX0213", "EUC-JP-MS"}) {
+    EXPECT_EQ(EncodingFromName(unknown), kEncodingUnknown) << unknown;
+  }
+  EXPECT_EQ(EncodingFromContentType("text/html; charset=UTF-8"), kEncodingUtf8);
+  EXPECT_EQ(EncodingFromContentType("text/html;CHARSET=\"euc-jp\""), kEncodingEucJp);
+  EXPECT_EQ(EncodingFromContentType("application/xml; q=1; charset = 'Shift_JIS' ; x=y"), kEncodingShiftJis);
+  EXPECT_EQ(EncodingFromContentType("text/html"), kEncodingUnknown);
+  EXPECT_EQ(EncodingFromContentType("text/charset=utf-8"), kEncodingUnknown);  // not a parameter
+  EXPECT_EQ(EncodingFromContentType("text/html; xcharset=utf-8"), kEncodingUnknown);
+  EXPECT_EQ(EncodingFromContentType("text/html; charset=\"utf-8"), kEncodingUnknown);
+}
+
 TEST(ConvertLine, BadInputNeverBreaksTheState) {
   const std::vector<std::string> lines = {std::string("\0\0\0", 3),
                                           "\xFF\xFF\xFF",

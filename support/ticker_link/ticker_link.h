@@ -18,9 +18,9 @@ constexpr const char kWindowTitle[] = "__@ZELLORA@__";
 constexpr const char kRootPath[] = "HKEY_CURRENT_USER\\Software\\HOSHIRAI\\Zellora";
 constexpr const char kMakerPath[] = "HKEY_CURRENT_USER\\Software\\HOSHIRAI";
 
-// WM_COMMAND ids. The main window takes kExitCommand itself and relays every id from
-// kShowSlotCommandFirst up to the ticker window; kReloadCommand goes from the main window to the
-// ticker window.
+// WM_COMMAND ids. The main window takes kExitCommand and the headline commands itself and relays
+// every other id from kShowSlotCommandFirst up to the ticker window; kReloadCommand goes from the
+// main window to the ticker window.
 constexpr int kExitCommand = 1;
 constexpr int kReloadCommand = 1031;
 constexpr int kShowSlotCommandFirst = 10000;  // + URL-list slot: show that slot now
@@ -28,6 +28,9 @@ constexpr int kShowSlotCommandLast = 10999;
 constexpr int kShowTempCommandFirst = 11000;  // show "URL_List\TEMP_URL" once
 constexpr int kShowTempCommandLast = 11999;
 constexpr int kRelayCommandFirst = kShowSlotCommandFirst;
+// + item index (0-based): open the link of that headline of the page now showing in the browser.
+constexpr int kOpenHeadlineCommandFirst = 12000;
+constexpr int kOpenHeadlineCommandLast = 12999;
 
 // A registered window message (RegisterWindowMessageA of this name) that a second start of the
 // ticker sends to the running one's main window: "show your tray icon's balloon". The main

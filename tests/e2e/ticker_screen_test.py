@@ -27,7 +27,7 @@ TRAY_WINDOW_ID = 1102
 IDM_START_STOP = 32773
 
 # Menu positions counted by the arrow key from nothing selected (separators are skipped).
-MENU_START_STOP, MENU_HELP, MENU_ABOUT = 1, 6, 7
+MENU_START_STOP, MENU_HELP, MENU_ABOUT = 1, 7, 8
 
 HELP_TEXT = "\r\n".join([
     "", "【スタート／停止】", "", "　ニュース表示をＯＮ／ＯＦＦします。", "　ＯＦＦにするとニュースは表示されません。", "",

@@ -40,6 +40,7 @@ class CTickerDlg : public win::CDialog, public TickerHost {
   // --- read from the main window's thread ---
   bool Busy() const { return engine.Busy(); }
   std::string SiteUrl() const { return engine.SiteUrl(); }
+  std::vector<ticker::TickerEngine::Headline> ShownHeadlines() const { return engine.ShownHeadlines(); }
   // The window, published once it exists (null before and after).
   HWND Window() const { return published.load(); }
   // Any thread: ends the page fetch in progress at once and fails every fetch after it, until this

@@ -5,6 +5,7 @@
 
 #include "support/ticker_link/url_slot.h"
 #include "ticker/display/display_line.h"
+#include "ticker/news/fetch_cache.h"
 #include "ticker/news/news_message.h"
 
 namespace ticker {
@@ -19,6 +20,19 @@ std::string TickerEngine::SiteUrl() const {
 void TickerEngine::SetSiteUrl(const std::string& url) {
   std::lock_guard<std::mutex> guard(siteUrlLock);
   siteUrl = url;
+}
+
+std::vector<TickerEngine::Headline> TickerEngine::ShownHeadlines() const {
+  std::lock_guard<std::mutex> guard(siteUrlLock);
+  return shown;
+}
+
+void TickerEngine::PublishHeadlines() {
+  std::vector<Headline> list;
+  list.reserve(news.items.size());
+  for (int i = 0; i < news.ItemCount(); ++i) list.push_back({news.GetItem(i), news.GetLink(i)});
+  std::lock_guard<std::mutex> guard(siteUrlLock);
+  shown.swap(list);
 }
 
 long long TickerEngine::TickInterval() const {
@@ -155,6 +169,7 @@ void TickerEngine::HandleNewsMessage(std::uint32_t tag, const std::string& text)
   lineBuilt = 0;
   news = NewsList();
   for (const std::string& piece : news::SplitPieces(item.body, '\n')) news.AddItem(piece, 0);
+  PublishHeadlines();
   ScrollTick();
 }
 
@@ -186,6 +201,8 @@ void TickerEngine::OnDisplayChange() {
 
 void TickerEngine::Reload() {
   host.KillTimer(kTickTimer);
+  // A changed entry is read afresh: what the servers answered before is forgotten.
+  news::TheFetchCache().Clear();
   nextSlot = 0;
   currentSlot = 0;
   const settings::TickerSettings s = store.ReadSettings();
@@ -234,6 +251,7 @@ void TickerEngine::LoadEntry(const std::string& key) {
 void TickerEngine::FetchCurrent(const settings::ProxyCredentials& proxy) {
   news = NewsList();
   host.FetchPage(SiteUrl(), referrer, filterLevel, proxy.user, proxy.password, news);
+  PublishHeadlines();
 }
 
 void TickerEngine::FetchNext(const char* key, bool wasShown) {
@@ -361,6 +379,7 @@ bool TickerEngine::CheckChannel() {
   filterLevel = 0;
   news = NewsList();
   for (const std::string& text : texts) news.AddItem(text, 0);
+  PublishHeadlines();
   repeatCounter = loopCount + 1;
   store.WriteHomeId(issue);
   StartTickTimer();

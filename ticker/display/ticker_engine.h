@@ -89,6 +89,12 @@ class TickerEngine {
   // --- read by the main window's thread ---
   bool Busy() const { return busy.load(std::memory_order_relaxed) != 0; }
   std::string SiteUrl() const;
+  // The items of the page now showing and their links (empty when none), copied under a lock.
+  struct Headline {
+    std::string text;
+    std::string link;
+  };
+  std::vector<Headline> ShownHeadlines() const;
 
   // --- state, readable for the host and tests ---
   int NextSlot() const { return nextSlot; }
@@ -137,6 +143,8 @@ class TickerEngine {
   void LoadEntry(const std::string& key);
   void FetchCurrent(const settings::ProxyCredentials& proxy);
   void SetSiteUrl(const std::string& url);
+  // Makes the headline list what ShownHeadlines gives (after every change of the list).
+  void PublishHeadlines();
   void OnFlashTimer(int id);
   void OnGiveWayTimer();
   void KillFlashTimers();
@@ -159,7 +167,8 @@ class TickerEngine {
   std::string displayLine;
   std::string siteTitle;
   std::string siteUrl;
-  mutable std::mutex siteUrlLock;  // siteUrl is read by the main window's thread
+  mutable std::mutex siteUrlLock;  // siteUrl and shown are read by the main window's thread
+  std::vector<Headline> shown;
   std::string referrer;
   int filterLevel = 0;
   int remaining = 0;

@@ -644,6 +644,35 @@ TEST(EngineDuringASend, AMessageWaitsUntilTheRunningHandlerIsDone) {
 }
 
 // ---------------------------------------------------------------------------------------------
+// What the tray menu's headlines read from the other thread: the list now showing with its links,
+// replaced whenever the list is (a fetch, a channel or news message).
+TEST_F(Engine, ShownHeadlinesFollowEveryChangeOfTheList) {
+  EXPECT_TRUE(engine.ShownHeadlines().empty());
+  store.AddSlot(0, UrlEntry{"経済", "http://p/", "", 1});
+  store.AddSlot(1, UrlEntry{"天気", "http://q/", "", 1});
+  host.pages["http://p/"] = {"P", {"一つ目", "二つ目"}, false, {"http://p/1", ""}};
+  host.pages["http://q/"] = {"Q", {"雨"}};
+  engine.OnInit();
+  host.RunFor(200);
+  auto shown = engine.ShownHeadlines();
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[0].text, "一つ目");
+  EXPECT_EQ(shown[0].link, "http://p/1");
+  EXPECT_EQ(shown[1].text, "二つ目");
+  EXPECT_EQ(shown[1].link, "");
+
+  host.RunUntil([this] { return SiteFetches().size() == 2; }, 10 * kMinuteMs);
+  shown = engine.ShownHeadlines();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].text, "雨");
+  EXPECT_EQ(shown[0].link, "");
+
+  ASSERT_TRUE(Send(ticker_link::kTagDesktop, "@TITLE@A@/TITLE@@URL@B@/URL@@NEWS@x\ny\n"));
+  shown = engine.ShownHeadlines();
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[1].text, "y");
+}
+
 // News messages
 
 TEST_F(Engine, ChannelItemMessageReplacesTheLine) {

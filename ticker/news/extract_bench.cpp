@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "support/net/page_lines.h"
+#include "ticker/news/document_reader.h"
 #include "ticker/news/extractor.h"
 #include "ticker/news/news_list.h"
 
@@ -40,10 +41,10 @@ const std::vector<std::string>& Corpus() {
   return pages;
 }
 
-// Reads one body as a fetch does and extracts it.
+// Reads one body as a fetch does and extracts it (a feed as a feed).
 void ReadAndExtract(const std::string& body, int level, NewsList& list) {
   PageLines page;
-  Extractor extractor(list, level);
+  DocumentReader extractor(list, level, page, "http://news.example.jp/");
   PageLineReader reader(page, &extractor);
   reader.Feed(body.data(), body.size());
   reader.Finish();
@@ -148,5 +149,53 @@ BENCHMARK(BM_SyntheticPage)
     ->Args({10, 2})
     ->Args({20, 2})
     ->Unit(benchmark::kMillisecond);
+
+// A Shift_JIS RSS 2.0 feed of about mb megabytes: 150 items (under the 200 kept, so the whole
+// feed is read), each with a title, a link, a guid and a long description in CDATA and escaped
+// HTML, as blogs publish them.
+std::string SyntheticFeed(int mb) {
+  const std::size_t target = static_cast<std::size_t>(mb) << 20;
+  const int items = 150;
+  std::string feed =
+      "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\n<rss version=\"2.0\">\n<channel>\n"
+      "<title>ニュース速報 &amp; 天気</title>\n<link>http://news.example.jp/</link>\n";
+  const std::size_t perItem = target / items;
+  char number[32];
+  for (int n = 0; n < items; ++n) {
+    std::snprintf(number, sizeof number, "%d", n);
+    feed += "<item>\n<title>政府が新しい経済対策を発表、来年度予算に反映へ &lt;速報&gt; 第";
+    feed += number;
+    feed += "報</title>\n<link>/news/";
+    feed += number;
+    feed += ".html</link>\n<guid isPermaLink=\"false\">tag:news.example.jp,2026:";
+    feed += number;
+    feed += "</guid>\n<description>";
+    const std::size_t end = feed.size() + perItem;
+    for (int k = 0; feed.size() < end; ++k) {
+      feed += k % 2
+                  ? "<![CDATA[<p>本文の段落です。<b>強調</b>と<a href=\"/x\">リンク</a>があります。</p>]]>\n"
+                  : "&lt;p&gt;本文の段落です。&amp;quot;引用&amp;quot; &#12354;&#x3044;&lt;/p&gt;\n";
+    }
+    feed += "</description>\n</item>\n";
+  }
+  feed += "</channel>\n</rss>\n";
+  return feed;
+}
+
+// A feed and a page of the same size through conversion and extraction, one after the other in
+// one run: the feed reader must be at least as fast as the page extractor.
+void BM_FeedVersusPage(benchmark::State& state) {
+  const bool feed = state.range(0) == 1;
+  const std::string body = feed ? SyntheticFeed(10) : SyntheticPage(10, 0);
+  NewsList list;
+  for (auto _ : state) {
+    ReadAndExtract(body, feed ? 20 : INT_MAX, list);
+    benchmark::DoNotOptimize(list.title.data());
+  }
+  if (feed && list.ItemCount() != 150) state.SkipWithError("the feed was not read whole");
+  state.SetBytesProcessed(static_cast<std::int64_t>(body.size()) * state.iterations());
+  state.counters["items"] = static_cast<double>(list.ItemCount());
+}
+BENCHMARK(BM_FeedVersusPage)->ArgNames({"feed"})->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "support/net/url_resolve.h"
 #include "support/text/sjis.h"
 #include "ticker/news/news_list.h"
 
@@ -53,10 +54,46 @@ bool ContainsDisplayNone(std::string_view s, std::size_t from, std::size_t to) {
   return false;
 }
 
+// The value of the attribute name (ASCII letters, any case) in a tag held whole, or false. The
+// name must follow white space, which no trail byte is, so a second byte never starts a match.
+bool AttributeValue(std::string_view tag, std::string_view name, std::string_view& value) {
+  for (std::size_t at = 1; at + name.size() < tag.size(); ++at) {
+    if (!sjis::IsSpace(tag[at - 1]) || !sjis::EqualsNoCase(tag.substr(at, name.size()), name)) continue;
+    std::size_t i = at + name.size();
+    while (i < tag.size() && sjis::IsSpace(tag[i])) ++i;
+    if (i >= tag.size() || tag[i] != '=') continue;
+    ++i;
+    while (i < tag.size() && sjis::IsSpace(tag[i])) ++i;
+    if (i < tag.size() && (tag[i] == '"' || tag[i] == '\'')) {
+      const std::size_t end = tag.find(tag[i], i + 1);
+      if (end == std::string_view::npos) return false;  // cut off: no reliable value
+      value = tag.substr(i + 1, end - i - 1);
+      return true;
+    }
+    std::size_t end = i;
+    while (end < tag.size() && !sjis::IsSpace(tag[end]) && tag[end] != '>') ++end;
+    value = tag.substr(i, end - i);
+    return true;
+  }
+  return false;
+}
+
+bool IsClosingTag(std::string_view tag) {
+  std::size_t i = 1;
+  while (i < tag.size() && sjis::IsSpace(tag[i])) ++i;
+  return i < tag.size() && tag[i] == '/';
+}
+
 }  // namespace
 
-Extractor::Extractor(NewsList& target, int minLength) : list(target), level(minLength) {
+Extractor::Extractor(NewsList& target, int minLength, std::string url)
+    : list(target), level(minLength), pageUrl(std::move(url)), baseUrl(pageUrl) {
   list.Clear();
+}
+
+void Extractor::SetPageUrl(std::string url) {
+  pageUrl = std::move(url);
+  baseUrl = pageUrl;
 }
 
 void Extractor::Feed(std::string_view line) noexcept {
@@ -105,7 +142,7 @@ void Extractor::FeedLine(std::string_view line) {
     // next tag, also after a lone lead byte.
     i = line.find('<', i);
     if (i == kEnd) i = n;
-    if (skip == Skip::kNone) accumulator.append(line.data() + start, i - start);
+    if (skip == Skip::kNone) Collect(line.substr(start, i - start));
   }
   if (!inTag && !accumulator.empty()) Flush();
   pageOffset += n;
@@ -213,6 +250,7 @@ void Extractor::EndTag() {
       if (Is(TagName(tag), hiddenName)) skip = Skip::kNone;
       break;
     case Skip::kNone:
+      FollowLinkTag(tag);
       if (tag.size() > 7) {
         // Too long for the exact tags below ("</HEAD>" is the longest).
         if ((tag[1] == 'S' || tag[1] == 's') && Is(tag.substr(0, 7), "<SCRIPT")) {
@@ -224,10 +262,12 @@ void Extractor::EndTag() {
       } else if (Is(tag, "<HEAD>")) {
         list.inHead = 1;
         accumulator.clear();
+        linkMarks.clear();
       } else if (Is(tag, "</HEAD>")) {
         // Head text collected on the line of "</HEAD>" (a one-line head) must not reach the body.
         list.inHead = 0;
         accumulator.clear();
+        linkMarks.clear();
       } else if (Is(tag, "</TD>")) {
         if (accumulator.empty() || accumulator.back() != ' ') accumulator.push_back(' ');
       } else if (Is(tag, "<P>") || Is(tag, "<BR>")) {
@@ -245,7 +285,44 @@ void Extractor::EndTag() {
   displayNone.matched = 0;
 }
 
+void Extractor::FollowLinkTag(std::string_view tag) {
+  const std::string_view name = TagName(tag);
+  const bool anchor = Is(name, "A");
+  if (!anchor && !Is(name, "BASE")) return;
+  if (IsClosingTag(tag)) {
+    if (anchor) currentLink.clear();
+    return;
+  }
+  std::string_view href;
+  const bool hasHref = AttributeValue(tag, "HREF", href);
+  if (anchor) {
+    // A link cut off by the tag-head bound, or one without an address, leads nowhere.
+    currentLink = hasHref ? ResolveUrl(baseUrl, href) : std::string();
+  } else if (hasHref) {
+    const std::string resolved = ResolveUrl(pageUrl, href);
+    if (!resolved.empty()) baseUrl = resolved;
+  }
+}
+
+void Extractor::Collect(std::string_view text) {
+  if (text.empty()) return;
+  if (linkMarks.empty() ? !currentLink.empty() : linkMarks.back().second != currentLink) {
+    linkMarks.emplace_back(accumulator.size(), currentLink);
+  }
+  accumulator.append(text.data(), text.size());
+}
+
 void Extractor::Flush() {
-  if (!list.inHead) stored += list.AddItem(accumulator, level);
+  if (!list.inHead) {
+    // The link of the item is the one in force where its text begins.
+    const std::size_t start = NewsList::ItemStart(accumulator);
+    const std::string* link = nullptr;
+    for (const auto& mark : linkMarks) {
+      if (mark.first > start) break;
+      link = &mark.second;
+    }
+    stored += list.AddItem(accumulator, level, link ? *link : std::string());
+  }
   accumulator.clear();
+  linkMarks.clear();
 }

@@ -5,6 +5,8 @@
 // hands the collected run to NewsList::AddItem, which keeps it when it reaches the page's
 // extraction level.
 // The title is the text between the first "<TITLE>" and the first "</TITLE>" of the whole page.
+// An item whose text begins inside a link (<A HREF>) keeps the link's address, resolved against
+// the page's <BASE HREF> or its own address.
 //
 // The extractor keeps only the current line, the accumulator, the head of an unfinished tag and the
 // title being collected, so a page streamed into it line by line is never held whole, and the work
@@ -15,6 +17,8 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "support/net/page_lines.h"
 
@@ -30,14 +34,18 @@ class Extractor : public PageLineSink {
  public:
   // Stored text beyond which the page is cut short with kContinuation.
   static constexpr std::int64_t kStoredTextCap = 20000;
-  // An unfinished tag keeps this much of its text (its name and the markers that matter are at
-  // its start; "display:none" is watched over its whole length).
-  static constexpr std::size_t kTagHeadBytes = 256;
+  // An unfinished tag keeps this much of its text (its name, a link's address and the markers
+  // that matter are at its start; "display:none" is watched over its whole length).
+  static constexpr std::size_t kTagHeadBytes = 4096;
   // A title longer than this is cut (at a character boundary).
   static constexpr std::size_t kMaxTitleBytes = 4096;
 
-  // Clears list (title, items, flags) and starts a page extracted at level.
-  Extractor(NewsList& list, int level);
+  // Clears list (title, items, flags) and starts a page extracted at level. pageUrl is the
+  // address the page came from (after redirects), against which links are resolved; empty when
+  // unknown (then only absolute links are kept).
+  Extractor(NewsList& list, int level, std::string pageUrl = std::string());
+  // The page's address, when it becomes known only after the extractor was made.
+  void SetPageUrl(std::string url);
 
   void OnLine(std::string& line) override { Feed(line); }
   // Takes the next line of the page (trimmed of single-byte white space first). Never throws: a
@@ -81,6 +89,10 @@ class Extractor : public PageLineSink {
   std::size_t ScanTag(std::string_view line, std::size_t pos);
   void WatchDisplayNone(std::string_view line, std::size_t from, std::size_t to);
   void EndTag();
+  // Follows <A HREF>, </A> and <BASE HREF> (the tag held whole in tagHead).
+  void FollowLinkTag(std::string_view tag);
+  // Appends a run of text to the accumulator, noting the link it stands in.
+  void Collect(std::string_view text);
   void Flush();
 
   NewsList& list;
@@ -91,6 +103,11 @@ class Extractor : public PageLineSink {
 
   // Extraction state.
   std::string accumulator;  // text collected since the last flush
+  // Where in the accumulator the link in force changed, and to what ("" outside links).
+  std::vector<std::pair<std::size_t, std::string>> linkMarks;
+  std::string pageUrl;
+  std::string baseUrl;      // what relative links are resolved against
+  std::string currentLink;  // the resolved address of the open <A>, or empty
   Skip skip = Skip::kNone;
   std::string hiddenName;       // the tag name that ends the hidden mode (any case)
   bool inTag = false;           // an unfinished tag continues on the next line

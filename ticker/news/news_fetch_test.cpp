@@ -49,6 +49,29 @@ TEST_F(NewsFetch, EucJpPageIsConverted) {
   EXPECT_THAT(list.items, ElementsAre("経済 news"));
 }
 
+TEST_F(NewsFetch, CharsetNamedByTheServerIsTheInitialSet) {
+  // A UTF-8 page without a declaration of its own.
+  const std::string page =
+      u8"<html><head><title>日本語のページ</title></head>\n<body>\n<p>政府が新しい経済対策を発表\n";
+  const std::string utf8 = "&content_type=" + TestHttpServer::Encode("text/html; charset=UTF-8");
+  NewsList list;
+  list.FetchAndExtract(PageUrl(page, utf8).c_str(), nullptr, 10, nullptr, nullptr);
+  EXPECT_EQ(list.title, "日本語のページ");
+  EXPECT_THAT(list.items, ElementsAre("政府が新しい経済対策を発表"));
+
+  // Without the header it is read as before: head lines guessed one by one, the body as it is.
+  list.FetchAndExtract(PageUrl(page).c_str(), nullptr, 10, nullptr, nullptr);
+  EXPECT_THAT(list.items, ElementsAre(u8"政府が新しい経済対策を発表"));
+
+  // The page's own declaration wins over the server's.
+  const std::string declared =
+      "<head><meta http-equiv=Content-Type content=\"text/html; "
+      "charset=EUC-JP\"></head>\n<body>\n\xB7\xD0\xBA\xD1 "
+      "news\n";
+  list.FetchAndExtract(PageUrl(declared, utf8).c_str(), nullptr, 1, nullptr, nullptr);
+  EXPECT_THAT(list.items, ElementsAre("経済 news"));
+}
+
 TEST_F(NewsFetch, FailuresLeaveOneErrorItem) {
   NewsList list;
   list.FetchAndExtract(nullptr, nullptr, 20, nullptr, nullptr);
@@ -71,12 +94,20 @@ TEST_F(NewsFetch, FailuresLeaveOneErrorItem) {
   EXPECT_EQ(list.failed, 1);
 }
 
-TEST_F(NewsFetch, ErrorStatusBodyIsThePage) {
+TEST_F(NewsFetch, ErrorStatusGivesTheNotFoundItemNotTheErrorPage) {
+  // The body of an error page is no news: a status of 400 and above is a page not found.
+  for (const char* status : {"404", "500", "403", "503"}) {
+    NewsList list;
+    const std::string url = PageUrl("<body>Not here, sorry\n", std::string("&status=") + status);
+    list.FetchAndExtract(url.c_str(), nullptr, 1, nullptr, nullptr);
+    EXPECT_EQ(list.failed, 1) << status;
+    EXPECT_THAT(list.items, ElementsAre("＜ページが見つかりません " + url + "＞")) << status;
+  }
+  // Other statuses are pages as before.
   NewsList list;
-  list.FetchAndExtract(PageUrl("<body>Not here, sorry\n", "&status=404").c_str(), nullptr, 1, nullptr,
-                       nullptr);
+  list.FetchAndExtract(PageUrl("<body>Still here\n", "&status=203").c_str(), nullptr, 1, nullptr, nullptr);
   EXPECT_EQ(list.failed, 0);
-  EXPECT_THAT(list.items, ElementsAre("Not here, sorry"));
+  EXPECT_THAT(list.items, ElementsAre("Still here"));
 }
 
 TEST_F(NewsFetch, LongPageIsCutAfterTheCap) {

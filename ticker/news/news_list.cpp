@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "support/net/page_lines.h"
+#include "support/net/url_resolve.h"
 #include "support/text/sjis.h"
 #include "ticker/news/extractor.h"
 
@@ -22,7 +23,7 @@ bool StartsWithMark(std::string_view s) {
 
 }  // namespace
 
-int NewsList::AddItem(const std::string& text, int minLength) {
+std::size_t NewsList::ItemStart(const std::string& text) {
   std::string_view t = sjis::TrimView(text);
   for (;;) {
     if (!t.empty() && t[0] == ' ') {
@@ -34,6 +35,12 @@ int NewsList::AddItem(const std::string& text, int minLength) {
       break;
     }
   }
+  return static_cast<std::size_t>(t.data() - text.data());
+}
+
+int NewsList::AddItem(const std::string& text, int minLength, const std::string& link) {
+  std::string_view t = sjis::TrimView(text);
+  t.remove_prefix(ItemStart(text) - static_cast<std::size_t>(t.data() - text.data()));
   // Stripping only shortens: a text already too short needs no more work.
   if (static_cast<std::int64_t>(t.size()) < minLength) return 0;
   // From the end, only whole characters count: a trail byte 0x81 followed by "@" is part of
@@ -52,7 +59,25 @@ int NewsList::AddItem(const std::string& text, int minLength) {
   t = t.substr(0, end);
   if (static_cast<std::int64_t>(t.size()) < minLength) return 0;
   items.emplace_back(t);
+  if (!link.empty() || !links.empty()) {
+    links.resize(items.size() - 1);
+    links.push_back(AcceptableLink(link) ? link : std::string());
+  }
   return static_cast<int>(t.size());
+}
+
+bool NewsList::AcceptableLink(const std::string& link) {
+  if (link.size() > kMaxLinkBytes || !IsWebAddress(link)) return false;
+  for (const char c : link) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b < 0x20 || b == 0x7F) return false;
+  }
+  return true;
+}
+
+std::string NewsList::GetLink(int index) const {
+  if (index < 0 || static_cast<std::size_t>(index) >= links.size()) return std::string();
+  return links[static_cast<std::size_t>(index)];
 }
 
 std::string NewsList::GetItem(int index) const {
@@ -63,8 +88,10 @@ std::string NewsList::GetItem(int index) const {
 void NewsList::Clear() {
   title.clear();
   items.clear();
+  links.clear();
   inHead = 0;
   failed = 0;
+  isFeed = 0;
 }
 
 void NewsList::Extract(const PageLines& page, int level) {

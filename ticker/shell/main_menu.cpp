@@ -1,6 +1,21 @@
 #include "ticker/shell/main_menu.h"
 
+#include "support/text/sjis.h"
+
 namespace main_menu {
+
+std::string HeadlineMenuText(const std::string& item) {
+  std::size_t cut = 0;
+  while (cut < item.size() && sjis::NextChar(item, cut) <= kHeadlineTextBytes)
+    cut = sjis::NextChar(item, cut);
+  std::string text;
+  for (std::size_t i = 0; i < cut; ++i) {
+    text += item[i];
+    // "&" is never a second byte.
+    if (item[i] == '&') text += '&';
+  }
+  return text;
+}
 
 const std::string& HelpText() {
   static const std::string text = [] {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <string>
 
 namespace main_menu {
@@ -12,6 +13,14 @@ constexpr char kStopText[] = "停止";       // the display is on
 constexpr char kStartText[] = "スタート";  // the display is off
 constexpr char kFavouritesText[] = "お気に入り";
 constexpr int kFavouritesPosition = 2;  // zero-based, after "ｲﾝﾀｰﾈｯﾄ..."
+constexpr char kHeadlinesText[] = "見出し";
+constexpr int kHeadlinesPosition = 3;  // right after "お気に入り"
+// The headlines submenu lists at most this many items of the page now showing, each cut here.
+constexpr int kMaxHeadlineItems = 30;
+constexpr std::size_t kHeadlineTextBytes = 60;
+// A headline as a menu item's text: cut at kHeadlineTextBytes on a character boundary, "&" written
+// "&&" so that it shows as itself rather than marking a shortcut letter.
+std::string HeadlineMenuText(const std::string& item);
 
 constexpr char kHelpCaption[] = " Zellora ﾍﾙﾌﾟ";
 // The main window's help text: its lines joined by CR LF.

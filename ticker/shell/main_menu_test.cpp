@@ -72,3 +72,14 @@ TEST(MainMenu, StartStopReadsTheStateFromTheItemText) {
 
 }  // namespace
 }  // namespace main_menu
+
+TEST(MainMenu, HeadlineTextIsCutOnACharacterAndShowsAmpersands) {
+  using main_menu::HeadlineMenuText;
+  EXPECT_EQ(HeadlineMenuText("R&D 速報"), "R&&D 速報");
+  const std::string thirty = "あいうえおかきくけこさしすせそたちつてとなにぬねのはひふへほ";  // 60 bytes
+  EXPECT_EQ(HeadlineMenuText(thirty + "まみむ"), thirty);
+  // 59 single bytes then a double-byte character: the character does not fit and is not halved.
+  EXPECT_EQ(HeadlineMenuText(std::string(59, 'a') + "表x"), std::string(59, 'a'));
+  EXPECT_EQ(HeadlineMenuText(std::string(70, 'a')), std::string(60, 'a'));
+  EXPECT_EQ(HeadlineMenuText(""), "");
+}

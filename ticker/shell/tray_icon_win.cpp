@@ -310,7 +310,10 @@ LRESULT CTrayIcon::OnTrayMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     // Commands of the pop-up menu: the owner runs them (and any dialog) inside this call.
     busy = true;
     Notify(Action::kModify);
+    const UINT outer = menuCommand;
+    menuCommand = LOWORD(wParam);
     ::SendMessageA(ownerWnd, WM_COMMAND, wParam, lParam);
+    menuCommand = outer;
     busy = false;
     Notify(Action::kModify);
     return 0;

@@ -47,6 +47,8 @@ class CTrayIcon {
   bool IsAdded() const { return added; }
   bool IsBusy() const { return busy; }
   bool IsMenuOpen() const { return menuOpen; }
+  // The command of the pop-up menu the owner is running now (it was chosen in the menu), or 0.
+  UINT MenuCommand() const { return menuCommand; }
   // The tip the icon shows now (what the next Notify sends).
   std::string CurrentTip() const;
 
@@ -74,6 +76,7 @@ class CTrayIcon {
   bool added = false;
   bool hidden = true;
   bool menuOpen = false;
+  UINT menuCommand = 0;
   win::CMenuHandle menu;
   HMENU popup = nullptr;
 };

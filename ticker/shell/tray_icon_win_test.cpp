@@ -16,6 +16,7 @@ struct Seen {
   LPARAM lParam;
   bool trayBusy;
   std::string tip;
+  UINT menuCommand;  // what the tray said was chosen in its menu while the owner ran it
 };
 std::vector<Seen> seen;
 CTrayIcon* watched = nullptr;
@@ -25,7 +26,8 @@ std::function<void()> duringCommand;
 LRESULT CALLBACK OwnerProc(HWND w, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == WM_COMMAND || msg == WM_LBUTTONDOWN || msg == WM_LBUTTONUP || msg == WM_RBUTTONDOWN ||
       msg >= 0xC000) {
-    seen.push_back({msg, wParam, lParam, watched && watched->IsBusy(), watched ? watched->CurrentTip() : ""});
+    seen.push_back({msg, wParam, lParam, watched && watched->IsBusy(), watched ? watched->CurrentTip() : "",
+                    watched ? watched->MenuCommand() : 0u});
   }
   if (msg == WM_COMMAND && duringCommand) duringCommand();
   return ::DefWindowProcA(w, msg, wParam, lParam);
@@ -97,7 +99,14 @@ TEST_F(TrayIconTest, MenuCommandsRunWhileBusyAndMouseMessagesReachTheOwner) {
   EXPECT_EQ(seen[0].wParam, static_cast<WPARAM>(IDM_HELP));
   EXPECT_TRUE(seen[0].trayBusy);
   EXPECT_EQ(seen[0].tip, "コマンド処理中のためメニュー表示できません");
+  EXPECT_EQ(seen[0].menuCommand, static_cast<UINT>(IDM_HELP));
   EXPECT_FALSE(tray.IsBusy());
+  EXPECT_EQ(tray.MenuCommand(), 0u);
+  // A command sent to the owner itself (from another program) is no menu choice.
+  seen.clear();
+  ::SendMessageA(owner, WM_COMMAND, 12000, 0);
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].menuCommand, 0u);
 
   seen.clear();
   ::SendMessageA(tray.Window(), CTrayIcon::kCallbackMessage, 0, WM_LBUTTONDOWN);

@@ -30,6 +30,11 @@ bool InsertFavourites(HMENU popup, HMENU favourites) {
                        reinterpret_cast<UINT_PTR>(favourites), main_menu::kFavouritesText) != FALSE;
 }
 
+bool InsertHeadlines(HMENU popup, HMENU headlines) {
+  return ::InsertMenuA(popup, main_menu::kHeadlinesPosition, MF_BYPOSITION | MF_POPUP | MF_STRING,
+                       reinterpret_cast<UINT_PTR>(headlines), main_menu::kHeadlinesText) != FALSE;
+}
+
 void RebuildFavourites(HMENU favourites, CRegistry& root) {
   for (int slot = 0; slot < url_list::kMaxSlots; ++slot) {
     ::DeleteMenu(favourites, static_cast<UINT>(ticker_link::ShowSlotCommand(slot)), MF_BYCOMMAND);

@@ -49,6 +49,10 @@ bool CZelloraDlg::OnInitDialog() {
   if (tray.Popup() && submenu && tray_menu::InsertFavourites(tray.Popup(), submenu.Get())) {
     favourites = submenu.Detach();  // the pop-up owns it from now on and destroys it with itself
   }
+  win::CMenuHandle headlineMenu(::CreatePopupMenu());
+  if (favourites && headlineMenu && tray_menu::InsertHeadlines(tray.Popup(), headlineMenu.Get())) {
+    headlines = headlineMenu.Detach();
+  }
   ::PostMessageA(GetHwnd(), WM_COMMAND, IDM_REBUILD_FAVOURITES, 0);
 
   ticker = std::make_unique<CTickerThread>();
@@ -135,7 +139,15 @@ bool CZelloraDlg::OnCommand(int id, int code, HWND control) {
     case IDM_REBUILD_FAVOURITES:
       RebuildFavourites();
       return true;
+    case 0:
+      // The tray icon's word that the pop-up menu is about to open: it lists the page now showing.
+      RebuildHeadlines();
+      return true;
     default:
+      if (id >= ticker_link::kOpenHeadlineCommandFirst && id <= ticker_link::kOpenHeadlineCommandLast) {
+        OpenHeadline(id - ticker_link::kOpenHeadlineCommandFirst);
+        return true;
+      }
       // Everything from 10000 up that is not one of the menu's own commands goes to the ticker.
       if (id >= ticker_link::kRelayCommandFirst) {
         PostToTicker(id);
@@ -169,6 +181,30 @@ void CZelloraDlg::RebuildFavourites() {
   if (!favourites) return;
   CRegistry root(ticker_link::kRootPath);
   tray_menu::RebuildFavourites(favourites, root);
+}
+
+void CZelloraDlg::RebuildHeadlines() {
+  menuHeadlines = ticker ? ticker->dlg.ShownHeadlines() : std::vector<ticker::TickerEngine::Headline>();
+  if (!headlines) return;
+  tray_menu::RebuildHeadlines(headlines, menuHeadlines);
+  // An empty submenu would open as an empty box: "見出し" is greyed instead while nothing shows.
+  ::EnableMenuItem(tray.Popup(), main_menu::kHeadlinesPosition,
+                   MF_BYPOSITION | (menuHeadlines.empty() ? MF_GRAYED : MF_ENABLED));
+}
+
+void CZelloraDlg::OpenHeadline(int index) {
+  // Chosen in the menu: the link captured when the menu opened (the page may have changed since).
+  // Posted by another program: the item of the page now showing.
+  const bool fromMenu =
+      tray.MenuCommand() == static_cast<UINT>(ticker_link::kOpenHeadlineCommandFirst + index);
+  const std::vector<ticker::TickerEngine::Headline> now =
+      fromMenu ? std::vector<ticker::TickerEngine::Headline>()
+               : (ticker ? ticker->dlg.ShownHeadlines() : std::vector<ticker::TickerEngine::Headline>());
+  const auto& items = fromMenu ? menuHeadlines : now;
+  if (index < 0 || static_cast<std::size_t>(index) >= items.size()) return;
+  const std::string& link = items[static_cast<std::size_t>(index)].link;
+  if (link.empty()) return;
+  ::ShellExecuteA(GetHwnd(), "open", link.c_str(), nullptr, nullptr, SW_SHOW);
 }
 
 void CZelloraDlg::OpenSite() {
@@ -241,6 +277,7 @@ void CZelloraDlg::RemoveTrayIcon() {
   tray.Show(false);
   tray.Destroy();
   favourites = nullptr;  // destroyed with the pop-up
+  headlines = nullptr;
 }
 
 void CZelloraDlg::StopTicker() {

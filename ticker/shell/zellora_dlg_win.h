@@ -8,6 +8,7 @@
 
 #include <array>
 #include <memory>
+#include <vector>
 
 #include "support/win/dialog.h"
 #include "support/win/handles.h"
@@ -35,6 +36,7 @@ class CZelloraDlg : public win::CDialog {
 
   const CTrayIcon& Tray() const { return tray; }
   HMENU Favourites() const { return favourites; }
+  HMENU Headlines() const { return headlines; }
 
   // The tray icon's balloon with the program's name and "右クリックでメニュー表示": on the first
   // start, and when a second start asks (the icon may sit in the overflow area).
@@ -55,6 +57,10 @@ class CZelloraDlg : public win::CDialog {
   void RunSettingsDialog(bool (*run)(HWND));
   void StartStop();
   void RebuildFavourites();
+  // Lists the page now showing in the "見出し" submenu and keeps its links for the menu's choice.
+  void RebuildHeadlines();
+  // Opens the link of headline index (12000 + index) in the browser.
+  void OpenHeadline(int index);
   void OpenSite();
   void SendSampleFlash();
   void ShowIcon(int resourceId);
@@ -62,7 +68,9 @@ class CZelloraDlg : public win::CDialog {
   void StopTicker();
 
   CTrayIcon tray;
-  HMENU favourites = nullptr;  // inside the tray's pop-up, which owns it
+  HMENU favourites = nullptr;                                 // inside the tray's pop-up, which owns it
+  HMENU headlines = nullptr;                                  // likewise
+  std::vector<ticker::TickerEngine::Headline> menuHeadlines;  // as when the menu last opened
   main_menu::TrayAnimation animation;
   std::unique_ptr<CTickerThread> ticker;
   bool shutDown = false;

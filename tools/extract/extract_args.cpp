@@ -22,16 +22,18 @@ bool ParseInt(const std::string& text, int& value) {
 }  // namespace
 
 const char* ExtractUsage() {
-  return "usage: zellora-extract [--level N] [--encoding CODE] [--utf8] [--referrer TEXT]\n"
+  return "usage: zellora-extract [--level N] [--encoding CODE] [--utf8] [--links] [--referrer TEXT]\n"
          "                       [--user U --password P] (FILE | URL)\n"
-         "Extracts a page's headlines as the ticker does: prints the title on the first line (empty\n"
-         "when the page has none), then every item on its own line, in Shift_JIS.\n"
+         "Extracts a page's headlines (or a feed's items) as the ticker does: prints the title on\n"
+         "the first line (empty when there is none), then every item on its own line, in Shift_JIS.\n"
          "  FILE             a saved page body (\"-\" reads standard input)\n"
          "  URL              an http:// or https:// address, fetched as the ticker fetches it\n"
          "  --level N        minimum item length in bytes (default 20)\n"
          "  --encoding CODE  character set a FILE starts in: 0 detect (default), 1 Shift_JIS,\n"
          "                   2 ISO-2022-JP, 3 EUC-JP, 4 UTF-8\n"
          "  --utf8           print UTF-8 instead of Shift_JIS (for a terminal)\n"
+         "  --links          follow each item with a TAB and the address of its article (nothing\n"
+         "                   after the TAB when it has none); the title line has no TAB\n"
          "  --referrer TEXT  Referer header of the request (URL only)\n"
          "  --user U --password P   proxy credentials (URL only; both or neither)\n"
          "Exit status: 0 the page was read, 1 it could not be read, 2 bad arguments.\n";
@@ -79,6 +81,8 @@ bool ParseExtractArgs(int argc, const char* const* argv, ExtractOptions& options
         options.help = true;
       } else if (name == "--utf8" && !inlineValue) {
         options.utf8 = true;
+      } else if (name == "--links" && !inlineValue) {
+        options.links = true;
       } else if (name == "--level") {
         if (!takeValue()) return false;
         if (!ParseInt(value, options.level)) {

@@ -4,9 +4,10 @@
 #include <string>
 
 struct ExtractOptions {
-  int level = 20;     // minimum item length in bytes
-  int encoding = 0;   // initial character-set code for a file (0 detect ... 4 UTF-8)
-  bool utf8 = false;  // print UTF-8 instead of Shift_JIS
+  int level = 20;      // minimum item length in bytes
+  int encoding = 0;    // initial character-set code for a file (0 detect ... 4 UTF-8)
+  bool utf8 = false;   // print UTF-8 instead of Shift_JIS
+  bool links = false;  // each item followed by a TAB and its link
   bool help = false;
   bool hasReferrer = false;  // an empty referrer differs from none
   std::string referrer;

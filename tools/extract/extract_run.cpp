@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "support/net/page_lines.h"
+#include "ticker/news/document_reader.h"
 #include "ticker/news/extractor.h"
 #include "ticker/news/news_list.h"
 #include "tools/extract/console.h"
@@ -34,7 +35,7 @@ bool ExtractFile(std::FILE* file, const std::string& name, int encoding, int lev
     PageLines page;
     page.encoding = encoding;
     page.inHead = 1;
-    Extractor extractor(list, level);
+    DocumentReader extractor(list, level, page, std::string());
     PageLineReader reader(page, &extractor);
     static char buffer[1 << 16];
     for (;;) {
@@ -59,20 +60,28 @@ bool ExtractFile(std::FILE* file, const std::string& name, int encoding, int lev
   return list.failed == 0;
 }
 
-std::string FormatNewsList(const NewsList& list, bool utf8) {
+std::string FormatNewsList(const NewsList& list, bool utf8, bool links) {
   std::string out;
-  auto line = [&](const std::string& text) {
+  auto text = [&](const std::string& value) {
     const std::size_t start = out.size();
-    out += utf8 ? SjisToUtf8(text) : text;
+    out += utf8 ? SjisToUtf8(value) : value;
     // One item per output line: a line break that a converter made out of garbage becomes a
-    // space (no trail byte is below 0x40, so these are never half of a character).
+    // space (no trail byte is below 0x40, so these are never half of a character); with links
+    // a TAB does too, so that the one after the item is the only one.
     for (std::size_t i = start; i < out.size(); ++i) {
-      if (out[i] == '\n' || out[i] == '\r') out[i] = ' ';
+      if (out[i] == '\n' || out[i] == '\r' || (links && out[i] == '\t')) out[i] = ' ';
+    }
+  };
+  text(list.title);
+  out += '\n';
+  for (int i = 0; i < list.ItemCount(); ++i) {
+    text(list.items[static_cast<std::size_t>(i)]);
+    if (links) {
+      out += '\t';
+      text(list.GetLink(i));
     }
     out += '\n';
-  };
-  line(list.title);
-  for (const std::string& item : list.items) line(item);
+  }
   return out;
 }
 
@@ -91,6 +100,6 @@ int RunExtract(const ExtractOptions& options, std::string& out) {
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(options.target.c_str(), "rb"));
     read = ExtractFile(file.get(), options.target, options.encoding, options.level, list);
   }
-  out += FormatNewsList(list, options.utf8);
+  out += FormatNewsList(list, options.utf8, options.links);
   return read ? 0 : 1;
 }

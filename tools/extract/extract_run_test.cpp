@@ -63,6 +63,13 @@ TEST(ExtractRun, EveryItemIsOneLine) {
   list.title = "t\rx";
   list.items = {"a\nb", "c"};
   EXPECT_EQ(FormatNewsList(list, false), "t x\na b\nc\n");
+  // With links: the title line as before, every item with a TAB and its link (or nothing); a TAB
+  // inside an item cannot be taken for the separator.
+  list.title = "t\tx";
+  list.items = {"a\tb", "c", "d"};
+  list.links = {"http://e.jp/a", ""};
+  EXPECT_EQ(FormatNewsList(list, false, true), "t x\na b\thttp://e.jp/a\nc\t\nd\t\n");
+  EXPECT_EQ(FormatNewsList(list, false, false), "t\tx\na\tb\nc\nd\n");
 }
 
 TEST(ExtractRun, LevelAndMissingFile) {
