@@ -248,6 +248,7 @@ TEST_F(UrlRegistDlg, APageAddedByTheCompanionWhileOpenSurvivesTheSave) {
 
 TEST_F(UrlRegistDlg, APageThatNoLongerFitsIsNamedAndStaysInTheListUntilThereIsRoom) {
   std::vector<UrlEntry> entries;
+  entries.reserve(31);
   for (int i = 0; i < 31; ++i)
     entries.push_back(UrlEntry{"e" + std::to_string(i), "http://e/" + std::to_string(i), "", 40});
   ASSERT_TRUE(url_list::WriteList(reg_, entries));

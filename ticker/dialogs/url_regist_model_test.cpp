@@ -205,6 +205,7 @@ TEST_F(UrlRegistStore, AnEntryAddedWhileTheDialogWasOpenIsKeptAndADeletedOneStay
 
 TEST_F(UrlRegistStore, WhatDoesNotFitIsNamedKeptInTheListAndNothingIsWritten) {
   std::vector<UrlEntry> stored;
+  stored.reserve(31);
   for (int i = 0; i < 31; ++i) stored.push_back(Entry("t" + std::to_string(i)));
   ASSERT_TRUE(url_list::WriteList(reg_, stored));
   VectorItemList list;
