@@ -122,7 +122,7 @@ struct HttpRequest::Impl {
   }
 
   bool Open(const char* address, const char* referrer, const char* user, const char* pass,
-            const HttpConditions& conditions, HttpResponse& response);
+            const HttpConditions& validators, HttpResponse& reply);
   bool StartHop();
   void EndHop();
   // Drives the transfer until stop() holds or it ends; false on a time-out or transfer error.
@@ -364,7 +364,7 @@ bool HttpRequest::Impl::Pump(Stop stop) {
 }
 
 bool HttpRequest::Impl::Open(const char* address, const char* referrer, const char* user, const char* pass,
-                             const HttpConditions& conditions, HttpResponse& response) {
+                             const HttpConditions& validators, HttpResponse& reply) {
   GlobalInit();
   if (FailHere(http_test::FailPoint::kSession)) return false;
   multi = curl_multi_init();
@@ -381,7 +381,7 @@ bool HttpRequest::Impl::Open(const char* address, const char* referrer, const ch
     password = pass;
   }
   headerBlock = http_detail::BuildHeaderBlock(http_detail::ClientName(), referrer);
-  conditionalLines = http_detail::BuildConditionalHeaders(conditions);
+  conditionalLines = http_detail::BuildConditionalHeaders(validators);
   if (FailHere(http_test::FailPoint::kConnect) || FailHere(http_test::FailPoint::kOpenRequest)) return false;
   if (FailHere(http_test::FailPoint::kSend)) return false;
 
@@ -402,11 +402,11 @@ bool HttpRequest::Impl::Open(const char* address, const char* referrer, const ch
     }
     // A body that broke off early is still read up to the break; Read() then reports it.
     if (done && result != CURLE_OK && Pending() == 0) return false;
-    response = answer;
+    reply = answer;
     long status = 0;
     curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
-    response.status = static_cast<int>(status);
-    response.finalUrl = url.Part(CURLUPART_URL);
+    reply.status = static_cast<int>(status);
+    reply.finalUrl = url.Part(CURLUPART_URL);
     return true;
   }
   return false;  // too many redirects

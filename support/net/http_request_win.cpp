@@ -175,7 +175,7 @@ struct HttpRequest::Impl {
   bool Await();
 
   bool Open(const char* url, const char* referrer, const char* userName, const char* password,
-            const HttpConditions& conditions, HttpResponse& response);
+            const HttpConditions& validators, HttpResponse& reply);
   // One request of the chain: connects to the address's server and sends the GET. Sets location
   // when the answer is a redirect to follow.
   bool SendHop(const std::string& url, const char* referrer, const char* userName, const char* password,
@@ -261,7 +261,7 @@ bool HttpRequest::Impl::Await() {
 }
 
 bool HttpRequest::Impl::Open(const char* url, const char* referrer, const char* userName,
-                             const char* password, const HttpConditions& conditions, HttpResponse& response) {
+                             const char* password, const HttpConditions& validators, HttpResponse& reply) {
   const http_test::Settings& test = http_test::Get();
   if (FailHere(http_test::FailPoint::kSession)) {
     return false;
@@ -294,7 +294,7 @@ bool HttpRequest::Impl::Open(const char* url, const char* referrer, const char* 
 
   // Redirects are followed here rather than by WinInet: Wine's follows a loop for ever, which
   // would hold the ticker's thread until the program ends.
-  const std::string conditionalLines = http_detail::BuildConditionalHeaders(conditions);
+  const std::string conditionalLines = http_detail::BuildConditionalHeaders(validators);
   std::string address = url;
   for (int hop = 0; hop <= kHttpMaxRedirects; ++hop) {
     std::string location;
@@ -306,13 +306,13 @@ bool HttpRequest::Impl::Open(const char* url, const char* referrer, const char* 
       DWORD statusSize = sizeof status;
       if (HttpQueryInfoA(request.Get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &statusSize,
                          nullptr)) {
-        response.status = static_cast<int>(status);
+        reply.status = static_cast<int>(status);
       }
-      response.finalUrl = address;
-      response.contentType = QueryNamedHeader(request.Get(), "Content-Type");
-      response.etag = QueryNamedHeader(request.Get(), "ETag");
-      response.lastModified = QueryNamedHeader(request.Get(), "Last-Modified");
-      response.retryAfter = QueryNamedHeader(request.Get(), "Retry-After");
+      reply.finalUrl = address;
+      reply.contentType = QueryNamedHeader(request.Get(), "Content-Type");
+      reply.etag = QueryNamedHeader(request.Get(), "ETag");
+      reply.lastModified = QueryNamedHeader(request.Get(), "Last-Modified");
+      reply.retryAfter = QueryNamedHeader(request.Get(), "Retry-After");
       return true;
     }
     // The server's Location is UTF-8, or bytes it means as they are.

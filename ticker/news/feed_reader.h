@@ -105,10 +105,9 @@ class FeedReader {
 
   Mode mode = Mode::kText;
   bool firstLine = true;
-  std::string markup;           // the markup being read (a tag, or the start of any markup)
-  char quote = 0;               // the quote open inside a tag or a declaration
-  int bracketDepth = 0;         // "[" open inside a declaration (an internal subset)
-  bool textBeforeRoot = false;  // something other than white space came before the first element
+  std::string markup;    // the markup being read (a tag, or the start of any markup)
+  char quote = 0;        // the quote open inside a tag or a declaration
+  int bracketDepth = 0;  // "[" open inside a declaration (an internal subset)
 
   std::vector<Element> stack;
   std::vector<std::pair<std::string, std::string>> bindings;  // prefix, namespace name
@@ -116,7 +115,6 @@ class FeedReader {
   // The text being collected for a title or a link.
   bool capturing = false;
   std::size_t captureDepth = 0;
-  Role captureRole = Role::kOther;
   bool captureHtml = false;     // markup inside it is removed
   bool captureEscaped = false;  // it holds escaped HTML whose references are decoded once more
   std::string captured;
