@@ -24,10 +24,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string line = raw;
     const int encodingBefore = page.encoding;
     const int headBefore = page.inHead;
+    const bool firstBefore = page.firstLine;
     ConvertLine(page, line);
-    // The head flag only ever goes from 1 to 0; the code only changes in the head.
+    // The head flag only ever goes from 1 to 0; the code only changes in the head or on the
+    // document's first line (a byte-order mark or an XML declaration names the set there).
     if (page.inHead > headBefore) std::abort();
-    if (!headBefore && page.encoding != encodingBefore) std::abort();
+    if (!headBefore && !firstBefore && page.encoding != encodingBefore) std::abort();
+    // Once fixed by a byte-order mark, the set stays.
+    if (!firstBefore && page.encodingFixed && page.encoding != encodingBefore) std::abort();
     if (page.encoding != encodingBefore &&
         (page.encoding < kEncodingShiftJis || page.encoding > kEncodingUtf8)) {
       std::abort();
