@@ -41,6 +41,7 @@ Read ReadDocument(const std::string& body, const std::string& url = "http://news
 
 std::vector<std::string> Links(const NewsList& list) {
   std::vector<std::string> links;
+  links.reserve(static_cast<std::size_t>(list.ItemCount()));
   for (int i = 0; i < list.ItemCount(); ++i) links.push_back(list.GetLink(i));
   return links;
 }

@@ -87,6 +87,7 @@ struct Headline {
 TEST(TrayHeadlines, RebuildListsThirtyItemsGreyedWithoutALink) {
   HMENU menu = ::CreatePopupMenu();
   std::vector<Headline> list;
+  list.reserve(31);
   for (int i = 0; i < 31; ++i)
     list.push_back({"見出し" + std::to_string(i), i % 2 ? "" : "http://n/" + std::to_string(i)});
   list[0].text = "R&D " + std::string(80, 'x');
