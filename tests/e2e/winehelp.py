@@ -285,14 +285,19 @@ class WineEnv:
     def reg_add(self, key, name, value):
         """Writes a REG_DWORD for an int, else a REG_SZ."""
         kind = "REG_DWORD" if isinstance(value, int) else "REG_SZ"
-        rc, out = self.wine("reg", "add", key, "/v", name, "/t", kind, "/d", str(value), "/f")
-        if rc != 0:
-            # Now and then, under load, one Wine process fails; the write is the same
-            # the second time, so it is tried once more, and what reg said the first time is shown.
-            said = " ".join((out + " " + self.last_error).split())
-            print("reg add %s /v %s failed (%d): %s; trying again" % (key, name, rc, said), file=sys.stderr)
-            rc, _ = self.wine("reg", "add", key, "/v", name, "/t", kind, "/d", str(value), "/f")
+        rc, _ = self.reg_once_more("add", key, "/v", name, "/t", kind, "/d", str(value), "/f")
         return rc == 0
+
+    def reg_once_more(self, *args, timeout=60):
+        """Runs reg with args; when it fails, once more. Now and then, under load, one Wine process
+        fails to start (Wine's loader says ShellExecuteEx failed); a write is the same the second
+        time, so it is tried once more, and what was said the first time is shown."""
+        rc, out = self.wine("reg", *args, timeout=timeout)
+        if rc != 0:
+            said = " ".join((out + " " + self.last_error).split())
+            print("reg %s failed (%d): %s; trying again" % (" ".join(args[:2]), rc, said), file=sys.stderr)
+            rc, out = self.wine("reg", *args, timeout=timeout)
+        return rc, out
 
     def reg_import(self, keys, name="import.reg"):
         """Writes {full key (HKEY_CURRENT_USER\\...): {value name: .reg data, or None to delete the
@@ -305,7 +310,7 @@ class WineEnv:
             lines.append("")
         path = self.tmp_dir / name
         path.write_bytes("\r\n".join(lines).encode("utf-16"))
-        rc, out = self.wine("reg", "import", win_path(path), timeout=300)
+        rc, out = self.reg_once_more("import", win_path(path), timeout=300)
         if rc != 0:
             self.last_error = " ".join((out + " " + self.last_error).split())  # reg says it on either
         return rc == 0
