@@ -124,12 +124,17 @@ def cache_dir():
     return os.path.join(base, "zellora", "tidy")
 
 
-def file_digest(path, memo):
-    """The sha256 of a file's bytes, or None when it cannot be read (memoised for the run)."""
+def file_digest(path, memo, root=None):
+    """The sha256 of a file's bytes, or None when it cannot be read (memoised for the run). With
+    root, the work tree's path in the bytes counts as the placeholder: the rewritten copies name
+    their source by its absolute path (#line), which differs from clone to clone."""
     if path not in memo:
         try:
             with open(path, "rb") as f:
-                memo[path] = hashlib.sha256(f.read()).hexdigest()
+                data = f.read()
+            if root:
+                data = data.replace(root.encode(), ROOT_MARK.encode())
+            memo[path] = hashlib.sha256(data).hexdigest()
         except OSError:
             memo[path] = None
     return memo[path]
@@ -220,7 +225,7 @@ def cache_key(root, tool_id, entries, deps, digests, config_memo):
         h.update(norm(json.dumps({"directory": e["directory"], "arguments": entry_args(e)})).encode())
         h.update(b"\n")
     for path in sorted(set(deps) | set(config_files(entries[0]["file"], config_memo))):
-        digest = file_digest(path, digests)
+        digest = file_digest(path, digests, root)
         if digest is None:
             return None
         h.update(("%s %s\n" % (norm(path), digest)).encode())
