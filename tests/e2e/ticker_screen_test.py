@@ -101,6 +101,9 @@ class TickerRun:
             self.env.kill_leftovers(exe)
             self.addCleanup(self.env.kill_leftovers, exe)
         self.addCleanup(self.env.kill_started)
+        # One ticker per session: a start while an earlier test's ticker window is still there
+        # asks that one to show itself and ends, so the window must be gone first.
+        self.assertTrue(self.env.wait_window_gone(TITLE, 15), "an earlier ticker's window is still there")
         self.env.reg_delete(KEY)
         self.env.reg_add(KEY, "bSetup", 1)
         self.env.reg_add(KEY, "bOnline", 1)
