@@ -10,16 +10,6 @@ std::size_t CharLength(std::string_view s, std::size_t pos) {
   return 1;
 }
 
-std::string_view CutToBytes(std::string_view s, std::size_t maxBytes) {
-  std::size_t end = 0;
-  while (end < s.size()) {
-    const std::size_t next = NextChar(s, end);
-    if (next > maxBytes) break;
-    end = next;
-  }
-  return s.substr(0, end);
-}
-
 std::size_t PrevChar(std::string_view s, std::size_t pos) {
   if (pos > s.size()) pos = s.size();
   std::size_t i = 0;

@@ -36,10 +36,6 @@ inline std::size_t NextChar(std::string_view s, std::size_t pos) {
 // Start of the character that ends right before pos, found by walking from the start of s.
 std::size_t PrevChar(std::string_view s, std::size_t pos);
 
-// The longest start of s of at most maxBytes bytes that ends on a character boundary (never half
-// a double-byte character).
-std::string_view CutToBytes(std::string_view s, std::size_t maxBytes);
-
 // Upper-cases ASCII letters only; trail bytes are left alone and the length never changes.
 void MakeUpper(std::string& s);
 std::string ToUpper(std::string_view s);

@@ -75,7 +75,13 @@ bool Blank(const std::string& text) {
 // At most maxBytes bytes of text, never half a double-byte character, with "..." when cut.
 std::string Shortened(const std::string& text, std::size_t maxBytes) {
   if (text.size() <= maxBytes) return text;
-  return std::string(sjis::CutToBytes(text, maxBytes)) + "...";
+  std::size_t end = 0;
+  while (end < text.size()) {
+    const std::size_t next = sjis::NextChar(text, end);
+    if (next > maxBytes) break;
+    end = next;
+  }
+  return text.substr(0, end) + "...";
 }
 
 constexpr std::size_t kShownTitleBytes = 100;

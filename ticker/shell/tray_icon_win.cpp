@@ -38,7 +38,13 @@ std::map<HWND, Subclass>& Table() {
 
 // At most maxBytes bytes, never half a double-byte character.
 std::string CutText(const std::string& text, std::size_t maxBytes) {
-  return std::string(sjis::CutToBytes(text, maxBytes));
+  std::size_t end = 0;
+  while (end < text.size()) {
+    const std::size_t next = sjis::NextChar(text, end);
+    if (next > maxBytes) break;
+    end = next;
+  }
+  return text.substr(0, end);
 }
 
 // The dialog a menu command has open: a visible, enabled window of this thread that the owner owns,
