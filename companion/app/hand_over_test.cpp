@@ -10,22 +10,12 @@
 
 #include "support/registry/registry.h"
 #include "support/ticker_link/list_lock.h"
+#include "tests/recording_ticker.h"
 #include "tests/registry_test_key.h"
 
 namespace {
 
-// A ticker that may or may not be running and records what it is sent.
-class RecordingTicker : public ticker_link::TickerAddress {
- public:
-  bool running = true;
-  std::vector<int> commands;
-  bool IsRunning() override { return running; }
-  bool PostCommand(int command) override {
-    if (!running) return false;
-    commands.push_back(command);
-    return true;
-  }
-};
+using zellora_test::RecordingTicker;
 
 class HandOver : public RegistryKeyTest {
  protected:

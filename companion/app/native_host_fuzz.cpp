@@ -13,6 +13,7 @@
 #include "support/registry/registry.h"
 #include "support/ticker_link/url_list.h"
 #include "tests/fuzz_check.h"
+#include "tests/recording_ticker.h"
 
 namespace {
 
@@ -20,17 +21,7 @@ namespace nh = zellmate::native_host;
 
 constexpr const char kFuzzRoot[] = "HKEY_CURRENT_USER\\Software\\ZelloraFuzz";
 
-class Ticker : public ticker_link::TickerAddress {
- public:
-  bool running = false;
-  std::vector<int> commands;
-  bool IsRunning() override { return running; }
-  bool PostCommand(int command) override {
-    if (!running) return false;
-    commands.push_back(command);
-    return true;
-  }
-};
+using Ticker = zellora_test::RecordingTicker;
 
 class BytesInput : public nh::Input {
  public:

@@ -9,23 +9,14 @@
 
 #include "support/registry/registry.h"
 #include "support/ticker_link/url_list.h"
+#include "tests/recording_ticker.h"
 #include "tests/registry_test_key.h"
 
 namespace {
 
 namespace nh = zellmate::native_host;
 
-class RecordingTicker : public ticker_link::TickerAddress {
- public:
-  bool running = true;
-  std::vector<int> commands;
-  bool IsRunning() override { return running; }
-  bool PostCommand(int command) override {
-    if (!running) return false;
-    commands.push_back(command);
-    return true;
-  }
-};
+using zellora_test::RecordingTicker;
 
 // Standard input as a string, handed out in small pieces as a pipe would.
 class StringInput : public nh::Input {
