@@ -10,6 +10,7 @@
 #include "support/net/page_lines.h"
 #include "support/system/paths.h"
 #include "support/text/sjis.h"
+#include "support/text/sjis_cut.h"
 
 namespace catalogue {
 
@@ -174,17 +175,6 @@ bool IsDeviceName(std::string_view name) {
          stem[3] >= '1' && stem[3] <= '9';
 }
 
-// The longest start of text of at most maxBytes bytes that ends on a character boundary.
-std::string_view CutToBytes(std::string_view text, std::size_t maxBytes) {
-  std::size_t end = 0;
-  while (end < text.size()) {
-    const std::size_t next = sjis::NextChar(text, end);
-    if (next > maxBytes) break;
-    end = next;
-  }
-  return text.substr(0, end);
-}
-
 std::string TrimDotsAndSpaces(std::string_view name, bool front) {
   std::size_t begin = 0, end = name.size();
   if (front) {
@@ -228,11 +218,11 @@ std::string ProposedFileName(const std::string& address) {
     const std::size_t dot = sjis::FindLastChar(name, '.');
     const std::string extension = dot == std::string::npos ? std::string() : name.substr(dot);
     if (extension.size() < kMaxProposedNameBytes / 2) {
-      name = TrimDotsAndSpaces(CutToBytes(name.substr(0, dot), kMaxProposedNameBytes - extension.size()),
-                               false) +
+      name = TrimDotsAndSpaces(
+                 sjis::CutToBytes(name.substr(0, dot), kMaxProposedNameBytes - extension.size()), false) +
              extension;
     } else {
-      name = TrimDotsAndSpaces(CutToBytes(name, kMaxProposedNameBytes), false);
+      name = TrimDotsAndSpaces(sjis::CutToBytes(name, kMaxProposedNameBytes), false);
     }
   }
   return name.empty() ? std::string(kFallbackFileName) : name;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/text/sjis_cut.h"
+
 namespace {
 
 // "表" is 0x95 0x5C and "ソ" is 0x83 0x5C: their trail byte is a backslash.
@@ -33,6 +35,11 @@ TEST(Sjis, StepsByCharacterIncludingLoneLeadAtEnd) {
   EXPECT_EQ(sjis::PrevChar(s, 3), 1u);
   EXPECT_EQ(sjis::PrevChar(s, 4), 3u);
   EXPECT_EQ(sjis::PrevChar(s, 2), 1u);  // inside a character: its start
+  // Cuts end on a character boundary: "aア" fits in 3 bytes, not in 2.
+  EXPECT_EQ(sjis::CutToBytes(s, 3), "aア");
+  EXPECT_EQ(sjis::CutToBytes(s, 2), "a");
+  EXPECT_EQ(sjis::CutToBytes(s, 0), "");
+  EXPECT_EQ(sjis::CutToBytes(s, 99), s);
 }
 
 TEST(Sjis, UpperCasingLeavesTrailBytesAndLength) {

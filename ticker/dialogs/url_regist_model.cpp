@@ -2,6 +2,7 @@
 
 #include "support/registry/registry.h"
 #include "support/text/sjis.h"
+#include "support/text/sjis_cut.h"
 #include "support/ticker_link/list_lock.h"
 #include "ticker/dialogs/help_texts.h"
 
@@ -75,13 +76,7 @@ bool Blank(const std::string& text) {
 // At most maxBytes bytes of text, never half a double-byte character, with "..." when cut.
 std::string Shortened(const std::string& text, std::size_t maxBytes) {
   if (text.size() <= maxBytes) return text;
-  std::size_t end = 0;
-  while (end < text.size()) {
-    const std::size_t next = sjis::NextChar(text, end);
-    if (next > maxBytes) break;
-    end = next;
-  }
-  return text.substr(0, end) + "...";
+  return std::string(sjis::CutToBytes(text, maxBytes)) + "...";
 }
 
 constexpr std::size_t kShownTitleBytes = 100;

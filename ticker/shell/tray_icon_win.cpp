@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "support/text/sjis.h"
+#include "support/text/sjis_cut.h"
 
 namespace {
 
@@ -38,13 +39,7 @@ std::map<HWND, Subclass>& Table() {
 
 // At most maxBytes bytes, never half a double-byte character.
 std::string CutText(const std::string& text, std::size_t maxBytes) {
-  std::size_t end = 0;
-  while (end < text.size()) {
-    const std::size_t next = sjis::NextChar(text, end);
-    if (next > maxBytes) break;
-    end = next;
-  }
-  return text.substr(0, end);
+  return std::string(sjis::CutToBytes(text, maxBytes));
 }
 
 // The dialog a menu command has open: a visible, enabled window of this thread that the owner owns,
