@@ -4,6 +4,7 @@
 
 #include "support/net/url_resolve.h"
 #include "support/text/sjis.h"
+#include "support/text/sjis_cut.h"
 #include "support/text/utf8_ansi.h"
 #include "ticker/news/news_list.h"
 
@@ -176,9 +177,7 @@ std::string CollapseSpace(std::string_view text) {
 
 std::string CutAtCharacter(std::string text, std::size_t limit) {
   if (text.size() <= limit) return text;
-  std::size_t cut = 0;
-  while (cut < text.size() && sjis::NextChar(text, cut) <= limit) cut = sjis::NextChar(text, cut);
-  text.resize(cut);
+  text.resize(sjis::CutToBytes(text, limit).size());
   return text;
 }
 

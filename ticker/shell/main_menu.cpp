@@ -1,13 +1,11 @@
 #include "ticker/shell/main_menu.h"
 
-#include "support/text/sjis.h"
+#include "support/text/sjis_cut.h"
 
 namespace main_menu {
 
 std::string HeadlineMenuText(const std::string& item) {
-  std::size_t cut = 0;
-  while (cut < item.size() && sjis::NextChar(item, cut) <= kHeadlineTextBytes)
-    cut = sjis::NextChar(item, cut);
+  const std::size_t cut = sjis::CutToBytes(item, kHeadlineTextBytes).size();
   std::string text;
   for (std::size_t i = 0; i < cut; ++i) {
     text += item[i];
