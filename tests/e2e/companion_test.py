@@ -15,7 +15,7 @@ import unittest
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
-from winehelp import WM_CLOSE, WineEnv, reg_dword, reg_text, wait_until, win_path  # noqa: E402
+from winehelp import WM_CLOSE, StandinTicker, WineEnv, reg_dword, reg_text, wait_until, win_path  # noqa: E402
 
 ROOT = r"HKCU\Software\HOSHIRAI\Zellora"
 LIST = ROOT + r"\URL_List"
@@ -36,7 +36,7 @@ def default_value(values):
     return rest[0] if rest else None
 
 
-class CompanionTest(unittest.TestCase):
+class CompanionTest(StandinTicker, unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.env = WineEnv()
@@ -99,24 +99,6 @@ class CompanionTest(unittest.TestCase):
     def run_client(self, *call):
         rc, out = self.env.wine("cscript", "//nologo", self.client(*call), timeout=60)
         self.assertEqual(rc, 5, out)
-
-    def start_standin(self):
-        log = self.env.tmp_dir / f"commands-{time.monotonic_ns()}.txt"
-        log.touch()
-        p = self.env.start(self.probe, "standin", win_path(log))
-        self.assertTrue(self.env.wait_window(TITLE), "the stand-in ticker did not appear")
-        self.addCleanup(self.stop_standin, p)
-        return log
-
-    def stop_standin(self, p):
-        if p.alive():
-            self.env.post(TITLE, WM_CLOSE)
-            p.wait(10)
-            p.kill()
-
-    @staticmethod
-    def commands(log):
-        return [int(line) for line in log.read_text().split()]
 
     def slots(self):
         """{slot number: {value: data}} of URL_List, slots only."""

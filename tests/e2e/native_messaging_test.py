@@ -21,7 +21,7 @@ import unittest
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
-from winehelp import WM_CLOSE, WineEnv, wait_until, win_path  # noqa: E402
+from winehelp import WM_CLOSE, StandinTicker, WineEnv, wait_until  # noqa: E402
 
 ROOT = r"HKCU\Software\HOSHIRAI\Zellora"
 MENU = r"HKCU\Software\Microsoft\Internet Explorer\MenuExt"
@@ -61,7 +61,7 @@ def error(reason):
     return {"ok": False, "error": reason}
 
 
-class ZellmateSide:
+class ZellmateSide(StandinTicker):
     """What the host works on: the URL list of the prefix and a stand-in ticker."""
 
     @classmethod
@@ -77,24 +77,6 @@ class ZellmateSide:
         self.addCleanup(self.env.kill_started)
         self.env.reg_delete(ROOT)
         self.assertIsNone(self.env.find_window(TITLE))
-
-    def start_standin(self):
-        log = self.env.tmp_dir / f"commands-{time.monotonic_ns()}.txt"
-        log.touch()
-        p = self.env.start(self.probe, "standin", win_path(log))
-        self.assertTrue(self.env.wait_window(TITLE), "the stand-in ticker did not appear")
-        self.addCleanup(self.stop_standin, p)
-        return log
-
-    def stop_standin(self, p):
-        if p.alive():
-            self.env.post(TITLE, WM_CLOSE)
-            p.wait(10)
-            p.kill()
-
-    @staticmethod
-    def commands(log):
-        return [int(line) for line in log.read_text().split()]
 
     def slots(self):
         """{slot number: {value: data}} of the URL list."""

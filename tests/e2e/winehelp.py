@@ -350,3 +350,28 @@ def wait_until(predicate, timeout, interval=0.1):
         if time.monotonic() >= end:
             return False
         time.sleep(interval)
+
+
+class StandinTicker:
+    """For a unittest.TestCase with self.env and self.probe (zellmate_probe.exe): the companion's
+    stand-in for the ticker, a window "__@ZELLORA@__" that logs the commands posted to it."""
+
+    def start_standin(self):
+        """Starts the stand-in (ended after the test); the path of its command log."""
+        log = self.env.tmp_dir / f"commands-{time.monotonic_ns()}.txt"
+        log.touch()
+        p = self.env.start(self.probe, "standin", win_path(log))
+        self.assertTrue(self.env.wait_window("__@ZELLORA@__"), "the stand-in ticker did not appear")
+        self.addCleanup(self.stop_standin, p)
+        return log
+
+    def stop_standin(self, p):
+        if p.alive():
+            self.env.post("__@ZELLORA@__", WM_CLOSE)
+            p.wait(10)
+            p.kill()
+
+    @staticmethod
+    def commands(log):
+        """The commands the stand-in was sent, in order."""
+        return [int(line) for line in log.read_text().split()]
