@@ -7,12 +7,27 @@
 #   wine-env.sh exec PROG ARGS...  run a Windows program (prepares first)
 #   wine-env.sh run CMD ARGS...    run any command inside the environment (wine, reg, xdotool, ...)
 #   wine-env.sh stop               stop wineserver and the X server
+#   wine-env.sh home               print the folder that holds the prefix (see the desktops below)
 #
 # ZELLORA_WINE_HOME names the folder that holds the prefix (the build tree's "wine" folder).
 # ZELLORA_USE_DISPLAY=1 keeps the caller's DISPLAY instead of the private X server.
 set -u
 
 home=${ZELLORA_WINE_HOME:?ZELLORA_WINE_HOME must name the folder for the Wine prefix}
+# ctest gives each test that asks for a desktop (RESOURCE_GROUPS wine_desktop:1) one of those its
+# resource file lists: desktop 1 is the folder itself, desktop N the folder "<folder>-N" beside
+# it, with a prefix, X server and wineserver of its own, so that tests on different desktops see
+# neither each other's windows nor their named objects and can run at the same time.
+case ${CTEST_RESOURCE_GROUP_0_WINE_DESKTOP:-} in
+  id:1,* | "") ;;
+  id:*)
+    desk=${CTEST_RESOURCE_GROUP_0_WINE_DESKTOP#id:}
+    home=$home-${desk%%,*}
+    ;;
+esac
+# What runs inside names the folder itself.
+export ZELLORA_WINE_HOME=$home
+unset CTEST_RESOURCE_GROUP_0_WINE_DESKTOP
 mkdir -p "$home"
 home=$(cd "$home" && pwd)
 
@@ -134,5 +149,6 @@ case "$cmd" in
     ;;
   run) prepare; exec "$@" ;;
   stop) stop ;;
-  *) echo "usage: wine-env.sh prepare|exec PROG ARGS|run CMD ARGS|stop" >&2; exit 2 ;;
+  home) echo "$home" ;;
+  *) echo "usage: wine-env.sh prepare|exec PROG ARGS|run CMD ARGS|stop|home" >&2; exit 2 ;;
 esac

@@ -81,8 +81,58 @@ stage() {
   echo "== $1 (at $((SECONDS / 60))m$((SECONDS % 60))s)"
 }
 
+# Stages that run beside the others (beside <name> <command>...): CPU-bound work started when the
+# stages that follow mostly wait (the Wine tests wait on windows, servers and clocks), at the lowest
+# priority so that it takes only the time those leave idle. Its output goes to a log of its own,
+# printed when it is waited for (wait_beside); a failure fails the run.
+beside_names=()
+beside_pids=()
+beside_dir=build/beside
+beside() {
+  local name=$1 n=${#beside_names[@]}
+  shift
+  mkdir -p "$beside_dir"
+  rm -f "$beside_dir/$n".*
+  echo "== $name: beside what follows, at the lowest priority (at $((SECONDS / 60))m$((SECONDS % 60))s)"
+  # A process group of its own (set -m), so that a failed run can end it with everything it started.
+  set -m
+  (
+    set +m  # what it starts stays in its group
+    renice -n 19 -p "$BASHPID" >/dev/null
+    start=$SECONDS
+    trap 'echo "$? $((SECONDS - start))" >"$beside_dir/$n.status"' EXIT
+    "$@"
+  ) >"$beside_dir/$n.log" 2>&1 </dev/null &
+  beside_pids+=($!)
+  set +m
+  beside_names+=("$name")
+}
+
+# report_beside <index>: the stage's log and its outcome; fails if it failed.
+report_beside() {
+  local rc
+  beside_pids[$1]=""
+  echo "== ${beside_names[$1]} (ran beside the stages above):"
+  cat "$beside_dir/$1.log"
+  read -r rc _ <"$beside_dir/$1.status" 2>/dev/null || rc="no status"
+  if [ "$rc" != 0 ]; then
+    echo "== ${beside_names[$1]}: FAILED (exit status $rc)"
+    return 1
+  fi
+}
+
+# Waits for every stage started with beside and reports it; fails if one failed.
+wait_beside() {
+  local i failed=0
+  for i in "${!beside_pids[@]}"; do
+    wait "${beside_pids[i]}" || true
+    report_beside "$i" || failed=1
+  done
+  return "$failed"
+}
+
 print_stage_times() {  # print_stage_times <exit status>
-  local n=${#stage_names[@]} i end d note hits misses
+  local n=${#stage_names[@]} i end d note hits misses rc
   [ "$n" -gt 0 ] || return 0
   echo "== stage times"
   for ((i = 0; i < n; i++)); do
@@ -92,6 +142,17 @@ print_stage_times() {  # print_stage_times <exit status>
     if [ "$i" -eq $((n - 1)) ] && [ "$1" -ne 0 ]; then note="  FAILED"; fi
     printf '==   %-32s %3dm%02ds%s\n' "${stage_names[i]}" $((d / 60)) $((d % 60)) "$note"
   done
+  for i in "${!beside_names[@]}"; do
+    rc="" d=""
+    read -r rc d <"$beside_dir/$i.status" 2>/dev/null || true
+    if [ -z "$d" ]; then
+      printf '==   %-32s %s\n' "${beside_names[i]}" "(beside; stopped unfinished)"
+      continue
+    fi
+    note=""
+    if [ "$rc" != 0 ]; then note="  FAILED"; fi
+    printf '==   %-32s %3dm%02ds%s\n' "${beside_names[i]}" $((d / 60)) $((d % 60)) "  (beside)$note"
+  done
   printf '==   %-32s %3dm%02ds\n' "total" $((SECONDS / 60)) $((SECONDS % 60))
   hits=$(grep -cE '^(direct|preprocessed)_cache_hit$' "$CCACHE_STATSLOG" 2>/dev/null || true)
   misses=$(grep -cx 'cache_miss' "$CCACHE_STATSLOG" 2>/dev/null || true)
@@ -100,7 +161,16 @@ print_stage_times() {  # print_stage_times <exit status>
 
 stop_wine_on_exit=0
 on_exit() {
-  local rc=$?
+  local rc=$? i
+  # After a failed stage: what ran beside it and has ended is reported, what still runs is ended.
+  for i in "${!beside_pids[@]}"; do
+    [ -n "${beside_pids[i]}" ] || continue
+    if [ -f "$beside_dir/$i.status" ]; then
+      report_beside "$i" || true
+    else
+      kill -- "-${beside_pids[i]}" 2>/dev/null || true
+    fi
+  done
   if [ "$stop_wine_on_exit" = 1 ]; then stop_wine; fi
   print_stage_times "$rc"
 }
@@ -194,8 +264,23 @@ fuzz_smoke() {
   if [ "$failed" != 0 ]; then exit 1; fi
 }
 
+# wine_desktops <wine-env.sh command>: the command on each Wine desktop the tests use (the ids in
+# the Windows tree's wine-desktops.json; cmake/wine-env.sh says which prefix and X server each is).
+wine_desktops() {
+  local spec=$root/build/win64/wine-desktops.json ids id pids=() rc=0
+  ids=$(python3 -c 'import json, sys
+print(" ".join(d["id"] for d in json.load(open(sys.argv[1]))["local"][0]["wine_desktop"]))' "$spec" 2>/dev/null || echo 1)
+  for id in $ids; do
+    CTEST_RESOURCE_GROUP_0_WINE_DESKTOP="id:$id,slots:1" ZELLORA_WINE_HOME="$root/build/win64/wine" \
+      "$root/cmake/wine-env.sh" "$1" &
+    pids+=($!)
+  done
+  for id in "${pids[@]}"; do wait "$id" || rc=$?; done
+  return "$rc"
+}
+
 stop_wine() {
-  ZELLORA_WINE_HOME="$root/build/win64/wine" "$root/cmake/wine-env.sh" stop || true
+  wine_desktops stop || true
 }
 
 cmd=${1:-}
@@ -222,20 +307,22 @@ case "$cmd" in
     build fuzz
     stage "unit tests of the fuzz build"
     (cd build/fuzz && ctest --output-on-failure -j "$jobs")
-    stage "fuzz smoke runs"
-    fuzz_smoke
     stage "Windows build"
     build win64
     # Both compile databases exist now: clang-tidy over every source, any warning fails the run.
-    stage "static analysis"
-    bash "$root/tools/tidy.sh"
+    # It and the fuzz smoke runs (which take their whole time whatever the load) use the cores
+    # the Wine tests leave idle.
+    beside "static analysis" bash "$root/tools/tidy.sh"
+    beside "fuzz smoke runs" fuzz_smoke
     # The README's demonstration must show headlines: the bar's yellow text in a screenshot.
     stage "demonstration check"
     bash "$root/tools/demo/run_demo.sh" "$root/build/win64" --check
     stage "Windows tests (under Wine)"
     stop_wine_on_exit=1
-    ZELLORA_WINE_HOME="$root/build/win64/wine" "$root/cmake/wine-env.sh" prepare
+    wine_desktops prepare
     (cd build/win64 && ctest --output-on-failure -j "$jobs")
+    stage "waiting for the stages beside"
+    wait_beside
     ;;
   run)
     # The demonstration: sample pages on the local server, a prefix of its own (never the user's),

@@ -128,13 +128,20 @@ TEST_F(HandOver, AFullListEmptyUrlOrStoppedTickerAreHandledSilently) {
 
 TEST_F(HandOver, AddWaitsABoundedTimeForAnotherWriterThenProceeds) {
   // Another writer holds the list lock for longer than AddURL waits.
-  std::promise<void> taken, release;
+  // The lock is one per session, and test programs running beside this one take it too: the
+  // holder waits its turn like any writer, and the test goes on only once it holds it.
+  std::promise<bool> taken;
+  std::promise<void> release;
   std::thread holder([&] {
-    url_list::ListLock lock(0);
-    taken.set_value();
+    url_list::ListLock lock;
+    taken.set_value(lock.Held());
     release.get_future().wait();
   });
-  taken.get_future().wait();
+  if (!taken.get_future().get()) {
+    release.set_value();
+    holder.join();
+    FAIL() << "the list lock was not had in its wait";
+  }
   zellmate::AddOptions quick;
   quick.lockWaitMs = 50;
   const auto start = std::chrono::steady_clock::now();

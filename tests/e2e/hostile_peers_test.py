@@ -190,6 +190,7 @@ class HostilePeersTest(TickerRun, unittest.TestCase):
             "  WScript.Quit(5);\r\n"
             "} catch (e) { WScript.Echo(\"error \" + e.number); WScript.Quit(9); }\r\n"
             % (method, title_js, url_js)).encode("cp932"))
+        self.assertTrue(self.env.wait_exited("Zellmate.exe"), "the companion of the last call still runs")
         started = time.monotonic()
         rc, out = self.env.wine("cscript", "//nologo", win_path(script), timeout=90)
         self.assertLess(time.monotonic() - started, 60)

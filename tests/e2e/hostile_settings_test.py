@@ -389,6 +389,7 @@ class HostileSettingsTest(unittest.TestCase):
         companion from its registration); the script's exit code is 5 on success."""
         def lit(text):
             return '"' + text.replace("\\", "\\\\").replace('"', '\\"') + '"'
+        self.assertTrue(self.env.wait_exited("Zellmate.exe"), "the companion of the last call still runs")
         path = self.env.tmp_dir / "client.js"
         path.write_bytes((
             "var z = null;\r\n"
@@ -396,7 +397,10 @@ class HostileSettingsTest(unittest.TestCase):
             '  try { z = new ActiveXObject("Zellmate.Application"); } catch (e) { z = null; }\r\n'
             "}\r\n"
             "if (z == null) WScript.Quit(8);\r\n"
-            "try { z.%s(%s, %s, %s); } catch (e) { WScript.Quit(9); }\r\n"
+            "try { z.%s(%s, %s, %s); } catch (e) {\r\n"
+            '  WScript.Echo("the call failed: " + (e.number >>> 0).toString(16) + " " + e.description);\r\n'
+            "  WScript.Quit(9);\r\n"
+            "}\r\n"
             "z = null;\r\nWScript.Quit(5);\r\n" % (method, lit(title), lit(url), lit(referrer))).encode("cp932"))
         rc, out = self.env.wine("cscript", "//nologo", win_path(path), timeout=60)
         self.assertEqual(rc, 5, out)

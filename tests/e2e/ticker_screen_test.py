@@ -339,8 +339,10 @@ class TickerScreenTest(TickerRun, unittest.TestCase):
         for got, want in zip(starts, expected):
             self.assertAlmostEqual(got, want, delta=0.4, msg=str(starts))
         blanks = [t for t, visible, rects, box in states if visible and rects == 0 and t > shown[0][0]]
-        self.assertTrue(any(shown[0][0] + 0.8 < t < shown[1][0] for t in blanks))
-        self.assertTrue(any(shown[1][0] + 0.8 < t < shown[2][0] for t in blanks))
+        # Each blank comes after its title was up for about its second (the same 0.4 s as above:
+        # the watcher may see a change late when the machine is busy).
+        self.assertTrue(any(shown[0][0] + 0.6 < t < shown[1][0] for t in blanks), str(states))
+        self.assertTrue(any(shown[1][0] + 0.6 < t < shown[2][0] for t in blanks), str(states))
         last_t, last_visible, last_rects, _ = states[-1]
         self.assertFalse(last_visible)
         self.assertEqual(last_rects, 0, "the region is not empty after the sequence")

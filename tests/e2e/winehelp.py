@@ -81,8 +81,16 @@ class WineEnv:
         here = Path(__file__).resolve().parent
         self.source_dir = Path(os.environ.get("ZELLORA_SOURCE_DIR") or here.parent.parent)
         self.build_dir = Path(os.environ.get("ZELLORA_BUILD_DIR") or self.source_dir / "build" / "win64")
-        self.wine_home = Path(os.environ.get("ZELLORA_WINE_HOME") or self.build_dir / "wine")
         self.script = str(self.source_dir / "cmake" / "wine-env.sh")
+        # The desktop ctest gave this test (wine-env.sh says which folder that is); every command
+        # below names the folder itself.
+        base = os.environ.get("ZELLORA_WINE_HOME") or str(self.build_dir / "wine")
+        r = subprocess.run([self.script, "home"], env=dict(os.environ, ZELLORA_WINE_HOME=base),
+                           stdin=subprocess.DEVNULL, capture_output=True, text=True, check=True)
+        self.wine_home = Path(r.stdout.strip())
+        # Whatever this test starts (a browser whose host wrapper calls wine-env.sh) uses it too.
+        os.environ["ZELLORA_WINE_HOME"] = str(self.wine_home)
+        os.environ.pop("CTEST_RESOURCE_GROUP_0_WINE_DESKTOP", None)
         self.last_error = ""
         self.prefix = str(self.wine_home / "prefix")
         self.tmp_dir = Path(tempfile.mkdtemp(prefix="e2e-", dir=self._tmp_root()))
@@ -165,6 +173,12 @@ class WineEnv:
                 continue
             found.append(int(entry.name))
         return found
+
+    def wait_exited(self, exe_name, timeout=15):
+        """True once no process of this prefix runs exe_name. A client of the companion's object
+        waits for the server of the call before it: Wine can still hand that ending server's
+        single-use class object to the next creation, whose call then fails mid-way."""
+        return wait_until(lambda: not self.pids_of(exe_name), timeout, 0.1)
 
     def kill_leftovers(self, exe_name):
         """Ends every process of this prefix running exe_name (left over by an earlier, aborted
