@@ -60,6 +60,9 @@ jobs=$(nproc)
 # Work trees and fresh clones in other folders share the compiler cache (ccache, which the build
 # uses when it is installed). What it did in this run is counted in its own log.
 export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$root}
+# Without it a build with debug information misses for every clone in another folder (the folder
+# is hashed); the price is that a hit's debug information may name the folder it was compiled in.
+export CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-1}
 export CCACHE_STATSLOG=$root/build/ccache-stats.log
 
 # Every command configures a tree with its preset alone (CMakePresets.json holds the options,

@@ -118,7 +118,7 @@ class HostileSettingsTest(unittest.TestCase):
         path = self.env.tmp_dir / name
         if path.exists():
             path.unlink()
-        rc, _ = self.env.wine("reg", "export", key, win_path(path), "/y", timeout=300)
+        rc, _ = self.env.reg_once_more("export", key, win_path(path), "/y", timeout=300)
         self.assertEqual(rc, 0)
         return path.read_bytes()
 

@@ -126,10 +126,20 @@ class WineEnv:
 
     def wine(self, *args, timeout=60):
         """Runs a Windows program to its end: (exit code, its output decoded from Shift_JIS). What it
-        wrote to its error output is kept in last_error."""
-        r = subprocess.run([self.script, "exec", *map(str, args)], env=self.environ(),
-                           stdin=subprocess.DEVNULL, capture_output=True, timeout=timeout)
-        self.last_error = r.stderr.decode(ANSI, errors="replace")
+        wrote to its error output is kept in last_error.
+
+        Now and then, under load, Wine's loader fails to start the process at all and says that
+        ShellExecuteEx failed (in the prefix's language): the program never ran, so it is started
+        once more, and what was said the first time is shown."""
+        for attempt in range(2):
+            r = subprocess.run([self.script, "exec", *map(str, args)], env=self.environ(),
+                               stdin=subprocess.DEVNULL, capture_output=True, timeout=timeout)
+            self.last_error = r.stderr.decode(ANSI, errors="replace")
+            if r.returncode == 0 or "ShellExecuteEx" not in self.last_error or attempt:
+                break
+            print("%s did not start (%d): %s; starting it again" % (args[0], r.returncode,
+                                                                     " ".join(self.last_error.split())),
+                  file=sys.stderr)
         return r.returncode, r.stdout.decode(ANSI, errors="replace")
 
     def start(self, exe, *args):
