@@ -149,7 +149,7 @@ print_stage_times() {  # print_stage_times <exit status>
     rc="" d=""
     read -r rc d <"$beside_dir/$i.status" 2>/dev/null || true
     if [ -z "$d" ]; then
-      printf '==   %-32s %s\n' "${beside_names[i]}" "(beside; stopped unfinished)"
+      printf '==   %-32s %s\n' "${beside_names[i]}" "(beside; ended unfinished with the run)"
       continue
     fi
     note=""
@@ -172,6 +172,8 @@ on_exit() {
       report_beside "$i" || true
     else
       kill -- "-${beside_pids[i]}" 2>/dev/null || true
+      wait "${beside_pids[i]}" 2>/dev/null || true
+      echo "stopped" >"$beside_dir/$i.status"
     fi
   done
   if [ "$stop_wine_on_exit" = 1 ]; then stop_wine; fi

@@ -129,18 +129,18 @@ class WineEnv:
         wrote to its error output is kept in last_error.
 
         Now and then, under load, Wine's loader fails to start the process at all and says that
-        ShellExecuteEx failed (in the prefix's language): the program never ran, so it is started
-        once more, and what was said the first time is shown."""
+        ShellExecuteEx failed (in the prefix's language, on standard output or error): the program
+        never ran, so it is started once more, and what was said the first time is shown."""
         for attempt in range(2):
             r = subprocess.run([self.script, "exec", *map(str, args)], env=self.environ(),
                                stdin=subprocess.DEVNULL, capture_output=True, timeout=timeout)
             self.last_error = r.stderr.decode(ANSI, errors="replace")
-            if r.returncode == 0 or "ShellExecuteEx" not in self.last_error or attempt:
+            out = r.stdout.decode(ANSI, errors="replace")
+            said = " ".join((out + " " + self.last_error).split())  # the loader says it on either
+            if r.returncode == 0 or "ShellExecuteEx" not in said or attempt:
                 break
-            print("%s did not start (%d): %s; starting it again" % (args[0], r.returncode,
-                                                                     " ".join(self.last_error.split())),
-                  file=sys.stderr)
-        return r.returncode, r.stdout.decode(ANSI, errors="replace")
+            print("%s did not start (%d): %s; starting it again" % (args[0], r.returncode, said), file=sys.stderr)
+        return r.returncode, out
 
     def start(self, exe, *args):
         """Starts a Windows program in the background; its output goes to files."""
