@@ -8,6 +8,7 @@
 #   tools/dev.sh run     install what is missing, build the Windows programs, start the ticker's
 #                        demonstration (tools/demo/run_demo.sh; "run --stop" ends it)
 #   tools/dev.sh bench   install what is missing, build the optimised native tree, run the benchmarks
+#   tools/dev.sh fuzz    the fuzz smoke runs of test alone, over the fuzz build as it stands
 # Each ends with a table of its stages' durations (also when one failed) and the compiler cache's
 # hits and misses of the run.
 #
@@ -88,6 +89,11 @@ stage() {
 # stages that follow mostly wait (the Wine tests wait on windows, servers and clocks), at the lowest
 # priority so that it takes only the time those leave idle. Its output goes to a log of its own,
 # printed when it is waited for (wait_beside); a failure fails the run.
+#
+# The lowest priority has to be set twice: Linux first shares the processor between sessions
+# (autogroups) and honours a process's nice value only within its session, and the Wine servers
+# and the programs under test run in sessions of their own. So the command runs in a new session
+# whose autogroup is niced too (/proc/self/autogroup), and its processes are niced within it.
 beside_names=()
 beside_pids=()
 beside_dir=build/beside
@@ -97,17 +103,14 @@ beside() {
   mkdir -p "$beside_dir"
   rm -f "$beside_dir/$n".*
   echo "== $name: beside what follows, at the lowest priority (at $((SECONDS / 60))m$((SECONDS % 60))s)"
-  # A process group of its own (set -m), so that a failed run can end it with everything it started.
-  set -m
   (
-    set +m  # what it starts stays in its group
-    renice -n 19 -p "$BASHPID" >/dev/null
     start=$SECONDS
     trap 'echo "$? $((SECONDS - start))" >"$beside_dir/$n.status"' EXIT
-    "$@"
+    # The session's id names its process group, which a failed run ends with all it started.
+    setsid --wait bash -c 'echo "$$" >"$1"; echo 19 >/proc/self/autogroup 2>/dev/null; shift; exec nice -n 19 "$@"' \
+      beside "$beside_dir/$n.session" "$@"
   ) >"$beside_dir/$n.log" 2>&1 </dev/null &
   beside_pids+=($!)
-  set +m
   beside_names+=("$name")
 }
 
@@ -171,7 +174,7 @@ on_exit() {
     if [ -f "$beside_dir/$i.status" ]; then
       report_beside "$i" || true
     else
-      kill -- "-${beside_pids[i]}" 2>/dev/null || true
+      kill -- "-$(cat "$beside_dir/$i.session" 2>/dev/null)" 2>/dev/null || true
       wait "${beside_pids[i]}" 2>/dev/null || true
       echo "stopped" >"$beside_dir/$i.status"
     fi
@@ -318,7 +321,7 @@ case "$cmd" in
     # It and the fuzz smoke runs (which take their whole time whatever the load) use the cores
     # the Wine tests leave idle.
     beside "static analysis" bash "$root/tools/tidy.sh"
-    beside "fuzz smoke runs" fuzz_smoke
+    beside "fuzz smoke runs" bash "$root/tools/dev.sh" fuzz
     # The README's demonstration must show headlines: the bar's yellow text in a screenshot.
     stage "demonstration check"
     bash "$root/tools/demo/run_demo.sh" "$root/build/win64" --check
@@ -328,6 +331,10 @@ case "$cmd" in
     (cd build/win64 && ctest --output-on-failure -j "$jobs")
     stage "waiting for the stages beside"
     wait_beside
+    ;;
+  fuzz)
+    # The fuzz smoke runs alone, over the fuzz build as it is (test runs them after building it).
+    fuzz_smoke
     ;;
   run)
     # The demonstration: sample pages on the local server, a prefix of its own (never the user's),
@@ -348,7 +355,7 @@ case "$cmd" in
     done
     ;;
   *)
-    echo "usage: tools/dev.sh test | run | bench" >&2
+    echo "usage: tools/dev.sh test | run | bench | fuzz" >&2
     exit 2
     ;;
 esac
