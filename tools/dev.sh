@@ -26,7 +26,7 @@ packages=(
   clang clang-format clang-tidy libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix mingw-w64-tools
   wine wine64 libwine fonts-wine libgnutls30
-  xvfb xauth xdotool x11-apps imagemagick fonts-ipafont-gothic fonts-ipafont-mincho nsis
+  util-linux xvfb xauth xdotool x11-apps imagemagick fonts-ipafont-gothic fonts-ipafont-mincho nsis
   chromium
 )
 
@@ -275,9 +275,9 @@ fuzz_smoke() {
 # wine_desktops <wine-env.sh command>: the command on each Wine desktop the tests use (the ids in
 # the Windows tree's wine-desktops.json; cmake/wine-env.sh says which prefix and X server each is).
 wine_desktops() {
-  local spec=$root/build/win64/wine-desktops.json ids id pids=() rc=0
+  local desktops=$root/build/win64/wine-desktops.json ids id pids=() rc=0
   ids=$(python3 -c 'import json, sys
-print(" ".join(d["id"] for d in json.load(open(sys.argv[1]))["local"][0]["wine_desktop"]))' "$spec" 2>/dev/null || echo 1)
+print(" ".join(d["id"] for d in json.load(open(sys.argv[1]))["local"][0]["wine_desktop"]))' "$desktops" 2>/dev/null || echo 1)
   for id in $ids; do
     CTEST_RESOURCE_GROUP_0_WINE_DESKTOP="id:$id,slots:1" ZELLORA_WINE_HOME="$root/build/win64/wine" \
       "$root/cmake/wine-env.sh" "$1" &
