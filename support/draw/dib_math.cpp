@@ -90,6 +90,9 @@ bool CheckBitmapFile(const std::uint8_t* head, std::size_t headBytes, std::uint6
       case 3:  // bit fields: three masks after a 40-byte header
         if (bpp != 16 && bpp != 32) return false;
         if (headerSize == 40) masks = 12;
+        // A longer header holds the masks itself, so it is at least 52 bytes (40 to 51 is neither).
+        else if (headerSize < 52)
+          return false;
         break;
       case 1:  // RLE8
       case 2:  // RLE4
