@@ -8,14 +8,17 @@ would swallow the hex digits that follow it; always three digits, so that a foll
 swallowed either. Comments, u8/u/U/L literals and everything outside literals stay as they are. A
 narrow raw string with non-ASCII text becomes an ordinary literal (one piece per source line, so
 line numbers do not move). The output starts with a #line directive naming the original file, so
-diagnostics, __FILE__ and debug information point at the real source. The bytes are the ones g++'s
+diagnostics, __FILE__ and debug information point at the real source. With --line-base, that name is
+relative to the given folder (the one the compiler runs in), so that the copies of two clones are the
+same bytes and a compiler cache keyed by their text serves both. The bytes are the ones g++'s
 CP932 conversion gives (cp932_bytes), which for a few hundred characters are not Python's codec's.
 
-  cp932_literals.py SOURCE OUTPUT              one file
-  cp932_literals.py --tree SRCROOT OUTROOT LIST  each file named in LIST (one path relative to SRCROOT
-                                                a line) into OUTROOT; files under OUTROOT that LIST
-                                                no longer names are removed, so that a deleted
-                                                header cannot still be found there
+  cp932_literals.py [--line-base DIR] SOURCE OUTPUT
+      one file
+  cp932_literals.py [--line-base DIR] --tree SRCROOT OUTROOT LIST
+      each file named in LIST (one path relative to SRCROOT a line) into OUTROOT; files under
+      OUTROOT that LIST no longer names are removed, so that a deleted header cannot still be
+      found there
 
 An output is written only when its text changes, so its users are not rebuilt for nothing.
 """
@@ -220,7 +223,7 @@ def _raw_as_ordinary(body, line):
     return "\n".join(pieces)
 
 
-def rewrite_file(source, output):
+def rewrite_file(source, output, line_base=None):
     with open(source, encoding="utf-8", newline="") as f:
         text = f.read()
     if text.startswith("\ufeff"):  # a byte order mark belongs before the #line, or nowhere
@@ -229,7 +232,10 @@ def rewrite_file(source, output):
         body = rewrite(text)
     except RewriteError as e:
         raise RewriteError("%s: %s" % (source, e)) from None
-    path = os.path.abspath(source).replace("\\", "\\\\").replace('"', '\\"')
+    path = os.path.abspath(source)
+    if line_base is not None:
+        path = os.path.relpath(path, os.path.abspath(line_base)).replace(os.sep, "/")
+    path = path.replace("\\", "\\\\").replace('"', '\\"')
     result = '#line 1 "%s"\n%s' % (path, body)
     try:
         with open(output, encoding="utf-8", newline="") as f:
@@ -244,11 +250,11 @@ def rewrite_file(source, output):
     os.replace(tmp, output)
 
 
-def rewrite_tree(src_root, out_root, list_file):
+def rewrite_tree(src_root, out_root, list_file, line_base=None):
     with open(list_file, encoding="utf-8") as f:
         names = [line.strip() for line in f if line.strip()]
     for rel in names:
-        rewrite_file(os.path.join(src_root, rel), os.path.join(out_root, rel))
+        rewrite_file(os.path.join(src_root, rel), os.path.join(out_root, rel), line_base)
     wanted = {os.path.normpath(os.path.join(out_root, rel)) for rel in names}
     for folder, dirs, files in os.walk(out_root, topdown=False):
         for name in files:
@@ -260,11 +266,14 @@ def rewrite_tree(src_root, out_root, list_file):
 
 
 def main(argv):
+    line_base = None
+    if len(argv) >= 2 and argv[0] == "--line-base":
+        line_base, argv = argv[1], argv[2:]
     try:
         if len(argv) == 4 and argv[0] == "--tree":
-            rewrite_tree(argv[1], argv[2], argv[3])
+            rewrite_tree(argv[1], argv[2], argv[3], line_base)
         elif len(argv) == 2:
-            rewrite_file(argv[0], argv[1])
+            rewrite_file(argv[0], argv[1], line_base)
         else:
             print(__doc__, file=sys.stderr)
             return 2

@@ -164,6 +164,25 @@ class Files(unittest.TestCase):
             self.assertTrue(os.path.exists(os.path.join(out, "y.cpp")))
             self.assertFalse(os.path.exists(os.path.join(out, "gone")))
 
+    def test_copies_of_two_clones_are_the_same_bytes_with_a_line_base(self):
+        copies = []
+        with tempfile.TemporaryDirectory() as d:
+            for clone in ("one", "two"):
+                root = os.path.join(d, clone)
+                os.makedirs(os.path.join(root, "a"))
+                with open(os.path.join(root, "a", "x.h"), "w", encoding="utf-8") as f:
+                    f.write('"あ"\n')
+                names = os.path.join(root, "list")
+                with open(names, "w") as f:
+                    f.write("a/x.h\n")
+                build = os.path.join(root, "build", "fuzz")
+                args = ["--line-base", build, "--tree", root, os.path.join(build, "copies"), names]
+                self.assertEqual(cp932_literals.main(args), 0)
+                with open(os.path.join(build, "copies", "a", "x.h"), encoding="utf-8") as f:
+                    copies.append(f.read())
+        self.assertEqual(copies[0], '#line 1 "../../a/x.h"\n"\\202\\240"\n')
+        self.assertEqual(copies[0], copies[1])
+
     def test_byte_order_mark_is_dropped(self):
         with tempfile.TemporaryDirectory() as d:
             src = os.path.join(d, "bom.cpp")

@@ -44,7 +44,9 @@ if(ZELLORA_CP932_REWRITE)
   endforeach()
   file(GLOB_RECURSE code CONFIGURE_DEPENDS RELATIVE ${PROJECT_SOURCE_DIR} ${globs})
   # One run rewrites them all (a Python start costs more than the rewriting); an output whose text
-  # stays the same keeps its time (restat), so only what really changed is compiled again.
+  # stays the same keeps its time (restat), so only what really changed is compiled again. The
+  # copies name their sources relative to the build tree, where Ninja runs the compiler: the copies
+  # of every clone are then the same bytes, and the compiler cache serves a fresh clone.
   set(ZELLORA_CP932_LIST ${CMAKE_BINARY_DIR}/cp932-src.list)
   list(JOIN code "\n" names)
   file(CONFIGURE OUTPUT ${ZELLORA_CP932_LIST} CONTENT "${names}\n" @ONLY)
@@ -55,8 +57,8 @@ if(ZELLORA_CP932_REWRITE)
     list(APPEND sources ${PROJECT_SOURCE_DIR}/${rel})
   endforeach()
   add_custom_command(OUTPUT ${mirrored}
-    COMMAND ${Python3_EXECUTABLE} ${ZELLORA_CP932_SCRIPT} --tree ${PROJECT_SOURCE_DIR} ${ZELLORA_CP932_DIR}
-            ${ZELLORA_CP932_LIST}
+    COMMAND ${Python3_EXECUTABLE} ${ZELLORA_CP932_SCRIPT} --line-base ${CMAKE_BINARY_DIR}
+            --tree ${PROJECT_SOURCE_DIR} ${ZELLORA_CP932_DIR} ${ZELLORA_CP932_LIST}
     DEPENDS ${sources} ${ZELLORA_CP932_SCRIPT} ${ZELLORA_CP932_LIST}
     COMMENT "Code page 932 literals: ${ZELLORA_CP932_DIR}" VERBATIM)
   set(ZELLORA_CP932_CODE ${code})

@@ -36,8 +36,8 @@ TEST(Utf8ToAnsiNative, CutSequenceKeepsWhatFollows) {
 }
 
 // The chardet pages of the shared folder beside the source tree, else the machine's. The source tree
-// is the build's absolute ZELLORA_SOURCE_DIR: __FILE__ names the rewritten copy in the clang build,
-// and a path relative to the build tree where the compiler cache rewrites paths under its base dir.
+// is the build's absolute ZELLORA_SOURCE_DIR: __FILE__ is a path relative to the build tree in the
+// clang build (its rewritten copies) and where the compiler cache rewrites paths under its base dir.
 std::string CorpusDir() {
   for (const std::string& dir : {std::string(ZELLORA_SOURCE_DIR) + "/../shared/corpus/chardet",
                                  std::string("/work/shared/corpus/chardet")}) {
