@@ -57,9 +57,13 @@ class Server:
         self.record.write_bytes(b"")
         port_file = self.folder / "port"
         script = env.source_dir / "tools" / "http_test_server.py"
+        # It lives as long as the suite that started it (stop), at most 15 minutes. A suite may go
+        # for minutes without a request on a busy machine (the hostile settings' desktop and dialog
+        # cases), so the server's own end after 3 idle minutes, meant for a forgotten server, is
+        # pushed out to the same 15 minutes.
         self.process = subprocess.Popen(
             [sys.executable, str(script), "--port-file", str(port_file), "--record", str(self.record),
-             "--root", str(self.folder), "--lifetime", "900"],
+             "--root", str(self.folder), "--lifetime", "900", "--idle", "900"],
             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         assert wait_until(port_file.exists, 10), "the test server did not start"
         self.port = int(port_file.read_text().split()[0])
