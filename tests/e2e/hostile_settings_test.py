@@ -507,15 +507,13 @@ class HostileSettingsTest(unittest.TestCase):
             return any("big=%d&" % slot in r for r in self.server.requests())
 
         p = self.start_ticker("big")
-        # Two megabytes of settings read under Wine: the first fetch may take a while on a busy
-        # machine.
-        self.assertTrue(wait_until(lambda: fetched(0), 60), "slot 0 was not fetched")
+        self.assertTrue(wait_until(lambda: fetched(0), 20), "slot 0 was not fetched")
         self.assertTrue(wait_until(lambda: screenshots.take(self.env).count(YELLOW, 1004, 1024) > 20, 10),
                         "no text in the bar")
         self.shoot("big-bar")
         for slot in (31, 15):
             self.assertTrue(self.env.post(TITLE, WM_COMMAND, 10000 + slot, 0))
-            self.assertTrue(wait_until(lambda: fetched(slot), 30), "slot %d was not fetched" % slot)
+            self.assertTrue(wait_until(lambda: fetched(slot), 10), "slot %d was not fetched" % slot)
 
         # The favourites submenu: the third item of the tray menu.
         self.assertEqual(self.env.wintool("postchild", TITLE, 1102, 0x8000, 0, 0x0205)[0], 0)
