@@ -58,9 +58,9 @@ class Server:
         port_file = self.folder / "port"
         script = env.source_dir / "tools" / "http_test_server.py"
         # It lives as long as the suite that started it (stop), at most 15 minutes. A suite may go
-        # for minutes without a request on a busy machine (the hostile settings' desktop and dialog
-        # cases), so the server's own end after 3 idle minutes, meant for a forgotten server, is
-        # pushed out to the same 15 minutes.
+        # for minutes without a request on a busy machine (the hostile settings' desktop-strip and
+        # catalogue cases), so the server's own end after 3 idle minutes, meant for a forgotten
+        # server, is pushed out to the same 15 minutes.
         self.process = subprocess.Popen(
             [sys.executable, str(script), "--port-file", str(port_file), "--record", str(self.record),
              "--root", str(self.folder), "--lifetime", "900", "--idle", "900"],
