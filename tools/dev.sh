@@ -23,7 +23,7 @@ cd "$root"
 packages=(
   build-essential cmake ninja-build ccache pkg-config git python3 python3-feedparser openssl locales nodejs
   googletest libgtest-dev libgmock-dev libbenchmark-dev libcurl4-openssl-dev nlohmann-json3-dev
-  clang clang-format clang-tidy libclang-rt-14-dev
+  clang clang-format clang-tidy clang-tools libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix mingw-w64-tools
   wine wine64 libwine fonts-wine libgnutls30
   util-linux xvfb xauth xdotool x11-apps imagemagick fonts-ipafont-gothic fonts-ipafont-mincho nsis
